@@ -1,0 +1,63 @@
+// kelvaro-cli: the synchronization engine on the command line.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/options.h"
+#include "engine/synchronize_file.h"
+#include "platform/file_system.h"
+
+namespace {
+
+const char kProgram[] = "kelvaro-cli";
+const char kVersion[] = "kelvaro-cli 1.2\n";
+
+// Prints the outcome of one FILE: success text to standard output, anything else to standard error.
+class ConsoleReporter : public RunReporter {
+public:
+    explicit ConsoleReporter(const std::string& file) : m_file(file) {}
+    void Succeeded(const std::string& text) override { std::printf("%s\n", text.c_str()); }
+    void Refused(const std::string& text) override { Complain(text); }
+    void FileFailed(const std::string& text) override { Complain(text); }
+
+private:
+    void Complain(const std::string& text) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s: %s\n", kProgram, m_file.c_str(), text.c_str());
+    }
+    const std::string& m_file;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CliOptions options;
+    std::string error;
+    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
+        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, error.c_str(), kProgram);
+        return 2;
+    }
+    if (options.show_help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (options.show_version) {
+        std::fputs(kVersion, stdout);
+        return 0;
+    }
+
+    bool all_done = true;
+    for (const std::string& file : options.files) {
+        ConsoleReporter reporter(file);
+        RunOutcome outcome;
+        if (file == "-") {
+            outcome = SynchronizeStream(options.settings, StandardInput(), StandardOutput(), reporter);
+        } else {
+            SyncSettings settings = options.settings;
+            settings.m_strInputFile = file;
+            outcome = SynchronizeFile(settings, reporter);
+        }
+        all_done = all_done && outcome == RunOutcome::kDone;
+    }
+    return std::fflush(stdout) == 0 && all_done ? 0 : 1;
+}

@@ -1,0 +1,159 @@
+#include "engine/rewrite_line.h"
+
+#include "engine/text_reversal.h"
+
+namespace {
+
+constexpr std::size_t kLongestNumberLine = 3;
+constexpr std::string_view kArrow = "-->";
+
+struct FieldPosition {
+    std::size_t offset;
+    std::size_t length;
+};
+
+// Start hours, minutes, seconds, milliseconds, then the same for the end.
+constexpr FieldPosition kTimingFields[8] = {{0, 2}, {3, 2}, {6, 2}, {9, 3}, {17, 2}, {20, 2}, {23, 2}, {26, 3}};
+
+bool IsAsciiSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// A field is cut out of the line first; the part past the end of the line is simply missing.
+std::int32_t ReadField(std::string_view line, const FieldPosition& field) {
+    if (field.offset >= line.size()) {
+        return 0;
+    }
+    return ParseLeadingInt(line.substr(field.offset, field.length));
+}
+
+CueTime ReadTime(std::string_view line, const FieldPosition* fields) {
+    const auto hours = static_cast<CueTime>(ReadField(line, fields[0]));
+    const auto minutes = static_cast<CueTime>(ReadField(line, fields[1]));
+    const auto seconds = static_cast<CueTime>(ReadField(line, fields[2]));
+    const auto milliseconds = static_cast<CueTime>(ReadField(line, fields[3]));
+    return milliseconds + 1000 * (seconds + 60 * (minutes + 60 * hours));
+}
+
+// Writes `value` with at least `width` digits; returns the end.
+char* PutDigits(char* out, std::uint32_t value, int width) {
+    char digits[10];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    while (count < width) {
+        digits[count++] = '0';
+    }
+    while (count > 0) {
+        *out++ = digits[--count];
+    }
+    return out;
+}
+
+char* PutTime(char* out, CueTime time) {
+    out = PutDigits(out, time / 3600000, 2);
+    *out++ = ':';
+    out = PutDigits(out, time % 3600000 / 60000, 2);
+    *out++ = ':';
+    out = PutDigits(out, time % 60000 / 1000, 2);
+    *out++ = ',';
+    return PutDigits(out, time % 1000, 3);
+}
+
+}  // namespace
+
+std::int32_t ParseLeadingInt(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsAsciiSpace(text[i])) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    std::uint32_t value = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        value = value * 10 + static_cast<std::uint32_t>(text[i] - '0');
+    }
+    return static_cast<std::int32_t>(negative ? 0u - value : value);
+}
+
+LineRewriter::LineRewriter(const SyncSettings& settings)
+    : m_offset_ms(settings.OffsetMs()),
+      m_window_from_ms(settings.WindowFromMs()),
+      m_window_to_ms(settings.WindowToMs()),
+      m_reduce_number(settings.m_nReduceNumber),
+      m_switch_orientation(settings.m_bSwitchOrientation != 0),
+      m_between_times(settings.m_bBetweenTimes != 0) {
+    m_out.reserve(64);
+}
+
+std::string_view LineRewriter::Rewrite(std::string_view line) {
+    if (!line.empty() && line.size() <= kLongestNumberLine) {
+        return RewriteNumber(line);
+    }
+    if (line.find(kArrow) != std::string_view::npos) {
+        return RewriteTiming(line);
+    }
+    if (!m_switch_orientation) {
+        return line;
+    }
+    ReverseText(line, m_out);
+    return m_out;
+}
+
+std::string_view LineRewriter::RewriteNumber(std::string_view line) {
+    const std::int32_t number = ParseLeadingInt(line);
+    if (number == 0) {
+        return line;
+    }
+    const auto lowered = static_cast<std::int32_t>(static_cast<std::uint32_t>(number) - m_reduce_number);
+    char text[12];
+    char* out = text;
+    if (lowered < 0) {
+        *out++ = '-';
+    }
+    const std::uint32_t magnitude = lowered < 0 ? 0u - static_cast<std::uint32_t>(lowered) : lowered;
+    out = PutDigits(out, magnitude, 1);
+    m_out.assign(text, out);
+    return m_out;
+}
+
+CueTime LineRewriter::Shift(CueTime time) {
+    if (m_offset_ms < 0 && time < 0u - static_cast<std::uint32_t>(m_offset_ms)) {
+        ++m_clamped_times;
+        return 0;
+    }
+    return time + static_cast<std::uint32_t>(m_offset_ms);
+}
+
+std::string_view LineRewriter::RewriteTiming(std::string_view line) {
+    CueTime start = ReadTime(line, &kTimingFields[0]);
+    CueTime end = ReadTime(line, &kTimingFields[4]);
+    // With the window on, each time is judged by its own value before the shift.
+    const auto inside = [this](CueTime time) { return m_window_from_ms <= time && time <= m_window_to_ms; };
+    const bool shift_start = !m_between_times || inside(start);
+    const bool shift_end = !m_between_times || inside(end);
+    if (shift_start) {
+        start = Shift(start);
+    }
+    if (shift_end) {
+        end = Shift(end);
+    }
+    char text[64];
+    char* out = PutTime(text, start);
+    for (const char c : std::string_view(" --> ")) {
+        *out++ = c;
+    }
+    out = PutTime(out, end);
+    m_out.assign(text, out);
+    return m_out;
+}
+
+std::string RewriteLine(std::string_view line, const SyncSettings& settings) {
+    LineRewriter rewriter(settings);
+    return std::string(rewriter.Rewrite(line));
+}

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/run_reporter.h"
+#include "engine/sync_settings.h"
+#include "platform/file_system.h"
+
+// Re-times settings.m_strInputFile in place. The result is written to a temporary file beside the input (the name
+// with "_new" before its last four bytes), flushed to stable storage, and then the input is renamed to its
+// "_original" name (replacing an older one) and the result takes the input's name. Both files are held for
+// exclusive use while they are open.
+//
+// The outcome goes to `reporter`. Refused before anything is touched: a window that does not increase, a name that
+// does not end in a dot and three characters, names too long for the system, UTF-16 text. On a file error before
+// the renames the input is untouched and the temporary file removed; after the first rename the message says where
+// the original and the result are.
+RunOutcome SynchronizeFile(const SyncSettings& settings, RunReporter& reporter,
+                           FileSystem& file_system = FileSystem::Default());
+
+// Rewrites the text of `input` into `output` with CR LF line ends, as a run does for a file, with no names, backup
+// or renames. Only refusals and failures are reported.
+RunOutcome SynchronizeStream(const SyncSettings& settings, ReadableFile& input, WritableFile& output,
+                             RunReporter& reporter);
+
+// The names a run derives from the input path: "_new" or "_original" inserted before its last four bytes.
+std::string TemporaryName(const std::string& path);
+std::string OriginalName(const std::string& path);
+
+extern const char kUnrecognizedFormatMessage[];

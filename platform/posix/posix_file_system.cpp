@@ -1,0 +1,219 @@
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+
+#include "platform/file_system.h"
+#include "platform/posix/posix_error.h"
+
+namespace {
+
+// Holds a descriptor and, for files of a run, the exclusive lock that keeps other cooperating programs out.
+class Descriptor {
+public:
+    Descriptor(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
+    ~Descriptor() { Close(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int fd() const { return m_fd; }
+    const std::string& path() const { return m_path; }
+
+    Status Close() {
+        if (m_fd < 0) {
+            return Status::OK();
+        }
+        const int fd = m_fd;
+        m_fd = -1;
+        // The descriptor is gone after close() even when it reports EINTR, so it is never retried.
+        if (close(fd) != 0 && errno != EINTR) {
+            return PosixError("Cannot close", m_path, errno);
+        }
+        return Status::OK();
+    }
+
+private:
+    int m_fd;
+    std::string m_path;
+};
+
+Status ReadFrom(int fd, const std::string& path, char* buffer, std::size_t capacity, std::size_t* got) {
+    for (;;) {
+        const ssize_t n = read(fd, buffer, capacity);
+        if (n >= 0) {
+            *got = static_cast<std::size_t>(n);
+            return Status::OK();
+        }
+        if (errno != EINTR) {
+            return PosixError("Cannot read", path, errno);
+        }
+    }
+}
+
+Status WriteTo(int fd, const std::string& path, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return PosixError("Cannot write", path, errno);
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return Status::OK();
+}
+
+class PosixReadableFile : public ReadableFile {
+public:
+    PosixReadableFile(int fd, std::string path) : m_descriptor(fd, std::move(path)) {}
+    Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+        return ReadFrom(m_descriptor.fd(), m_descriptor.path(), buffer, capacity, got);
+    }
+    Status Close() override { return m_descriptor.Close(); }
+
+private:
+    Descriptor m_descriptor;
+};
+
+class PosixWritableFile : public WritableFile {
+public:
+    PosixWritableFile(int fd, std::string path) : m_descriptor(fd, std::move(path)) {}
+    Status Append(const char* data, std::size_t size) override {
+        return WriteTo(m_descriptor.fd(), m_descriptor.path(), data, size);
+    }
+    Status Sync() override {
+        if (fsync(m_descriptor.fd()) != 0) {
+            return PosixError("Cannot flush", m_descriptor.path(), errno);
+        }
+        return Status::OK();
+    }
+    Status Close() override { return m_descriptor.Close(); }
+
+private:
+    Descriptor m_descriptor;
+};
+
+Status LockExclusively(int fd, const std::string& path, const char* verb) {
+    while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EINTR) {
+            return PosixError(verb, path, errno);
+        }
+    }
+    return Status::OK();
+}
+
+class PosixFileSystem : public FileSystem {
+public:
+    Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return PosixError("Cannot open", path, errno);
+        }
+        auto opened = std::make_unique<PosixReadableFile>(fd, path);
+        struct stat info;
+        if (fstat(fd, &info) != 0) {
+            return PosixError("Cannot open", path, errno);
+        }
+        if (S_ISDIR(info.st_mode)) {
+            return PosixError("Cannot open", path, EISDIR);
+        }
+        Status status = LockExclusively(fd, path, "Cannot open");
+        if (!status.ok()) {
+            return status;
+        }
+        *file = std::move(opened);
+        return Status::OK();
+    }
+
+    Status CreateForWriting(const std::string& path, std::unique_ptr<WritableFile>* file) override {
+        // Not O_TRUNC: a file that another program holds must keep its bytes, so it is emptied only once locked.
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            return PosixError("Cannot create", path, errno);
+        }
+        auto created = std::make_unique<PosixWritableFile>(fd, path);
+        Status status = LockExclusively(fd, path, "Cannot create");
+        if (!status.ok()) {
+            return status;
+        }
+        if (ftruncate(fd, 0) != 0) {
+            return PosixError("Cannot create", path, errno);
+        }
+        *file = std::move(created);
+        return Status::OK();
+    }
+
+    bool Exists(const std::string& path) override {
+        struct stat info;
+        return lstat(path.c_str(), &info) == 0;
+    }
+
+    Status Remove(const std::string& path) override {
+        if (unlink(path.c_str()) != 0) {
+            return PosixError("Cannot remove", path, errno);
+        }
+        return Status::OK();
+    }
+
+    Status Rename(const std::string& from, const std::string& to) override {
+        if (Exists(to)) {
+            return PosixError(("Cannot rename " + from + " to").c_str(), to, EEXIST);
+        }
+        if (std::rename(from.c_str(), to.c_str()) != 0) {
+            return PosixError(("Cannot rename " + from + " to").c_str(), to, errno);
+        }
+        return Status::OK();
+    }
+
+    Status CheckUsableName(const std::string& path) override {
+        const std::size_t slash = path.rfind('/');
+        const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+        const std::size_t name_length = slash == std::string::npos ? path.size() : path.size() - slash - 1;
+        long name_max = pathconf(directory.c_str(), _PC_NAME_MAX);
+        if (name_max <= 0) {
+            name_max = NAME_MAX;
+        }
+        if (path.size() >= PATH_MAX || name_length > static_cast<std::size_t>(name_max)) {
+            return FileError(Status::Code::kNameTooLong, "Cannot use", path, ReasonFor(Status::Code::kNameTooLong));
+        }
+        return Status::OK();
+    }
+};
+
+class StandardStream : public ReadableFile, public WritableFile {
+public:
+    StandardStream(int fd, const char* name) : m_fd(fd), m_name(name) {}
+    Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+        return ReadFrom(m_fd, m_name, buffer, capacity, got);
+    }
+    Status Append(const char* data, std::size_t size) override { return WriteTo(m_fd, m_name, data, size); }
+    Status Sync() override { return Status::OK(); }
+    Status Close() override { return Status::OK(); }
+
+private:
+    int m_fd;
+    std::string m_name;
+};
+
+}  // namespace
+
+FileSystem& FileSystem::Default() {
+    static PosixFileSystem file_system;
+    return file_system;
+}
+
+ReadableFile& StandardInput() {
+    static StandardStream input(STDIN_FILENO, "standard input");
+    return input;
+}
+
+WritableFile& StandardOutput() {
+    static StandardStream output(STDOUT_FILENO, "standard output");
+    return output;
+}

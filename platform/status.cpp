@@ -1,0 +1,26 @@
+#include "platform/status.h"
+
+Status FileError(Status::Code code, const char* verb, const std::string& path, const std::string& reason) {
+    std::string message;
+    message.reserve(path.size() + reason.size() + 32);
+    message.append(verb).append(" ").append(path).append(": ").append(reason);
+    return Status::Error(code, std::move(message));
+}
+
+const char* ReasonFor(Status::Code code) {
+    switch (code) {
+        case Status::Code::kNotFound:
+            return "No such file or directory";
+        case Status::Code::kInUse:
+            return "it is being used by another program";
+        case Status::Code::kNoSpace:
+            return "No space left on device";
+        case Status::Code::kNameTooLong:
+            return "the name is too long for this system";
+        case Status::Code::kUnsupported:
+        case Status::Code::kOk:
+        case Status::Code::kIoError:
+            break;
+    }
+    return "";
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <string>
+
+// The outcome of one operation on a file: OK, or a kind of failure with a message that names the file and the
+// reason, worded alike on every operating system ("Cannot open /x/film.srt: No such file or directory").
+class Status {
+public:
+    enum class Code { kOk, kNotFound, kInUse, kNoSpace, kNameTooLong, kUnsupported, kIoError };
+
+    Status() = default;
+    static Status OK() { return Status(); }
+    static Status Error(Code code, std::string message) { return Status(code, std::move(message)); }
+
+    bool ok() const { return m_code == Code::kOk; }
+    Code code() const { return m_code; }
+    const std::string& message() const { return m_message; }
+
+private:
+    Status(Code code, std::string message) : m_code(code), m_message(std::move(message)) {}
+
+    Code m_code = Code::kOk;
+    std::string m_message;
+};
+
+// "VERB PATH: REASON", the one shape of every file error the user sees.
+Status FileError(Status::Code code, const char* verb, const std::string& path, const std::string& reason);
+
+// The reason text shared by both backends for the kinds they recognise; empty for kIoError, where the backend
+// supplies the operating system's own wording.
+const char* ReasonFor(Status::Code code);
