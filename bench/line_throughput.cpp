@@ -1,0 +1,59 @@
+#include "bench/line_throughput.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <stdexcept>
+
+#include "engine/rewrite_line.h"
+
+LineSlice LoadLineSlice(const std::string& path, std::size_t max_bytes) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("Cannot open " + path + ": " + std::strerror(errno));
+    }
+    LineSlice slice;
+    slice.bytes.resize(max_bytes);
+    in.read(&slice.bytes[0], static_cast<std::streamsize>(max_bytes));
+    slice.bytes.resize(static_cast<std::size_t>(in.gcount()));
+    const std::size_t last_end = slice.bytes.rfind('\n');
+    slice.bytes.resize(last_end == std::string::npos ? 0 : last_end + 1);
+
+    const std::string_view all = slice.bytes;
+    std::size_t start = 0;
+    while (start < all.size()) {
+        const std::size_t end = all.find('\n', start);
+        std::size_t length = end - start;
+        if (length > 0 && all[end - 1] == '\r') {
+            --length;
+        }
+        slice.lines.push_back(all.substr(start, length));
+        slice.line_bytes += length;
+        start = end + 1;
+    }
+    return slice;
+}
+
+double MeasureRewriteRate(const LineSlice& slice, const SyncSettings& settings, int passes) {
+    std::vector<double> rates;
+    // Folded into a volatile so that the compiler cannot drop the rewriting as unused.
+    std::uint64_t checksum = 0;
+    for (int pass = 0; pass < passes; ++pass) {
+        const auto started = std::chrono::steady_clock::now();
+        LineRewriter rewriter(settings);
+        for (const std::string_view line : slice.lines) {
+            const std::string_view out = rewriter.Rewrite(line);
+            checksum += out.size() + (out.empty() ? 0 : static_cast<unsigned char>(out.back()));
+        }
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        rates.push_back(static_cast<double>(slice.line_bytes) / 1e6 / seconds);
+    }
+    volatile std::uint64_t sink = checksum;
+    (void)sink;
+    std::sort(rates.begin(), rates.end());
+    return rates[rates.size() / 2];
+}

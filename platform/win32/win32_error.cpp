@@ -1,0 +1,44 @@
+#include "platform/win32/win32_error.h"
+
+namespace {
+
+Status::Code CodeFor(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return Status::Code::kNotFound;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+            return Status::Code::kInUse;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return Status::Code::kNoSpace;
+        case ERROR_FILENAME_EXCED_RANGE:
+            return Status::Code::kNameTooLong;
+        default:
+            return Status::Code::kIoError;
+    }
+}
+
+std::string SystemMessage(DWORD error) {
+    char buffer[512];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, /*lpSource=*/nullptr,
+                                  error, /*dwLanguageId=*/0, buffer, sizeof buffer, /*Arguments=*/nullptr);
+    // System messages end in ".\r\n"; the reason goes inside a sentence of ours.
+    while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' || buffer[length - 1] == '.' ||
+                          buffer[length - 1] == ' ')) {
+        --length;
+    }
+    if (length == 0) {
+        return "Windows error " + std::to_string(error);
+    }
+    return std::string(buffer, length);
+}
+
+}  // namespace
+
+Status WindowsError(const char* verb, const std::string& path, DWORD error) {
+    const Status::Code code = CodeFor(error);
+    const char* reason = ReasonFor(code);
+    return FileError(code, verb, path, *reason != '\0' ? std::string(reason) : SystemMessage(error));
+}

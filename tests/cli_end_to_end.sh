@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# kelvaro-cli as a user runs it: the worked examples through standard input, files re-timed in place, exit statuses.
+# Usage: cli_end_to_end.sh DATA_DIR CLI_COMMAND...
+set -u
+data=$1
+shift
+cli=("$@")
+failures=0
+checks=0
+
+fail() {
+    echo "FAIL: $*" >&2
+    failures=$((failures + 1))
+}
+
+expect_status() {  # expected-status description command...
+    local expected=$1 what=$2
+    shift 2
+    "$@" >"$work/out" 2>"$work/err" </dev/null
+    local status=$?
+    checks=$((checks + 1))
+    [ "$status" -eq "$expected" ] || fail "$what: status $status, expected $expected ($(head -c 300 "$work/err"))"
+}
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# The worked examples, each through '-'.
+while IFS='|' read -r input options expected; do
+    case $input in \#*) continue ;; esac
+    # shellcheck disable=SC2086 # options are words
+    actual=$(printf '%s\n' "$input" | "${cli[@]}" $options - | od -An -c | tr -s ' \n' ' ')
+    wanted=$(printf '%s\r\n' "$expected" | od -An -c | tr -s ' \n' ' ')
+    checks=$((checks + 1))
+    [ "$actual" = "$wanted" ] || fail "'$input' with '$options': got [$actual], expected [$wanted]"
+done <"$data/worked_examples.txt"
+
+# Files in place: the result takes the name, the original is kept byte for byte.
+mkdir -p "$work/subs"
+printf '1\n00:00:01,000 --> 00:00:02,000\nHi\n' >"$work/subs/a.srt"
+printf '2\r\n00:00:03,000 --> 00:00:04,000\r\n' >"$work/subs/b.SUB"
+cp "$work/subs/a.srt" "$work/a.before"
+cd "$work/subs" || exit 1
+expect_status 0 "two files" "${cli[@]}" --add 0:00:01,500 a.srt b.SUB
+printf 'Done - original file is stored as\na_original.srt\nDone - original file is stored as\nb_original.SUB\n' >"$work/want"
+cmp -s <(tr -d '\r' <"$work/out") "$work/want" || fail "success text: $(cat "$work/out")"
+cmp -s a_original.srt "$work/a.before" || fail "a_original.srt differs from the input"
+[ "$(cat a.srt)" = "$(printf '1\r\n00:00:02,500 --> 00:00:03,500\r\nHi\r')" ] || fail "a.srt: $(od -c a.srt)"
+[ "$(ls | sort | tr '\n' ' ')" = "a.srt a_original.srt b.SUB b_original.SUB " ] || fail "files left: $(ls)"
+
+# A failing file does not stop the next one; any failure gives status 1.
+expect_status 1 "missing then present" "${cli[@]}" missing.srt a.srt
+grep -q '^kelvaro-cli: missing.srt: Cannot open missing.srt' "$work/err" || fail "missing file message: $(cat "$work/err")"
+grep -q 'Done - original file is stored as' "$work/out" || fail "the second file was not processed"
+expect_status 1 "bad extension" "${cli[@]}" notes.text
+grep -q 'Unrecognized subtitle format' "$work/err" || fail "format message: $(cat "$work/err")"
+expect_status 1 "reversed window" "${cli[@]}" --from 00:10:00 --to 00:10:00 a.srt
+printf 'kelvaro-cli: a.srt: You have chosen to synch according to times.\nFrom time is after To time.\nReselect times\n' >"$work/want"
+cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "window message: $(cat "$work/err")"
+
+# Usage errors: status 2 and a hint to --help.
+for args in "--add 1 --reduce 1 a.srt" "--from 00:01:00 a.srt" "--add 9:00:00,000 a.srt" "--reduce-number 5001 a.srt" \
+    "--nope a.srt" ""; do
+    # shellcheck disable=SC2086
+    expect_status 2 "usage '$args'" "${cli[@]}" $args
+    grep -q -- "--help" "$work/err" || fail "usage '$args' gives no hint: $(cat "$work/err")"
+done
+expect_status 0 "help" "${cli[@]}" --help
+grep -q 'Usage: kelvaro-cli' "$work/out" || fail "help text"
+
+echo "$((checks - failures)) passed, $failures failed"
+[ "$failures" -eq 0 ]

@@ -1,0 +1,88 @@
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(ParseOffset, AcceptsClockAndSecondsForms) {
+    const struct {
+        const char* text;
+        std::uint32_t hours, minutes, seconds, milliseconds;
+    } cases[] = {
+        {"0:00:02,500", 0, 0, 2, 500}, {"1:02:03.004", 1, 2, 3, 4}, {"3:59:59,999", 3, 59, 59, 999},
+        {"0:00:07", 0, 0, 7, 0},       {"2.5", 0, 0, 2, 500},       {"2.05", 0, 0, 2, 50},
+        {"0.001", 0, 0, 0, 1},         {"3725", 1, 2, 5, 0},        {"14399.999", 3, 59, 59, 999},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        SyncSettings settings;
+        ASSERT_TRUE(ParseOffset(c.text, &settings));
+        EXPECT_EQ(settings.m_nHours, c.hours);
+        EXPECT_EQ(settings.m_nMinutes, c.minutes);
+        EXPECT_EQ(settings.m_nSeconds, c.seconds);
+        EXPECT_EQ(settings.m_nMilliseconds, c.milliseconds);
+    }
+}
+
+TEST(ParseOffset, RejectsMalformedAndOutOfRange) {
+    for (const char* text : {"", "4:00:00,000", "0:60:00,000", "0:00:60,000", "0:00:01,1000", "0:00:01,5", "0:0:01",
+                             "14400", "2.5555", "-1", "1e3", "0:00:01,500x", ".5", "2."}) {
+        SCOPED_TRACE(text);
+        SyncSettings settings;
+        EXPECT_FALSE(ParseOffset(text, &settings));
+    }
+}
+
+TEST(ParseTimeOfDay, TakesHoursUpToTwentyThree) {
+    int seconds = -1;
+    EXPECT_TRUE(ParseTimeOfDay("23:59:59", &seconds));
+    EXPECT_EQ(seconds, 86399);
+    EXPECT_FALSE(ParseTimeOfDay("24:00:00", &seconds));
+    EXPECT_FALSE(ParseTimeOfDay("12:00", &seconds));
+}
+
+TEST(ParseOptions, BuildsTheSettings) {
+    CliOptions options;
+    std::string error;
+    ASSERT_TRUE(ParseOptions({"--reduce=1.5", "--reduce-number", "5000", "--switch-orientation", "--from", "00:01:00",
+                              "--to", "00:02:00", "a.srt", "--", "--b.srt"},
+                             &options, &error))
+        << error;
+    EXPECT_EQ(options.settings.OffsetMs(), -1500);
+    EXPECT_EQ(options.settings.m_nReduceNumber, 5000u);
+    EXPECT_EQ(options.settings.m_bSwitchOrientation, 1);
+    EXPECT_EQ(options.settings.m_bBetweenTimes, 1);
+    EXPECT_EQ(options.settings.WindowFromMs(), 60000u);
+    EXPECT_EQ(options.settings.WindowToMs(), 120000u);
+    EXPECT_EQ(options.files, (std::vector<std::string>{"a.srt", "--b.srt"}));
+
+    CliOptions plain;
+    ASSERT_TRUE(ParseOptions({"-"}, &plain, &error));
+    EXPECT_EQ(plain.settings.OffsetMs(), 0);
+    EXPECT_EQ(plain.settings.m_bBetweenTimes, 0);
+}
+
+TEST(ParseOptions, UsageErrors) {
+    const std::vector<std::vector<std::string>> cases = {
+        {"--add", "1", "--reduce", "1", "a.srt"},
+        {"--from", "00:01:00", "a.srt"},
+        {"--to", "00:01:00", "a.srt"},
+        {"--reduce-number", "5001", "a.srt"},
+        {"--reduce-number", "-1", "a.srt"},
+        {"--add", "4:00:00,000", "a.srt"},
+        {"--frobnicate", "a.srt"},
+        {"-x", "a.srt"},
+        {"--switch-orientation=1", "a.srt"},
+        {"a.srt", "--add"},
+        {},
+    };
+    for (const auto& args : cases) {
+        CliOptions options;
+        std::string error;
+        EXPECT_FALSE(ParseOptions(args, &options, &error)) << ::testing::PrintToString(args);
+        EXPECT_FALSE(error.empty());
+        EXPECT_EQ(error.find('\n'), std::string::npos);
+    }
+}
+
+}  // namespace

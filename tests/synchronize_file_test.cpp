@@ -1,0 +1,196 @@
+#include "engine/synchronize_file.h"
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "tests/test_support.h"
+
+namespace {
+
+const char kFilm[] =
+    "1\n00:00:01,500 --> 00:00:03,000\nHello\n\n2\r\n00:00:04,000 --> 00:00:05,000\r\nWorld";
+const char kFilmAddedTwoSeconds[] =
+    "1\r\n00:00:03,500 --> 00:00:05,000\r\nHello\r\n\r\n2\r\n00:00:06,000 --> 00:00:07,000\r\nWorld\r\n";
+
+SyncSettings AddSeconds(const std::string& path, std::uint32_t seconds) {
+    SyncSettings settings;
+    settings.m_strInputFile = path;
+    settings.m_nSeconds = seconds;
+    settings.m_nDirection = 0;
+    return settings;
+}
+
+class SynchronizeFileTest : public ::testing::Test {
+protected:
+    RunOutcome Run(const SyncSettings& settings) { return SynchronizeFile(settings, reporter); }
+
+    TempDir dir;
+    RecordingReporter reporter;
+    const std::string input = dir.File("film.srt");
+    const std::string original = dir.File("film_original.srt");
+};
+
+TEST_F(SynchronizeFileTest, KeepsTheOriginalAndPutsTheResultInItsPlace) {
+    WriteWholeFile(input, kFilm);
+    ASSERT_EQ(Run(AddSeconds(input, 2)), RunOutcome::kDone);
+    EXPECT_EQ(ReadWholeFile(input), kFilmAddedTwoSeconds);
+    EXPECT_EQ(ReadWholeFile(original), kFilm);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"film.srt", "film_original.srt"}));
+    EXPECT_EQ(reporter.successes, std::vector<std::string>{"Done - original file is stored as\n" + original});
+}
+
+TEST_F(SynchronizeFileTest, SecondRunReplacesTheBackup) {
+    WriteWholeFile(input, kFilm);
+    ASSERT_EQ(Run(AddSeconds(input, 2)), RunOutcome::kDone);
+    ASSERT_EQ(Run(AddSeconds(input, 0)), RunOutcome::kDone);
+    EXPECT_EQ(ReadWholeFile(original), kFilmAddedTwoSeconds);
+    EXPECT_EQ(ReadWholeFile(input), kFilmAddedTwoSeconds);
+}
+
+TEST_F(SynchronizeFileTest, EdgeContents) {
+    const struct {
+        const char* name;
+        std::string content;
+        std::string result;
+    } cases[] = {
+        {"empty file", "", ""},
+        {"ctrl-z drops the rest", "1\r\n\x1Atrailer", "1\r\n"},
+        {"utf-8 mark kept, first number renumbered", "\xEF\xBB\xBF" "7\r\nx", "\xEF\xBB\xBF" "7\r\nx\r\n"},
+        {"stale temporary overwritten", "5\n", "5\r\n"},
+    };
+    WriteWholeFile(dir.File("film_new.srt"), "stale result of an earlier failed run, longer than the new one");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteWholeFile(input, c.content);
+        ASSERT_EQ(Run(AddSeconds(input, 0)), RunOutcome::kDone);
+        EXPECT_EQ(ReadWholeFile(input), c.result);
+        EXPECT_EQ(ReadWholeFile(original), c.content);
+        EXPECT_FALSE(FileExists(dir.File("film_new.srt")));
+    }
+}
+
+TEST_F(SynchronizeFileTest, ByteOrderMarkDoesNotHideTheFirstCueNumber) {
+    WriteWholeFile(input, "\xEF\xBB\xBF" "12\r\n");
+    SyncSettings settings = AddSeconds(input, 0);
+    settings.m_nReduceNumber = 10;
+    settings.m_bSwitchOrientation = 1;
+    ASSERT_EQ(Run(settings), RunOutcome::kDone);
+    EXPECT_EQ(ReadWholeFile(input), "\xEF\xBB\xBF" "2\r\n");
+}
+
+TEST_F(SynchronizeFileTest, ClampedTimesAreCountedInTheSuccessText) {
+    WriteWholeFile(input, "00:00:01,000 --> 00:00:09,000\n00:00:02,000 --> 00:00:03,000\n");
+    SyncSettings settings = AddSeconds(input, 5);
+    settings.m_nDirection = 1;
+    ASSERT_EQ(Run(settings), RunOutcome::kDone);
+    EXPECT_EQ(ReadWholeFile(input), "00:00:00,000 --> 00:00:04,000\r\n00:00:00,000 --> 00:00:00,000\r\n");
+    EXPECT_EQ(reporter.successes,
+              std::vector<std::string>{"Done - original file is stored as\n" + original +
+                                       "\n3 cue times were set to 00:00:00,000"});
+}
+
+// Every refusal leaves the directory exactly as it was and reports no success.
+TEST_F(SynchronizeFileTest, RefusalsTouchNothing) {
+    using namespace std::string_literals;
+    WriteWholeFile(dir.File("utf16.srt"), "\xFF\xFE" "1\0\r\0\n\0"s);
+    WriteWholeFile(dir.File("utf16be.sub"), "\xFE\xFF\0" "1"s);
+    WriteWholeFile(dir.File("film"), "1\n");
+    WriteWholeFile(dir.File("film.srtx"), "1\n");
+    WriteWholeFile(input, kFilm);
+    const std::vector<std::string> before = dir.List();
+
+    SyncSettings reversed_window = AddSeconds(input, 1);
+    reversed_window.m_bBetweenTimes = 1;
+    reversed_window.m_timeFrom = MakeLocalTime(1975, 3, 21, 0, 20, 0);
+    reversed_window.m_timeTo = MakeLocalTime(1975, 3, 21, 0, 10, 0);
+    const struct {
+        const char* name;
+        SyncSettings settings;
+        std::string message_start;
+    } cases[] = {
+        {"window", reversed_window, kWindowMessage},
+        {"no extension", AddSeconds(dir.File("film"), 1), kUnrecognizedFormatMessage},
+        {"four-letter extension", AddSeconds(dir.File("film.srtx"), 1), kUnrecognizedFormatMessage},
+        {"directory-like", AddSeconds(dir.path() + "/a.b/c", 1), kUnrecognizedFormatMessage},
+        {"short", AddSeconds("srt", 1), kUnrecognizedFormatMessage},
+        {"utf-16", AddSeconds(dir.File("utf16.srt"), 1), "Cannot synchronize " + dir.File("utf16.srt") + ": it is UTF-16"},
+        {"utf-16 big endian", AddSeconds(dir.File("utf16be.sub"), 1), "Cannot synchronize"},
+        {"name too long", AddSeconds(dir.File(std::string(300, 'n') + ".srt"), 1), "Cannot use"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        reporter = RecordingReporter();
+        EXPECT_EQ(Run(c.settings), RunOutcome::kRefused);
+        ASSERT_EQ(reporter.refusals.size(), 1u);
+        EXPECT_EQ(reporter.refusals[0].rfind(c.message_start, 0), 0u) << reporter.refusals[0];
+        EXPECT_TRUE(reporter.successes.empty());
+        EXPECT_EQ(dir.List(), before);
+    }
+    EXPECT_EQ(ReadWholeFile(input), kFilm);
+}
+
+TEST_F(SynchronizeFileTest, WindowOffIgnoresReversedBounds) {
+    WriteWholeFile(input, "00:00:01,000 --> 00:00:02,000\n");
+    SyncSettings settings = AddSeconds(input, 1);
+    settings.m_timeFrom = MakeLocalTime(1975, 3, 21, 0, 20, 0);
+    settings.m_timeTo = MakeLocalTime(1975, 3, 21, 0, 10, 0);
+    ASSERT_EQ(Run(settings), RunOutcome::kDone);
+    EXPECT_EQ(ReadWholeFile(input), "00:00:02,000 --> 00:00:03,000\r\n");
+}
+
+TEST_F(SynchronizeFileTest, MissingFileIsReportedWithItsNameAndReason) {
+    EXPECT_EQ(Run(AddSeconds(input, 1)), RunOutcome::kFileFailed);
+    EXPECT_EQ(reporter.failures, std::vector<std::string>{"Cannot open " + input + ": No such file or directory"});
+    EXPECT_TRUE(dir.List().empty());
+}
+
+TEST_F(SynchronizeFileTest, FileInUseByAnotherHolderIsLeftAlone) {
+    WriteWholeFile(input, kFilm);
+    for (const std::string& held : {input, dir.File("film_new.srt")}) {
+        SCOPED_TRACE(held);
+        if (!FileExists(held)) {
+            WriteWholeFile(held, "held by another program");
+        }
+        const std::string held_content = ReadWholeFile(held);
+        std::unique_ptr<ReadableFile> holder;
+        ASSERT_TRUE(FileSystem::Default().OpenForReading(held, &holder).ok());
+        reporter = RecordingReporter();
+        EXPECT_EQ(Run(AddSeconds(input, 1)), RunOutcome::kFileFailed);
+        ASSERT_EQ(reporter.failures.size(), 1u);
+        EXPECT_NE(reporter.failures[0].find(held + ": it is being used by another program"), std::string::npos)
+            << reporter.failures[0];
+        EXPECT_EQ(ReadWholeFile(input), kFilm);
+        EXPECT_EQ(ReadWholeFile(held), held_content);
+        EXPECT_FALSE(FileExists(original));
+    }
+}
+
+TEST_F(SynchronizeFileTest, BackupThatCannotBeDeletedStopsBeforeAnyRename) {
+    WriteWholeFile(input, kFilm);
+    std::filesystem::create_directory(original);
+    EXPECT_EQ(Run(AddSeconds(input, 1)), RunOutcome::kFileFailed);
+    ASSERT_EQ(reporter.failures.size(), 1u);
+    EXPECT_EQ(reporter.failures[0].rfind("Cannot remove " + original + ": ", 0), 0u) << reporter.failures[0];
+    EXPECT_EQ(ReadWholeFile(input), kFilm);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"film.srt", "film_original.srt"}));
+}
+
+TEST(SynchronizeStream, RewritesWithoutNamesOrRenames) {
+    MemoryReadableFile input("\xEF\xBB\xBF" "007\n00:00:01,000 --> 00:00:02,000", 2);
+    MemoryWritableFile output;
+    RecordingReporter reporter;
+    SyncSettings settings;
+    settings.m_nMilliseconds = 500;
+    settings.m_nDirection = 0;
+    EXPECT_EQ(SynchronizeStream(settings, input, output, reporter), RunOutcome::kDone);
+    EXPECT_EQ(output.content, "\xEF\xBB\xBF" "7\r\n00:00:01,500 --> 00:00:02,500\r\n");
+    EXPECT_TRUE(reporter.successes.empty() && reporter.failures.empty() && reporter.refusals.empty());
+
+    MemoryReadableFile utf16("\xFF\xFE" "1");
+    MemoryWritableFile nothing;
+    EXPECT_EQ(SynchronizeStream(settings, utf16, nothing, reporter), RunOutcome::kRefused);
+    EXPECT_EQ(nothing.content, "");
+}
+
+}  // namespace
