@@ -24,7 +24,17 @@ std::int32_t ReadField(std::string_view line, const FieldPosition& field) {
     if (field.offset >= line.size()) {
         return 0;
     }
-    return ParseLeadingInt(line.substr(field.offset, field.length));
+    const std::string_view text = line.substr(field.offset, field.length);
+    // Fields of digits only, the usual case, skip the general parser's white space and sign handling.
+    std::uint32_t value = 0;
+    for (const char c : text) {
+        const auto digit = static_cast<std::uint32_t>(static_cast<unsigned char>(c)) - '0';
+        if (digit > 9) {
+            return ParseLeadingInt(text);
+        }
+        value = value * 10 + digit;
+    }
+    return static_cast<std::int32_t>(value);
 }
 
 CueTime ReadTime(std::string_view line, const FieldPosition* fields) {
@@ -52,14 +62,40 @@ char* PutDigits(char* out, std::uint32_t value, int width) {
     return out;
 }
 
+// "00" to "99", so that two digits take one lookup instead of a division loop.
+struct DigitPairs {
+    char text[200];
+};
+
+constexpr DigitPairs BuildDigitPairs() {
+    DigitPairs pairs{};
+    for (int i = 0; i < 100; ++i) {
+        pairs.text[2 * i] = static_cast<char>('0' + i / 10);
+        pairs.text[2 * i + 1] = static_cast<char>('0' + i % 10);
+    }
+    return pairs;
+}
+
+constexpr DigitPairs kDigitPairs = BuildDigitPairs();
+
+// Writes `value` (below 100) as two digits; returns the end.
+char* PutTwoDigits(char* out, std::uint32_t value) {
+    out[0] = kDigitPairs.text[2 * value];
+    out[1] = kDigitPairs.text[2 * value + 1];
+    return out + 2;
+}
+
 char* PutTime(char* out, CueTime time) {
-    out = PutDigits(out, time / 3600000, 2);
+    const CueTime hours = time / 3600000;
+    out = hours < 100 ? PutTwoDigits(out, hours) : PutDigits(out, hours, 2);
     *out++ = ':';
-    out = PutDigits(out, time % 3600000 / 60000, 2);
+    out = PutTwoDigits(out, time % 3600000 / 60000);
     *out++ = ':';
-    out = PutDigits(out, time % 60000 / 1000, 2);
+    out = PutTwoDigits(out, time % 60000 / 1000);
     *out++ = ',';
-    return PutDigits(out, time % 1000, 3);
+    const CueTime milliseconds = time % 1000;
+    *out++ = static_cast<char>('0' + milliseconds / 100);
+    return PutTwoDigits(out, milliseconds % 100);
 }
 
 }  // namespace

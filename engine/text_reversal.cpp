@@ -1,6 +1,7 @@
 #include "engine/text_reversal.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace {
@@ -50,29 +51,29 @@ std::size_t DecodeUtf8(const unsigned char* p, std::size_t available, char32_t* 
     return length;
 }
 
-bool IsValidUtf8(std::string_view line) {
-    const auto* p = reinterpret_cast<const unsigned char*>(line.data());
-    std::size_t i = 0;
-    while (i < line.size()) {
-        char32_t code_point;
-        const std::size_t length = DecodeUtf8(p + i, line.size() - i, &code_point);
-        if (length == 0) {
-            return false;
+// Code points below U+0800 (one or two UTF-8 bytes, where Hebrew and Arabic live) are looked up in a bitmap that
+// the compiler builds from the table, so that the common case needs no search.
+constexpr char32_t kBitmapLimit = 0x800;
+
+struct MarkBitmap {
+    std::uint64_t words[kBitmapLimit / 64];
+};
+
+constexpr MarkBitmap BuildMarkBitmap() {
+    MarkBitmap bitmap{};
+    for (const CodePointRange& range : kCombiningMarks) {
+        for (char32_t code_point = range.first; code_point <= range.last && code_point < kBitmapLimit; ++code_point) {
+            bitmap.words[code_point / 64] |= std::uint64_t{1} << (code_point % 64);
         }
-        i += length;
     }
-    return true;
+    return bitmap;
 }
 
-bool HasHighBytes(std::string_view line) {
-    return std::any_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
-}
+constexpr MarkBitmap kLowMarks = BuildMarkBitmap();
 
-}  // namespace
-
-bool IsCombiningMark(char32_t code_point) {
-    if (code_point < kCombiningMarks[0].first) {
-        return false;
+bool IsMark(char32_t code_point) {
+    if (code_point < kBitmapLimit) {
+        return (kLowMarks.words[code_point / 64] >> (code_point % 64) & 1) != 0;
     }
     const auto* end = std::end(kCombiningMarks);
     const auto* after = std::upper_bound(std::begin(kCombiningMarks), end, code_point,
@@ -80,30 +81,84 @@ bool IsCombiningMark(char32_t code_point) {
     return after != std::begin(kCombiningMarks) && code_point <= (after - 1)->last;
 }
 
-void ReverseText(std::string_view line, std::string& out) {
-    out.resize(line.size());
-    if (!HasHighBytes(line) || !IsValidUtf8(line)) {
-        std::reverse_copy(line.begin(), line.end(), out.begin());
-        return;
+bool HasHighBytes(std::string_view line) {
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    std::size_t i = 0;
+    for (; i + 8 <= line.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, line.data() + i, 8);
+        if ((word & kHighBits) != 0) {
+            return true;
+        }
     }
-    // Each cluster (a character and the marks that follow it) keeps its bytes in order and lands mirrored.
+    return std::any_of(line.begin() + i, line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+}
+
+// Clusters are a few bytes long; a call to memcpy would cost more than the copy.
+void CopyCluster(const unsigned char* from, std::size_t length, char* to) {
+    switch (length) {
+        case 4:
+            to[3] = static_cast<char>(from[3]);
+            [[fallthrough]];
+        case 3:
+            to[2] = static_cast<char>(from[2]);
+            [[fallthrough]];
+        case 2:
+            to[1] = static_cast<char>(from[1]);
+            [[fallthrough]];
+        case 1:
+            to[0] = static_cast<char>(from[0]);
+            break;
+        default:
+            std::memcpy(to, from, length);
+    }
+}
+
+// Writes the clusters of `line` (a character and the combining marks that follow it) mirrored into `out`, each
+// keeping its bytes in order, decoding every character once. Returns false at the first byte that is not valid UTF-8;
+// `out` then holds a partial result.
+bool ReverseClusters(std::string_view line, char* out) {
     const auto* p = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t size = line.size();
     std::size_t cluster_start = 0;
     std::size_t i = 0;
     while (i < size) {
+        const unsigned char lead = p[i];
         char32_t code_point;
-        const std::size_t length = DecodeUtf8(p + i, size - i, &code_point);
-        std::size_t next = i + length;
-        while (next < size) {
-            char32_t following;
-            const std::size_t following_length = DecodeUtf8(p + next, size - next, &following);
-            if (!IsCombiningMark(following)) {
-                break;
+        std::size_t length;
+        if (lead < 0x80) {
+            code_point = lead, length = 1;
+        } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
+            code_point = (static_cast<char32_t>(lead & 0x1F) << 6) | (p[i + 1] & 0x3F), length = 2;
+        } else {
+            length = DecodeUtf8(p + i, size - i, &code_point);
+            if (length == 0) {
+                return false;
             }
-            next += following_length;
         }
-        std::memcpy(&out[size - next], line.data() + cluster_start, next - cluster_start);
-        cluster_start = i = next;
+        // Every character but a mark starts a cluster; a mark at the very start has no base and starts the first.
+        if (i > 0 && !IsMark(code_point)) {
+            CopyCluster(p + cluster_start, i - cluster_start, out + (size - i));
+            cluster_start = i;
+        }
+        i += length;
+    }
+    CopyCluster(p + cluster_start, size - cluster_start, out);
+    return true;
+}
+
+}  // namespace
+
+bool IsCombiningMark(char32_t code_point) {
+    return IsMark(code_point);
+}
+
+void ReverseText(std::string_view line, std::string& out) {
+    out.resize(line.size());
+    if (line.empty()) {
+        return;
+    }
+    if (!HasHighBytes(line) || !ReverseClusters(line, &out[0])) {
+        std::reverse_copy(line.begin(), line.end(), out.begin());
     }
 }

@@ -1,0 +1,67 @@
+# Quick start: `make run` opens the program, `make test` runs every test. Both install what is missing first.
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+FUZZ_SECONDS ?= 30
+
+NATIVE := build/native
+WIN64 := build/win64
+WIN32 := build/win32
+ASAN := build/asan
+FUZZ := build/fuzz
+
+.PHONY: all build run test deps native windows test-native test-sanitizers test-fuzz test-windows bench clean
+
+all: build
+
+deps:
+	@scripts/install-deps.sh
+
+native: deps
+	@cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(NATIVE) -j $(JOBS)
+	@cp $(NATIVE)/cli/kelvaro-cli $(NATIVE)/kelvaro-cli
+
+windows: deps
+	@cmake -S . -B $(WIN64) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+	@cmake --build $(WIN64) -j $(JOBS)
+	@cmake -S . -B $(WIN32) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake -DCMAKE_BUILD_TYPE=Release \
+		-DKELVARO_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(WIN32) -j $(JOBS)
+	@scripts/collect-windows-programs.sh $(WIN64) $(WIN32)
+
+build: native windows
+
+run: build
+	@scripts/run.sh
+
+test: build test-native test-sanitizers test-fuzz test-windows
+	@echo "All tests passed."
+
+test-native: native
+	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
+
+test-sanitizers: deps
+	@CXX=clang++ cmake -S . -B $(ASAN) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKELVARO_SANITIZE=ON >/dev/null
+	@cmake --build $(ASAN) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 ctest --test-dir $(ASAN) --output-on-failure -j $(JOBS)
+
+test-fuzz: deps
+	@CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARO_SANITIZE=ON \
+		-DKELVARO_FUZZ=ON -DKELVARO_BUILD_TESTS=OFF >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS) --target rewrite_line_fuzz stream_fuzz
+	@for target in rewrite_line_fuzz stream_fuzz; do \
+		mkdir -p $(FUZZ)/corpus/$$target && \
+		echo "fuzzing $$target for $(FUZZ_SECONDS) s" && \
+		$(FUZZ)/tests/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ)/ \
+			$(FUZZ)/corpus/$$target tests/data 2>$(FUZZ)/$$target.log || { tail -40 $(FUZZ)/$$target.log; exit 1; }; \
+		tail -1 $(FUZZ)/$$target.log; \
+	done
+
+test-windows: windows
+	@source scripts/wine-env.sh && scripts/with-display.sh ctest --test-dir $(WIN64) --output-on-failure
+
+bench: native
+	$(NATIVE)/bench/kelvaro-bench --cli $(NATIVE)/kelvaro-cli
+
+clean:
+	rm -rf build

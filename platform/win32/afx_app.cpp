@@ -1,0 +1,85 @@
+#include "platform/win32/afx_app.h"
+
+#include <commctrl.h>
+#include <mbctype.h>
+
+#include "platform/win32/afx_message_box.h"
+
+const char kHelpText[] =
+    "Pick a .srt or .sub file with \"...\" or drop it on this window, enter the time offset, choose Add time or "
+    "Reduce time, and press Synchronize.\n\nThe file is rewritten in place; the original is kept beside it under "
+    "a name ending in \"_original\".";
+
+namespace {
+
+CWinApp* g_app = nullptr;
+
+const CommandMap kNoCommands = {nullptr, nullptr, 0};
+
+}  // namespace
+
+CWinApp::CWinApp(const char* /*appName*/) {
+    g_app = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_app == this) {
+        g_app = nullptr;
+    }
+}
+
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
+
+int CWinApp::Run() {
+    MSG msg;
+    while (GetMessageA(&msg, /*hWnd=*/nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+bool CWinApp::OnCmdMsg(UINT id) {
+    for (const CommandMap* map = GetCommandMap(); map != nullptr; map = map->base) {
+        for (std::size_t i = 0; i < map->count; ++i) {
+            if (map->entries[i].id == id) {
+                (this->*map->entries[i].handler)();
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+HICON CWinApp::LoadIcon(UINT resourceId) const {
+    return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId));
+}
+
+const CommandMap* CWinApp::GetCommandMap() const {
+    return &kNoCommands;
+}
+
+void CWinApp::OnHelp() {
+    AfxMessageBox(kHelpText, MB_OK | MB_ICONINFORMATION);
+}
+
+CWinApp* AfxGetApp() {
+    return g_app;
+}
+
+CWnd* AfxGetMainWnd() {
+    return g_app != nullptr ? g_app->m_pMainWnd : nullptr;
+}
+
+int AfxWinMain() {
+    _setmbcp(_MB_CP_ANSI);
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_DATE_CLASSES | ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&classes);
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr || !app->InitInstance()) {
+        return 0;
+    }
+    return app->Run();
+}

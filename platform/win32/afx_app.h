@@ -1,0 +1,57 @@
+#pragma once
+
+#include <windows.h>
+
+#include <cstddef>
+
+#include "platform/win32/afx_wnd.h"
+
+class CWinApp;
+
+// The command map of an application object: command ids to member handlers, searched before the base's map.
+struct CommandMapEntry {
+    UINT id;
+    void (CWinApp::*handler)();
+};
+struct CommandMap {
+    const CommandMap* base;
+    const CommandMapEntry* entries;
+    std::size_t count;
+};
+
+// The application object. Exactly one exists, constructed during static initialisation; the entry point calls its
+// InitInstance and, only when that returns TRUE, runs a message loop until WM_QUIT.
+class CWinApp {
+public:
+    explicit CWinApp(const char* appName = nullptr);
+    virtual ~CWinApp();
+    CWinApp(const CWinApp&) = delete;
+    CWinApp& operator=(const CWinApp&) = delete;
+
+    virtual BOOL InitInstance();
+    virtual int Run();
+
+    // Runs the handler that the command map gives for `id`; false when no entry names it.
+    bool OnCmdMsg(UINT id);
+    HICON LoadIcon(UINT resourceId) const;
+
+    // The window that message boxes and file dialogs belong to while it exists.
+    CWnd* m_pMainWnd = nullptr;
+
+protected:
+    virtual const CommandMap* GetCommandMap() const;
+    // Kept for the program's start-up sequence; Windows has drawn 3-D controls itself since Windows 95.
+    void Enable3dControls() {}
+    // The program has no help file: the help command shows a short how-to in a message box.
+    void OnHelp();
+};
+
+CWinApp* AfxGetApp();
+CWnd* AfxGetMainWnd();
+// Kept for the program's start-up sequence; no ActiveX controls are hosted, so there is nothing to enable.
+inline void AfxEnableControlContainer() {}
+// What WinMain does: selects the ANSI code page for multibyte routines, registers the common control classes, then
+// runs the application object. Returns the process exit code.
+int AfxWinMain();
+
+extern const char kHelpText[];

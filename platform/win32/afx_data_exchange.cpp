@@ -1,0 +1,162 @@
+#include "platform/win32/afx_data_exchange.h"
+
+#include <commctrl.h>
+
+#include "platform/win32/afx_dialog.h"
+#include "platform/win32/afx_message_box.h"
+#include "platform/win32/afx_time.h"
+
+const char kNotANumberMessage[] = "Please enter a whole number (digits only).";
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
+
+bool IsRadioButton(HWND control) {
+    char className[16] = {};
+    GetClassNameA(control, className, sizeof className);
+    if (lstrcmpiA(className, "Button") != 0) {
+        return false;
+    }
+    const LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+    return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
+}
+
+}  // namespace
+
+std::string RangeMessage(std::uint32_t minimum, std::uint32_t maximum) {
+    return "Please enter a number from " + std::to_string(minimum) + " to " + std::to_string(maximum) + ".";
+}
+
+bool ParseUnsigned(const std::string& text, std::uint32_t* value) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
+    }
+    const std::size_t digitsStart = i;
+    std::uint64_t result = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+        result = result * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        if (result > UINT32_MAX) {
+            return false;
+        }
+    }
+    if (i == digitsStart) {
+        return false;
+    }
+    while (i < text.size() && IsBlank(text[i])) {
+        ++i;
+    }
+    if (i != text.size()) {
+        return false;
+    }
+    *value = static_cast<std::uint32_t>(result);
+    return true;
+}
+
+HWND CDataExchange::PrepareCtrl(int id) {
+    m_hWndLastControl = ::GetDlgItem(m_pDlgWnd->m_hWnd, id);
+    m_bEditLastControl = false;
+    return m_hWndLastControl;
+}
+
+HWND CDataExchange::PrepareEditCtrl(int id) {
+    PrepareCtrl(id);
+    m_bEditLastControl = true;
+    return m_hWndLastControl;
+}
+
+void CDataExchange::Fail() {
+    if (m_bSaveAndValidate && m_hWndLastControl != nullptr) {
+        // WM_NEXTDLGCTL rather than SetFocus keeps the dialog manager's default-button state right, and selects
+        // the text of an edit control so the user can type over it.
+        SendMessageA(m_pDlgWnd->m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hWndLastControl), TRUE);
+    }
+    throw DataExchangeFailure{};
+}
+
+void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
+    if (control.m_hWnd == nullptr) {
+        control.m_hWnd = pDX->PrepareCtrl(id);
+    }
+}
+
+void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
+    CWnd edit;
+    edit.m_hWnd = pDX->PrepareEditCtrl(id);
+    if (pDX->m_bSaveAndValidate) {
+        value = edit.GetWindowText();
+    } else {
+        edit.SetWindowText(value);
+    }
+}
+
+void DDX_Text(CDataExchange* pDX, int id, std::uint32_t& value) {
+    CWnd edit;
+    edit.m_hWnd = pDX->PrepareEditCtrl(id);
+    if (!pDX->m_bSaveAndValidate) {
+        edit.SetWindowText(std::to_string(value));
+        return;
+    }
+    std::uint32_t parsed = 0;
+    if (!ParseUnsigned(edit.GetWindowText(), &parsed)) {
+        AfxMessageBox(kNotANumberMessage);
+        pDX->Fail();
+    }
+    value = parsed;
+}
+
+void DDV_MinMaxUInt(CDataExchange* pDX, std::uint32_t value, std::uint32_t minimum, std::uint32_t maximum) {
+    if (!pDX->m_bSaveAndValidate || (minimum <= value && value <= maximum)) {
+        return;
+    }
+    AfxMessageBox(RangeMessage(minimum, maximum));
+    pDX->Fail();
+}
+
+void DDX_Radio(CDataExchange* pDX, int id, std::int32_t& value) {
+    HWND button = pDX->PrepareCtrl(id);
+    if (pDX->m_bSaveAndValidate) {
+        value = -1;
+    }
+    // The group runs from the first button up to the next control with WS_GROUP.
+    for (std::int32_t index = 0; button != nullptr;) {
+        if (IsRadioButton(button)) {
+            if (pDX->m_bSaveAndValidate) {
+                if (SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+                    value = index;
+                }
+            } else {
+                SendMessageA(button, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+            }
+            ++index;
+        }
+        button = GetWindow(button, GW_HWNDNEXT);
+        if (button != nullptr && (GetWindowLongA(button, GWL_STYLE) & WS_GROUP) != 0) {
+            break;
+        }
+    }
+}
+
+void DDX_Check(CDataExchange* pDX, int id, std::int32_t& value) {
+    HWND box = pDX->PrepareCtrl(id);
+    if (pDX->m_bSaveAndValidate) {
+        value = static_cast<std::int32_t>(SendMessageA(box, BM_GETCHECK, 0, 0));
+    } else {
+        SendMessageA(box, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    }
+}
+
+void DDX_DateTimeCtrl(CDataExchange* pDX, int id, CalendarTime& value) {
+    HWND picker = pDX->PrepareCtrl(id);
+    SYSTEMTIME shown = {};
+    if (pDX->m_bSaveAndValidate) {
+        if (SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown)) == GDT_VALID) {
+            value = FromLocalSystemTime(shown);
+        }
+    } else if (ToLocalSystemTime(value, &shown)) {
+        SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&shown));
+    }
+}

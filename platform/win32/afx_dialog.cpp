@@ -1,0 +1,219 @@
+#include "platform/win32/afx_dialog.h"
+
+#include <exception>
+
+#include "platform/win32/afx_app.h"
+#include "platform/win32/afx_data_exchange.h"
+#include "platform/win32/afx_message_box.h"
+
+namespace {
+
+const MessageMap kNoMessages = {nullptr, nullptr, 0};
+
+// The F1 command; the application object's map decides what it does.
+constexpr UINT kHelpCommand = 0xE146;
+
+}  // namespace
+
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
+
+CDialog::~CDialog() {
+    if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
+        DestroyWindow(m_hWnd);
+    }
+}
+
+BOOL CDialog::Create() {
+    m_bModalDone = false;
+    const HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), parent, &DialogProc,
+                              reinterpret_cast<LPARAM>(this)) != nullptr;
+}
+
+INT_PTR CDialog::DoModal() {
+    const HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+    if (!Create()) {
+        return -1;
+    }
+    if (parent != nullptr) {
+        ::EnableWindow(parent, FALSE);
+    }
+    MSG msg;
+    while (!m_bModalDone) {
+        const BOOL got = GetMessageA(&msg, /*hWnd=*/nullptr, 0, 0);
+        if (got == 0) {
+            // WM_QUIT belongs to the outer loop, if any.
+            PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (got < 0) {
+            break;
+        }
+        if (!PreTranslateMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    if (parent != nullptr) {
+        ::EnableWindow(parent, TRUE);
+        SetActiveWindow(parent);
+    }
+    if (m_hWnd != nullptr) {
+        DestroyWindow(m_hWnd);
+    }
+    return m_nModalResult;
+}
+
+void CDialog::EndDialog(int result) {
+    m_nModalResult = result;
+    m_bModalDone = true;
+    // Wakes GetMessage in the modal loop even when nothing else is queued.
+    PostMessageA(m_hWnd, WM_NULL, 0, 0);
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    const bool wasLocked = m_bLockNotifications;
+    m_bLockNotifications = true;
+    CDataExchange dx(this, saveAndValidate);
+    BOOL ok = TRUE;
+    try {
+        DoDataExchange(&dx);
+    } catch (const DataExchangeFailure&) {
+        ok = FALSE;
+    }
+    m_bLockNotifications = wasLocked;
+    return ok;
+}
+
+BOOL CDialog::PreTranslateMessage(MSG* msg) {
+    return IsDialogMessageA(m_hWnd, msg);
+}
+
+void CDialog::DoDataExchange(CDataExchange* /*pDX*/) {}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (UpdateData(TRUE)) {
+        EndDialog(IDOK);
+    }
+}
+
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
+
+const MessageMap* CDialog::GetMessageMap() const {
+    return &kNoMessages;
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    CDialog* dialog = nullptr;
+    if (message == WM_INITDIALOG) {
+        dialog = reinterpret_cast<CDialog*>(lParam);
+        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+        dialog->m_hWnd = hwnd;
+    } else {
+        dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+    }
+    if (dialog == nullptr) {
+        return FALSE;
+    }
+    try {
+        return dialog->WindowProc(message, wParam, lParam);
+    } catch (const std::exception& error) {
+        AfxMessageBox(error.what(), MB_OK | MB_ICONSTOP);
+    } catch (...) {
+        AfxMessageBox("An unexpected error stopped this command.", MB_OK | MB_ICONSTOP);
+    }
+    return TRUE;
+}
+
+INT_PTR CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            // The template places the dialog at 0, 0; it opens in the middle of the screen instead.
+            CenterWindow();
+            return OnInitDialog();
+        case WM_NCDESTROY:
+            SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+            m_hWnd = nullptr;
+            return FALSE;
+        case WM_HELP: {
+            CWinApp* app = AfxGetApp();
+            return app != nullptr && app->OnCmdMsg(kHelpCommand);
+        }
+        case WM_COMMAND: {
+            const UINT id = LOWORD(wParam);
+            const UINT code = HIWORD(wParam);
+            if (lParam != 0 && m_bLockNotifications) {
+                return TRUE;
+            }
+            if (const MessageMapEntry* entry = FindEntry(WM_COMMAND, code, id)) {
+                return Call(*entry, wParam);
+            }
+            if (code == BN_CLICKED && id == IDOK) {
+                OnOK();
+                return TRUE;
+            }
+            if (code == BN_CLICKED && id == IDCANCEL) {
+                OnCancel();
+                return TRUE;
+            }
+            return FALSE;
+        }
+        default:
+            if (const MessageMapEntry* entry = FindEntry(message, 0, 0)) {
+                return Call(*entry, wParam);
+            }
+            return FALSE;
+    }
+}
+
+const MessageMapEntry* CDialog::FindEntry(UINT message, UINT code, UINT id) const {
+    for (const MessageMap* map = GetMessageMap(); map != nullptr; map = map->base) {
+        for (std::size_t i = 0; i < map->count; ++i) {
+            const MessageMapEntry& entry = map->entries[i];
+            if (entry.message == message && entry.code == code && entry.id == id) {
+                return &entry;
+            }
+        }
+    }
+    return nullptr;
+}
+
+INT_PTR CDialog::Call(const MessageMapEntry& entry, WPARAM wParam) {
+    m_bDefault = false;
+    switch (entry.kind) {
+        case HandlerKind::kCursor: {
+            // WM_QUERYDRAGICON is one of the messages whose answer is the dialog procedure's return value.
+            const auto handler = reinterpret_cast<HCURSOR (CDialog::*)()>(entry.handler);
+            return reinterpret_cast<INT_PTR>((this->*handler)());
+        }
+        case HandlerKind::kDropFiles: {
+            const auto handler = reinterpret_cast<void (CDialog::*)(HDROP)>(entry.handler);
+            (this->*handler)(reinterpret_cast<HDROP>(wParam));
+            break;
+        }
+        case HandlerKind::kVoid:
+            (this->*entry.handler)();
+            break;
+    }
+    return m_bDefault ? FALSE : TRUE;
+}
+
+void CDialog::CenterWindow() {
+    RECT window;
+    GetWindowRect(m_hWnd, &window);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoA(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& area = monitor.rcWork;
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    SetWindowPos(m_hWnd, /*hWndInsertAfter=*/nullptr, area.left + (area.right - area.left - width) / 2,
+                 area.top + (area.bottom - area.top - height) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

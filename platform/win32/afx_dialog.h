@@ -1,0 +1,102 @@
+#pragma once
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cstddef>
+
+#include "platform/win32/afx_wnd.h"
+
+class CDialog;
+class CDataExchange;
+
+// One row of a dialog's message map: a window message, or for WM_COMMAND a notification code from one control,
+// and the member that handles it. The handler's shape is recorded so the dialog procedure can call it correctly.
+enum class HandlerKind { kVoid, kCursor, kDropFiles };
+using DialogHandler = void (CDialog::*)();
+struct MessageMapEntry {
+    UINT message;
+    UINT code;  // WM_COMMAND only
+    UINT id;    // WM_COMMAND only
+    HandlerKind kind;
+    DialogHandler handler;
+};
+struct MessageMap {
+    const MessageMap* base;
+    const MessageMapEntry* entries;
+    std::size_t count;
+};
+
+// Rows for a derived dialog's map, written as OnMessage(WM_PAINT, &CMyDlg::OnPaint).
+template <class Dialog>
+MessageMapEntry OnMessage(UINT message, void (Dialog::*handler)()) {
+    return {message, 0, 0, HandlerKind::kVoid, static_cast<DialogHandler>(handler)};
+}
+template <class Dialog>
+MessageMapEntry OnCommand(UINT code, UINT id, void (Dialog::*handler)()) {
+    return {WM_COMMAND, code, id, HandlerKind::kVoid, static_cast<DialogHandler>(handler)};
+}
+// The handler's type is stored under DialogHandler and cast back before the call, which is well defined.
+template <class Dialog>
+MessageMapEntry OnQueryDragIconMessage(HCURSOR (Dialog::*handler)()) {
+    return {WM_QUERYDRAGICON, 0, 0, HandlerKind::kCursor,
+            reinterpret_cast<DialogHandler>(static_cast<HCURSOR (CDialog::*)()>(handler))};
+}
+template <class Dialog>
+MessageMapEntry OnDropFilesMessage(void (Dialog::*handler)(HDROP)) {
+    return {WM_DROPFILES, 0, 0, HandlerKind::kDropFiles,
+            reinterpret_cast<DialogHandler>(static_cast<void (CDialog::*)(HDROP)>(handler))};
+}
+
+// A dialog built from a template resource of this executable. DoModal runs it with its own message loop, so that
+// PreTranslateMessage sees every message first. Exceptions never leave the dialog procedure: one that reaches it is
+// shown in a message box.
+class CDialog : public CWnd {
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+    ~CDialog() override;
+    CDialog(const CDialog&) = delete;
+    CDialog& operator=(const CDialog&) = delete;
+
+    // Shows the dialog, disables the parent, and returns the EndDialog result once it closes; -1 when the dialog
+    // cannot be created.
+    INT_PTR DoModal();
+    // Creates the dialog without a loop of its own (tests pump messages themselves). False on failure.
+    BOOL Create();
+    void EndDialog(int result);
+    bool IsModalDone() const { return m_bModalDone; }
+
+    // Copies controls into members (TRUE) or members into controls (FALSE). Returns FALSE when a value failed its
+    // validation; the user has then seen the message, the focus is on that control and later members are unchanged.
+    // Control notifications to the dialog are ignored while the exchange runs, its messages included.
+    BOOL UpdateData(BOOL saveAndValidate = TRUE);
+
+    // Sees each message of the modal loop before it is dispatched; TRUE when it was handled here.
+    virtual BOOL PreTranslateMessage(MSG* msg);
+
+protected:
+    virtual void DoDataExchange(CDataExchange* pDX);
+    // Runs a first exchange into the controls. TRUE lets the dialog manager put the focus on the first tab stop.
+    virtual BOOL OnInitDialog();
+    // Enter with no other default button: validate, then close. Escape and the system menu's Close: close.
+    virtual void OnOK();
+    virtual void OnCancel();
+    virtual const MessageMap* GetMessageMap() const;
+    // Asks for the system's default processing of the message being handled.
+    void Default() { m_bDefault = true; }
+    void OnPaint() { Default(); }
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    const MessageMapEntry* FindEntry(UINT message, UINT code, UINT id) const;
+    INT_PTR Call(const MessageMapEntry& entry, WPARAM wParam);
+    void CenterWindow();
+
+    UINT m_nIDTemplate;
+    CWnd* m_pParentWnd;
+    bool m_bModalDone = false;
+    int m_nModalResult = -1;
+    bool m_bLockNotifications = false;
+    bool m_bDefault = false;
+};

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <windows.h>
+#include <commdlg.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/afx_wnd.h"
+
+// The system's open-file dialog. `filter` is written as "Name|patterns|Name|patterns||"; the first entry is
+// preselected. Without a parent the application's main window owns the dialog, so it is modal to it.
+class CFileDialog {
+public:
+    CFileDialog(BOOL openFileDialog, const char* defaultExtension = nullptr, const char* fileName = nullptr,
+                DWORD flags = 0, const char* filter = nullptr, CWnd* parent = nullptr);
+
+    // IDOK when the user chose a file, IDCANCEL otherwise.
+    INT_PTR DoModal();
+    // The chosen file's full path, and its extension without the dot (empty when it has none).
+    std::string GetPathName() const;
+    std::string GetFileExt() const;
+
+    OPENFILENAMEA m_ofn;
+
+private:
+    std::string m_strFilter;
+    std::string m_strDefaultExtension;
+    // Large enough for any path the system accepts, so a long one is never refused for our buffer's sake.
+    std::vector<char> m_szFileName;
+    CWnd* m_pParentWnd;
+};

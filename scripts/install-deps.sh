@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need, when any is missing. Runs as root on a fresh machine.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ clang libclang-rt-14-dev googletest
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+    wine wine64 xvfb xauth x11-apps x11-utils imagemagick xdotool
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+# A 32-bit Wine makes the launcher pick a loader this kernel cannot run.
+if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    echo "wine32:i386 is installed; it breaks 64-bit Wine here. Remove it: apt-get remove wine32:i386" >&2
+    exit 1
+fi
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "Installing packages needs root: sudo apt-get install ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq "${missing[@]}" >/dev/null
