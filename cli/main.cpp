@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
         ConsoleReporter reporter(file);
         RunOutcome outcome;
         if (file == "-") {
+            std::fflush(stdout);  // earlier success texts come before the stream, which bypasses stdio
             outcome = SynchronizeStream(options.settings, StandardInput(), StandardOutput(), reporter);
         } else {
             SyncSettings settings = options.settings;

@@ -2,10 +2,14 @@
 
 #include "engine/text_reversal.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr std::size_t kLongestNumberLine = 3;
-constexpr std::string_view kArrow = "-->";
+constexpr std::size_t kTimeLength = 12;        // HH:MM:SS,mmm
+constexpr std::size_t kTimingLineLength = 29;  // HH:MM:SS,mmm --> HH:MM:SS,mmm
+constexpr CueTime kHundredHours = 100 * 3600000;
 
 struct FieldPosition {
     std::size_t offset;
@@ -38,11 +42,54 @@ std::int32_t ReadField(std::string_view line, const FieldPosition& field) {
 }
 
 CueTime ReadTime(std::string_view line, const FieldPosition* fields) {
+    // The usual case, HH:MM:SS,mmm all there and all digits, is read in one go; each field then holds its digits'
+    // value, which is what the field-by-field reading below would find.
+    constexpr std::size_t kDigitPlaces[9] = {0, 1, 3, 4, 6, 7, 9, 10, 11};
+    if (line.size() >= fields[0].offset + kTimeLength) {
+        const char* p = line.data() + fields[0].offset;
+        CueTime d[9];
+        bool all_digits = true;
+        for (int i = 0; i < 9; ++i) {
+            d[i] = static_cast<CueTime>(static_cast<unsigned char>(p[kDigitPlaces[i]])) - '0';
+            all_digits &= d[i] <= 9;
+        }
+        if (all_digits) {
+            const CueTime hours = d[0] * 10 + d[1];
+            const CueTime minutes = d[2] * 10 + d[3];
+            const CueTime seconds = d[4] * 10 + d[5];
+            const CueTime milliseconds = d[6] * 100 + d[7] * 10 + d[8];
+            return milliseconds + 1000 * (seconds + 60 * (minutes + 60 * hours));
+        }
+    }
     const auto hours = static_cast<CueTime>(ReadField(line, fields[0]));
     const auto minutes = static_cast<CueTime>(ReadField(line, fields[1]));
     const auto seconds = static_cast<CueTime>(ReadField(line, fields[2]));
     const auto milliseconds = static_cast<CueTime>(ReadField(line, fields[3]));
     return milliseconds + 1000 * (seconds + 60 * (minutes + 60 * hours));
+}
+
+// Whether the line holds "-->". Most lines are short and have no '>' at all (UTF-8 letters never contain the byte),
+// so eight bytes at a time are skipped while none is '>', which costs less than a library search per line.
+bool ContainsArrow(std::string_view line) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    const char* p = line.data();
+    const std::size_t size = line.size();
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p + i, 8);
+        const std::uint64_t matches = word ^ (kOnes * '>');
+        if (((matches - kOnes) & ~matches & kHighBits) != 0) {
+            break;
+        }
+    }
+    for (; i < size; ++i) {
+        if (p[i] == '>' && i >= 2 && p[i - 1] == '-' && p[i - 2] == '-') {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Writes `value` with at least `width` digits; returns the end.
@@ -98,6 +145,12 @@ char* PutTime(char* out, CueTime time) {
     return PutTwoDigits(out, milliseconds % 100);
 }
 
+char* PutTimingLine(char* out, CueTime start, CueTime end) {
+    out = PutTime(out, start);
+    std::memcpy(out, " --> ", 5);
+    return PutTime(out + 5, end);
+}
+
 }  // namespace
 
 std::int32_t ParseLeadingInt(std::string_view text) {
@@ -131,7 +184,7 @@ std::string_view LineRewriter::Rewrite(std::string_view line) {
     if (!line.empty() && line.size() <= kLongestNumberLine) {
         return RewriteNumber(line);
     }
-    if (line.find(kArrow) != std::string_view::npos) {
+    if (ContainsArrow(line)) {
         return RewriteTiming(line);
     }
     if (!m_switch_orientation) {
@@ -179,13 +232,14 @@ std::string_view LineRewriter::RewriteTiming(std::string_view line) {
     if (shift_end) {
         end = Shift(end);
     }
-    char text[64];
-    char* out = PutTime(text, start);
-    for (const char c : std::string_view(" --> ")) {
-        *out++ = c;
+    if (start < kHundredHours && end < kHundredHours) {
+        // Two-digit hours: the line has its usual length and is printed straight into the result.
+        m_out.resize(kTimingLineLength);
+        PutTimingLine(&m_out[0], start, end);
+        return m_out;
     }
-    out = PutTime(out, end);
-    m_out.assign(text, out);
+    char text[64];
+    m_out.assign(text, PutTimingLine(text, start, end));
     return m_out;
 }
 

@@ -94,6 +94,21 @@ bool HasHighBytes(std::string_view line) {
     return std::any_of(line.begin() + i, line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
 }
 
+// Eight bytes at a time: the byte swap of a word is the reversal of its bytes.
+void ReverseBytes(std::string_view line, char* out) {
+    const std::size_t size = line.size();
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, line.data() + i, 8);
+        word = __builtin_bswap64(word);
+        std::memcpy(out + size - i - 8, &word, 8);
+    }
+    for (; i < size; ++i) {
+        out[size - 1 - i] = line[i];
+    }
+}
+
 // Clusters are a few bytes long; a call to memcpy would cost more than the copy.
 void CopyCluster(const unsigned char* from, std::size_t length, char* to) {
     switch (length) {
@@ -105,19 +120,19 @@ void CopyCluster(const unsigned char* from, std::size_t length, char* to) {
             [[fallthrough]];
         case 2:
             to[1] = static_cast<char>(from[1]);
-            [[fallthrough]];
-        case 1:
             to[0] = static_cast<char>(from[0]);
             break;
+        case 1:
+            break;  // a single byte already stands where the byte reversal put it
         default:
             std::memcpy(to, from, length);
     }
 }
 
-// Writes the clusters of `line` (a character and the combining marks that follow it) mirrored into `out`, each
-// keeping its bytes in order, decoding every character once. Returns false at the first byte that is not valid UTF-8;
-// `out` then holds a partial result.
-bool ReverseClusters(std::string_view line, char* out) {
+// Turns the byte reversal of `line` in `out` into the reversal by cluster (a character and the combining marks that
+// follow it), each cluster keeping its bytes in order, decoding every character once. Returns false at the first
+// byte that is not valid UTF-8; `out` then holds a partial result.
+bool RestoreClusters(std::string_view line, char* out) {
     const auto* p = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t size = line.size();
     std::size_t cluster_start = 0;
@@ -158,7 +173,8 @@ void ReverseText(std::string_view line, std::string& out) {
     if (line.empty()) {
         return;
     }
-    if (!HasHighBytes(line) || !ReverseClusters(line, &out[0])) {
-        std::reverse_copy(line.begin(), line.end(), out.begin());
+    ReverseBytes(line, &out[0]);
+    if (HasHighBytes(line) && !RestoreClusters(line, &out[0])) {
+        ReverseBytes(line, &out[0]);  // not UTF-8 after all: byte by byte, undoing the clusters already restored
     }
 }

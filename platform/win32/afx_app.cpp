@@ -53,10 +53,6 @@ bool CWinApp::OnCmdMsg(UINT id) {
     return false;
 }
 
-HICON CWinApp::LoadIcon(UINT resourceId) const {
-    return LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(resourceId));
-}
-
 const CommandMap* CWinApp::GetCommandMap() const {
     return &kNoCommands;
 }

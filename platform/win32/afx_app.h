@@ -8,6 +8,9 @@
 
 class CWinApp;
 
+// The help command (F1).
+constexpr UINT ID_HELP = 0xE146;
+
 // The command map of an application object: command ids to member handlers, searched before the base's map.
 struct CommandMapEntry {
     UINT id;
@@ -33,7 +36,6 @@ public:
 
     // Runs the handler that the command map gives for `id`; false when no entry names it.
     bool OnCmdMsg(UINT id);
-    HICON LoadIcon(UINT resourceId) const;
 
     // The window that message boxes and file dialogs belong to while it exists.
     CWnd* m_pMainWnd = nullptr;

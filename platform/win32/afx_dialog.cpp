@@ -6,14 +6,7 @@
 #include "platform/win32/afx_data_exchange.h"
 #include "platform/win32/afx_message_box.h"
 
-namespace {
-
-const MessageMap kNoMessages = {nullptr, nullptr, 0};
-
-// The F1 command; the application object's map decides what it does.
-constexpr UINT kHelpCommand = 0xE146;
-
-}  // namespace
+const MessageMap kDialogMessageMap = {nullptr, nullptr, 0};
 
 CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
 
@@ -107,7 +100,7 @@ void CDialog::OnCancel() {
 }
 
 const MessageMap* CDialog::GetMessageMap() const {
-    return &kNoMessages;
+    return &kDialogMessageMap;
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -144,7 +137,7 @@ INT_PTR CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             return FALSE;
         case WM_HELP: {
             CWinApp* app = AfxGetApp();
-            return app != nullptr && app->OnCmdMsg(kHelpCommand);
+            return app != nullptr && app->OnCmdMsg(ID_HELP);
         }
         case WM_COMMAND: {
             const UINT id = LOWORD(wParam);
@@ -186,21 +179,15 @@ const MessageMapEntry* CDialog::FindEntry(UINT message, UINT code, UINT id) cons
 }
 
 INT_PTR CDialog::Call(const MessageMapEntry& entry, WPARAM wParam) {
+    if (entry.cursorHandler != nullptr) {
+        // WM_QUERYDRAGICON is one of the messages whose answer is the dialog procedure's return value.
+        return reinterpret_cast<INT_PTR>((this->*entry.cursorHandler)());
+    }
     m_bDefault = false;
-    switch (entry.kind) {
-        case HandlerKind::kCursor: {
-            // WM_QUERYDRAGICON is one of the messages whose answer is the dialog procedure's return value.
-            const auto handler = reinterpret_cast<HCURSOR (CDialog::*)()>(entry.handler);
-            return reinterpret_cast<INT_PTR>((this->*handler)());
-        }
-        case HandlerKind::kDropFiles: {
-            const auto handler = reinterpret_cast<void (CDialog::*)(HDROP)>(entry.handler);
-            (this->*handler)(reinterpret_cast<HDROP>(wParam));
-            break;
-        }
-        case HandlerKind::kVoid:
-            (this->*entry.handler)();
-            break;
+    if (entry.dropHandler != nullptr) {
+        (this->*entry.dropHandler)(reinterpret_cast<HDROP>(wParam));
+    } else {
+        (this->*entry.handler)();
     }
     return m_bDefault ? FALSE : TRUE;
 }

@@ -11,15 +11,14 @@ class CDialog;
 class CDataExchange;
 
 // One row of a dialog's message map: a window message, or for WM_COMMAND a notification code from one control,
-// and the member that handles it. The handler's shape is recorded so the dialog procedure can call it correctly.
-enum class HandlerKind { kVoid, kCursor, kDropFiles };
-using DialogHandler = void (CDialog::*)();
+// and the member that handles it. Exactly one of the handlers is set, the one whose shape the message needs.
 struct MessageMapEntry {
     UINT message;
     UINT code;  // WM_COMMAND only
     UINT id;    // WM_COMMAND only
-    HandlerKind kind;
-    DialogHandler handler;
+    void (CDialog::*handler)() = nullptr;
+    HCURSOR (CDialog::*cursorHandler)() = nullptr;
+    void (CDialog::*dropHandler)(HDROP) = nullptr;
 };
 struct MessageMap {
     const MessageMap* base;
@@ -27,25 +26,26 @@ struct MessageMap {
     std::size_t count;
 };
 
+// The base dialog's map, which a derived map names as its base: it is empty, as IDOK, IDCANCEL and WM_HELP are
+// handled in code.
+extern const MessageMap kDialogMessageMap;
+
 // Rows for a derived dialog's map, written as OnMessage(WM_PAINT, &CMyDlg::OnPaint).
 template <class Dialog>
 MessageMapEntry OnMessage(UINT message, void (Dialog::*handler)()) {
-    return {message, 0, 0, HandlerKind::kVoid, static_cast<DialogHandler>(handler)};
+    return {message, 0, 0, static_cast<void (CDialog::*)()>(handler)};
 }
 template <class Dialog>
 MessageMapEntry OnCommand(UINT code, UINT id, void (Dialog::*handler)()) {
-    return {WM_COMMAND, code, id, HandlerKind::kVoid, static_cast<DialogHandler>(handler)};
+    return {WM_COMMAND, code, id, static_cast<void (CDialog::*)()>(handler)};
 }
-// The handler's type is stored under DialogHandler and cast back before the call, which is well defined.
 template <class Dialog>
 MessageMapEntry OnQueryDragIconMessage(HCURSOR (Dialog::*handler)()) {
-    return {WM_QUERYDRAGICON, 0, 0, HandlerKind::kCursor,
-            reinterpret_cast<DialogHandler>(static_cast<HCURSOR (CDialog::*)()>(handler))};
+    return {WM_QUERYDRAGICON, 0, 0, nullptr, static_cast<HCURSOR (CDialog::*)()>(handler)};
 }
 template <class Dialog>
 MessageMapEntry OnDropFilesMessage(void (Dialog::*handler)(HDROP)) {
-    return {WM_DROPFILES, 0, 0, HandlerKind::kDropFiles,
-            reinterpret_cast<DialogHandler>(static_cast<void (CDialog::*)(HDROP)>(handler))};
+    return {WM_DROPFILES, 0, 0, nullptr, nullptr, static_cast<void (CDialog::*)(HDROP)>(handler)};
 }
 
 // A dialog built from a template resource of this executable. DoModal runs it with its own message loop, so that

@@ -39,7 +39,7 @@ def draw():
     for x0, x1 in ((7, 12), (14, 21)):
         fill(x0, 22, x1, 23, YELLOW)
 
-    # A clock over the top-right corner: white face, black rim, hands at ten past.
+    # A clock over the top-right corner: white face, black rim, hands at three o'clock.
     cx, cy, radius = 24.5, 7.5, 7.2
     for y in range(SIZE):
         for x in range(SIZE):
@@ -52,7 +52,7 @@ def draw():
         a = math.radians(hour * 30)
         pixels[round(cy + 0.5 - 4.4 * math.cos(a))][round(cx + 0.5 + 4.4 * math.sin(a))] = GRAY
     fill(25, 3, 25, 8, BLACK)  # minute hand
-    fill(25, 8, 28, 8, RED)    # second hand
+    fill(25, 8, 28, 8, RED)    # hour hand
     pixels[8][25] = MAROON
     return pixels
 

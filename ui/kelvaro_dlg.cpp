@@ -1,0 +1,199 @@
+#include "ui/kelvaro_dlg.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+#include "engine/synchronize_file.h"
+#include "platform/current_directory.h"
+#include "platform/win32/afx_app.h"
+#include "platform/win32/afx_data_exchange.h"
+#include "platform/win32/afx_file_dialog.h"
+#include "platform/win32/afx_message_box.h"
+#include "store/last_file_store.h"
+#include "ui/resource.h"
+#include "ui/subtitle_file.h"
+
+namespace {
+
+const char kSubtitleFilter[] =
+    "Subtitles files (*.sub;*.srt)|*.sub;*.srt|sub Files (*.sub)|*.sub|srt Files (*.srt)|*.srt|All Files (*.*)|*.*||";
+
+struct Tooltip {
+    int id;
+    const char* text;
+};
+const Tooltip kTooltips[] = {
+    {IDC_ADD_TIME, "Add time to subtitles"},
+    {IDC_REDUCE_NUMBER, "Reduce subtitles unique id"},
+    {IDC_REDUCE_TIME, "Reduce time from subtitles"},
+    {IDC_SYNCHRONIZE, "Start Synch"},
+    {IDC_BROWSE, "Browse for subtitles file"},
+    {IDC_HOURS, "Enter a number 0-3"},
+    {IDC_MINUTES, "Enter a number 0-59"},
+    {IDC_SECONDS, "Enter a number 0-59"},
+    {IDC_MILLISECONDS, "Enter a number 0-999"},
+    {IDC_SWITCH_ORIENTATION, "Check in order to switch subtitle orientation (right to left / left to right)"},
+    {IDC_BETWEEN_TIMES, "Check in order to synchronize only subtitles between the selected times"},
+    {IDC_FROM_TIME, "From"},
+    {IDC_TO_TIME, "To"},
+};
+
+// Every outcome of a run, file errors included, reaches the user in the program's message box.
+class MessageBoxReporter : public RunReporter {
+public:
+    void Succeeded(const std::string& text) override { AfxMessageBox(text); }
+    void Refused(const std::string& text) override { AfxMessageBox(text); }
+    void FileFailed(const std::string& text) override { AfxMessageBox(text); }
+};
+
+bool IsDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+}  // namespace
+
+const MessageMapEntry CKelvaroDlg::kMessageEntries[] = {
+    OnMessage(WM_PAINT, &CKelvaroDlg::OnPaint),
+    OnQueryDragIconMessage(&CKelvaroDlg::OnQueryDragIcon),
+    OnCommand(BN_CLICKED, IDC_SYNCHRONIZE, &CKelvaroDlg::OnSynchronize),
+    OnCommand(EN_KILLFOCUS, IDC_HOURS, &CKelvaroDlg::OnKillfocusTimeField),
+    OnCommand(EN_KILLFOCUS, IDC_MINUTES, &CKelvaroDlg::OnKillfocusTimeField),
+    OnCommand(EN_KILLFOCUS, IDC_MILLISECONDS, &CKelvaroDlg::OnKillfocusTimeField),
+    OnCommand(EN_KILLFOCUS, IDC_SECONDS, &CKelvaroDlg::OnKillfocusTimeField),
+    OnCommand(BN_CLICKED, IDC_BROWSE, &CKelvaroDlg::OnBrowse),
+    OnDropFilesMessage(&CKelvaroDlg::OnDropFiles),
+};
+const MessageMap CKelvaroDlg::kMessageMap = {&kDialogMessageMap, kMessageEntries,
+                                             sizeof kMessageEntries / sizeof kMessageEntries[0]};
+
+CKelvaroDlg::CKelvaroDlg(CWnd* parent) : CDialog(IDD_MAIN_DIALOG, parent) {
+    m_hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+}
+
+CKelvaroDlg::~CKelvaroDlg() = default;
+
+const MessageMap* CKelvaroDlg::GetMessageMap() const {
+    return &kMessageMap;
+}
+
+void CKelvaroDlg::DoDataExchange(CDataExchange* pDX) {
+    DDX_Control(pDX, IDC_SYNCHRONIZE, m_btnSynchronize);
+    DDX_Text(pDX, IDC_HOURS, m_nHours);
+    DDV_MinMaxUInt(pDX, m_nHours, 0, 3);
+    DDX_Text(pDX, IDC_MINUTES, m_nMinutes);
+    DDV_MinMaxUInt(pDX, m_nMinutes, 0, 59);
+    DDX_Text(pDX, IDC_MILLISECONDS, m_nMilliseconds);
+    DDV_MinMaxUInt(pDX, m_nMilliseconds, 0, 999);
+    DDX_Text(pDX, IDC_REDUCE_NUMBER, m_nReduceNumber);
+    DDV_MinMaxUInt(pDX, m_nReduceNumber, 0, 5000);
+    DDX_Text(pDX, IDC_SECONDS, m_nSeconds);
+    DDV_MinMaxUInt(pDX, m_nSeconds, 0, 59);
+    DDX_Radio(pDX, IDC_ADD_TIME, m_nDirection);
+    DDX_Text(pDX, IDC_INPUT_FILE, m_strInputFile);
+    DDX_Check(pDX, IDC_SWITCH_ORIENTATION, m_bSwitchOrientation);
+    DDX_DateTimeCtrl(pDX, IDC_FROM_TIME, m_timeFrom);
+    DDX_DateTimeCtrl(pDX, IDC_TO_TIME, m_timeTo);
+    DDX_Check(pDX, IDC_BETWEEN_TIMES, m_bBetweenTimes);
+}
+
+BOOL CKelvaroDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+
+    m_tooltip.Create(this, TTS_ALWAYSTIP);
+    m_tooltip.Activate(TRUE);
+    for (const Tooltip& tip : kTooltips) {
+        m_tooltip.AddTool(GetDlgItem(tip.id), tip.text);
+    }
+
+    m_strStartDir = CurrentDirectory();
+    if (!m_strStartDir.empty()) {
+        m_strInputFile = LoadLastFile(m_strStartDir);
+    }
+    if (!m_strInputFile.empty()) {
+        m_btnSynchronize.EnableWindow(TRUE);
+    }
+    m_timeFrom = MakeLocalTime(1975, 3, 21, 0, 0, 0);
+    m_timeTo = m_timeFrom;
+    DragAcceptFiles(m_hWnd, TRUE);
+
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+BOOL CKelvaroDlg::PreTranslateMessage(MSG* msg) {
+    m_tooltip.RelayEvent(msg);
+    return CDialog::PreTranslateMessage(msg);
+}
+
+void CKelvaroDlg::OnPaint() {
+    if (!IsIconic(m_hWnd)) {
+        CDialog::OnPaint();
+        return;
+    }
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(m_hWnd, &paint);
+    SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    RECT client;
+    GetClientRect(m_hWnd, &client);
+    const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+    const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+    DrawIcon(dc, x, y, m_hIcon);
+    EndPaint(m_hWnd, &paint);
+}
+
+HCURSOR CKelvaroDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CKelvaroDlg::OnSynchronize() {
+    if (!UpdateData(TRUE)) {
+        return;
+    }
+    MessageBoxReporter reporter;
+    SynchronizeFile(*this, reporter);
+}
+
+void CKelvaroDlg::OnKillfocusTimeField() {
+    UpdateData(TRUE);
+}
+
+void CKelvaroDlg::OnBrowse() {
+    CFileDialog dialog(TRUE, "sub", nullptr, OFN_FILEMUSTEXIST, kSubtitleFilter);
+    if (dialog.DoModal() != IDOK) {
+        return;
+    }
+    ChooseInputFile(dialog.GetPathName(), dialog.GetFileExt());
+}
+
+void CKelvaroDlg::OnDropFiles(HDROP drop) {
+    std::string path;
+    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+        std::vector<char> buffer(DragQueryFileA(drop, 0, nullptr, 0) + 1);
+        DragQueryFileA(drop, 0, buffer.data(), static_cast<UINT>(buffer.size()));
+        path = buffer.data();
+    }
+    DragFinish(drop);
+    if (path.empty()) {
+        return;
+    }
+    // Browse offers files only; a folder named like a subtitle file is turned away the same way.
+    ChooseInputFile(path, IsDirectory(path) ? std::string() : FileExtension(path));
+}
+
+void CKelvaroDlg::ChooseInputFile(const std::string& path, const std::string& extension) {
+    if (!IsSubtitleExtension(extension)) {
+        AfxMessageBox(kUnrecognizedFormatMessage);
+        return;
+    }
+    m_strInputFile = path;
+    SetDlgItemTextA(m_hWnd, IDC_INPUT_FILE, m_strInputFile.c_str());
+    m_btnSynchronize.EnableWindow(TRUE);
+    if (!m_strStartDir.empty()) {
+        SaveLastFile(m_strStartDir, m_strInputFile);
+    }
+}
