@@ -51,8 +51,7 @@ void RemoveIfPresent(const std::string& path) {
 ChildRun RunChecked(const std::vector<std::string>& argv) {
     const ChildRun run = RunChild(argv);
     if (run.exit_status != 0) {
-        throw std::runtime_error(argv[0] + " " + argv[1] + "... failed with status " +
-                                 std::to_string(run.exit_status));
+        throw std::runtime_error(argv[0] + " " + argv[1] + "... failed with status " + std::to_string(run.exit_status));
     }
     return run;
 }
@@ -60,7 +59,9 @@ ChildRun RunChecked(const std::vector<std::string>& argv) {
 // Times `cp FILE COPY && sync COPY` and an in-place re-timing by kelvaro-cli, alternately, on one generated file.
 // Leftovers of the previous run are removed and everything is put on disk before each timed command, so that every
 // run does the same work: the re-timing never has an old backup to delete.
-void MeasureFile(const BenchOptions& options, const std::string& directory, const Sizes& size,
+void MeasureFile(const BenchOptions& options,
+                 const std::string& directory,
+                 const Sizes& size,
                  std::vector<ResultRow>* rows) {
     const std::string file = directory + "/bench-" + size.label + ".srt";
     const std::string copy = directory + "/bench-" + size.label + "-copy.srt";
@@ -145,8 +146,7 @@ int Run(const BenchOptions& options) {
     std::vector<ResultRow> rows;
     // The floor under every peak RSS figure: what a child of this process shows before it does anything.
     rows.push_back({"peak RSS of /bin/true (floor)",
-                    FormatMegabytes(static_cast<double>(RunChecked({"/bin/true", "-"}).peak_rss_kb) * 1024 /
-                                    kMegabyte),
+                    FormatMegabytes(static_cast<double>(RunChecked({"/bin/true", "-"}).peak_rss_kb) * 1024 / kMegabyte),
                     "", true});
     const Sizes small{"100MB", 100 * kMegabyte};
     const Sizes big{"1GB", 1000 * kMegabyte};

@@ -48,8 +48,7 @@ double MeasureRewriteRate(const LineSlice& slice, const SyncSettings& settings, 
             const std::string_view out = rewriter.Rewrite(line);
             checksum += out.size() + (out.empty() ? 0 : static_cast<unsigned char>(out.back()));
         }
-        const double seconds =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         rates.push_back(static_cast<double>(slice.line_bytes) / 1e6 / seconds);
     }
     volatile std::uint64_t sink = checksum;

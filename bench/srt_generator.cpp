@@ -19,19 +19,20 @@ constexpr std::size_t kLongestText = 45;
 constexpr std::uint64_t kTimeWrapMs = 90ull * 3600 * 1000;
 
 const std::vector<std::string_view> kEnglish = {
-    "the", "night", "is", "quiet", "where", "are", "you", "going", "we", "have", "to", "leave", "now", "before",
-    "it", "gets", "dark", "I", "told", "him", "everything", "don't", "worry", "about", "me", "listen", "carefully",
-    "she", "never", "came", "back", "home", "what", "do", "want", "from", "us", "tomorrow", "morning"};
-const std::vector<std::string_view> kHebrew = {
-    "שלום", "לילה", "טוב", "אני", "הולך", "הביתה", "עכשיו", "מה", "אתה", "עושה", "כאן", "בוא", "נלך", "מחר",
-    "בבוקר", "שָׁלוֹם", "בְּרֵאשִׁית", "תּוֹדָה", "אַל", "תִּדְאַג", "לִי", "היא", "לא", "חזרה"};
-const std::vector<std::string_view> kArabic = {
-    "مرحبا", "كيف", "حالك", "اليوم", "أنا", "ذاهب", "إلى", "البيت", "شكرا", "جزيلا", "مَرْحَبًا", "لا",
-    "تقلق", "عليّ", "غدا", "صباحا", "ماذا", "تريد", "منا"};
+    "the",        "night", "is",    "quiet",  "where", "are",    "you",       "going",    "we",     "have",
+    "to",         "leave", "now",   "before", "it",    "gets",   "dark",      "I",        "told",   "him",
+    "everything", "don't", "worry", "about",  "me",    "listen", "carefully", "she",      "never",  "came",
+    "back",       "home",  "what",  "do",     "want",  "from",   "us",        "tomorrow", "morning"};
+const std::vector<std::string_view> kHebrew = {"שלום",   "לילה", "טוב", "אני",  "הולך", "הביתה", "עכשיו", "מה",
+                                               "אתה",    "עושה", "כאן", "בוא",  "נלך",  "מחר",   "בבוקר", "שָׁלוֹם",
+                                               "בְּרֵאשִׁית", "תּוֹדָה", "אַל",  "תִּדְאַג", "לִי",   "היא",   "לא",    "חזרה"};
+const std::vector<std::string_view> kArabic = {"مرحبا", "كيف",   "حالك",  "اليوم", "أنا", "ذاهب", "إلى",
+                                               "البيت", "شكرا",  "جزيلا", "مَرْحَبًا", "لا",  "تقلق", "عليّ",
+                                               "غدا",   "صباحا", "ماذا",  "تريد",  "منا"};
 
 // A small deterministic generator, so that every run measures the same file.
 class Random {
-public:
+  public:
     std::uint32_t Next() {
         m_state ^= m_state << 13;
         m_state ^= m_state >> 7;
@@ -40,7 +41,7 @@ public:
     }
     std::uint32_t Below(std::uint32_t bound) { return Next() % bound; }
 
-private:
+  private:
     std::uint64_t m_state = 0x9E3779B97F4A7C15ull;
 };
 
@@ -91,7 +92,7 @@ char* PutTime(char* out, std::uint64_t ms) {
 }
 
 class BufferedFile {
-public:
+  public:
     explicit BufferedFile(const std::string& path) : m_path(path) {
         m_fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (m_fd < 0) {
@@ -124,7 +125,7 @@ public:
     }
     std::uint64_t written() const { return m_written; }
 
-private:
+  private:
     void Drain() {
         const char* data = m_buffer.data();
         std::size_t size = m_buffer.size();

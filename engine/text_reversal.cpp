@@ -76,8 +76,9 @@ bool IsMark(char32_t code_point) {
         return (kLowMarks.words[code_point / 64] >> (code_point % 64) & 1) != 0;
     }
     const auto* end = std::end(kCombiningMarks);
-    const auto* after = std::upper_bound(std::begin(kCombiningMarks), end, code_point,
-                                         [](char32_t value, const CodePointRange& range) { return value < range.first; });
+    const auto* after =
+        std::upper_bound(std::begin(kCombiningMarks), end, code_point,
+                         [](char32_t value, const CodePointRange& range) { return value < range.first; });
     return after != std::begin(kCombiningMarks) && code_point <= (after - 1)->last;
 }
 

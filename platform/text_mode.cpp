@@ -61,9 +61,13 @@ Status TextLineReader::Fill() {
 }
 
 Status TextLineReader::ReadLine(std::string_view* line, bool* has_line) {
-    Status status = Begin();
-    if (!status.ok()) {
-        return status;
+    Status status;
+    // Checked here rather than in Begin, so that the steady state makes no call and no Status for it.
+    if (!m_begun) {
+        status = Begin();
+        if (!status.ok()) {
+            return status;
+        }
     }
     m_spill.clear();
     bool spilling = false;

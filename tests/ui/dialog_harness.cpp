@@ -1,0 +1,134 @@
+#include "tests/ui/dialog_harness.h"
+
+#include <shlobj.h>
+
+#include "platform/current_directory.h"
+
+namespace {
+
+WindowWatcher* g_watcher = nullptr;
+
+// The controls of the system's open-file dialog that take a file name: the combo box, or the plain edit field.
+constexpr int kFileNameCombo = 0x47c;
+constexpr int kFileNameEdit = 0x480;
+// The static control that holds a message box's text.
+constexpr int kMessageBoxText = 0xFFFF;
+
+std::string WindowText(HWND window) {
+    char text[4096] = {};
+    GetWindowTextA(window, text, sizeof text);
+    return text;
+}
+
+bool IsDialogClass(HWND window) {
+    char className[16] = {};
+    GetClassNameA(window, className, sizeof className);
+    return std::string(className) == "#32770";
+}
+
+}  // namespace
+
+WindowWatcher::WindowWatcher() {
+    g_watcher = this;
+    m_hook = SetWindowsHookExA(WH_CBT, &Hook, /*hmod=*/nullptr, GetCurrentThreadId());
+}
+
+WindowWatcher::~WindowWatcher() {
+    UnhookWindowsHookEx(m_hook);
+    g_watcher = nullptr;
+}
+
+LRESULT CALLBACK WindowWatcher::Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && g_watcher != nullptr) {
+        g_watcher->Activated(reinterpret_cast<HWND>(wParam));
+    }
+    return CallNextHookEx(/*hhk=*/nullptr, code, wParam, lParam);
+}
+
+void WindowWatcher::Activated(HWND window) {
+    if (!IsDialogClass(window) || !m_handled.insert(window).second) {
+        return;
+    }
+    const HWND fileName = GetDlgItem(window, kFileNameCombo) != nullptr ? GetDlgItem(window, kFileNameCombo)
+                                                                          : GetDlgItem(window, kFileNameEdit);
+    if (fileName != nullptr) {
+        ++fileDialogs;
+        SetWindowTextA(fileName, m_fileName.c_str());
+        const int button = m_fileName.empty() ? IDCANCEL : IDOK;
+        PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                     reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
+        return;
+    }
+    boxes.push_back({WindowText(window), WindowText(GetDlgItem(window, kMessageBoxText))});
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+}
+
+DialogTest::~DialogTest() {
+    watcher.reset();
+    dialog.reset();
+    if (!m_previousDir.empty()) {
+        SetCurrentDirectoryA(m_previousDir.c_str());
+    }
+}
+
+void DialogTest::Open(const char* remembered, const std::string& start) {
+    watcher.reset();
+    dialog.reset();
+    if (m_previousDir.empty()) {
+        m_previousDir = CurrentDirectory();
+    }
+    startDir = start.empty() ? dir.path() : start;
+    ASSERT_TRUE(SetCurrentDirectoryA(startDir.c_str()));
+    if (remembered != nullptr) {
+        WriteWholeFile(startDir + "\\kv.ini", remembered);
+    }
+    dialog = std::make_unique<CKelvaroDlg>();
+    ASSERT_TRUE(dialog->Create());
+    Pump();
+    watcher = std::make_unique<WindowWatcher>();
+    watcher->Ignore(dialog->m_hWnd);
+}
+
+std::string DialogTest::Text(int id) const {
+    return WindowText(Item(id));
+}
+
+void DialogTest::SetText(int id, const std::string& text) {
+    SetWindowTextA(Item(id), text.c_str());
+}
+
+void DialogTest::Focus(int id) {
+    SendMessageA(dialog->m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+    Pump();
+}
+
+void DialogTest::Click(int id) {
+    SendMessageA(Item(id), BM_CLICK, 0, 0);
+    Pump();
+}
+
+void DialogTest::Drop(const std::string& path) {
+    // The block the shell hands over: a DROPFILES header, then the names, each ended by a NUL, and one more NUL.
+    const HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + path.size() + 2);
+    auto* header = static_cast<DROPFILES*>(GlobalLock(block));
+    header->pFiles = sizeof(DROPFILES);
+    memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), path.c_str(), path.size());
+    GlobalUnlock(block);
+    SendMessageA(dialog->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+    Pump();
+}
+
+void DialogTest::Pump() {
+    MSG msg;
+    while (PeekMessageA(&msg, /*hWnd=*/nullptr, 0, 0, PM_REMOVE)) {
+        if (dialog == nullptr || dialog->m_hWnd == nullptr || !dialog->PreTranslateMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+std::string DialogTest::Subtitle(const std::string& name, const std::string& content) {
+    WriteWholeFile(dir.File(name), content);
+    return dir.File(name);
+}

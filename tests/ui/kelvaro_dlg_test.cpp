@@ -1,0 +1,330 @@
+// The dialog driven with window messages, as the user's keys and clicks would drive it.
+#include <windows.h>
+#include <commctrl.h>
+
+#include "engine/sync_settings.h"
+#include "engine/synchronize_file.h"
+#include "platform/win32/afx_data_exchange.h"
+#include "platform/win32/afx_message_box.h"
+#include "tests/ui/dialog_harness.h"
+#include "ui/resource.h"
+
+namespace {
+
+const char kFilm[] =
+    "1\r\n00:00:01,000 --> 00:00:02,500\r\nHello\r\n\r\n2\r\n00:01:00,000 --> 00:01:03,000\r\nWorld\r\n";
+const char kFilmTwoSecondsLater[] =
+    "1\r\n00:00:03,000 --> 00:00:04,500\r\nHello\r\n\r\n2\r\n00:01:02,000 --> 00:01:05,000\r\nWorld\r\n";
+
+bool IsEnabled(HWND window) {
+    return IsWindowEnabled(window) != FALSE;
+}
+
+bool IsChecked(HWND button) {
+    return SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+SYSTEMTIME PickerTime(HWND picker) {
+    SYSTEMTIME shown = {};
+    EXPECT_EQ(SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown)), GDT_VALID);
+    return shown;
+}
+
+void SetPickerTime(HWND picker, WORD hour, WORD minute, WORD second) {
+    SYSTEMTIME shown = PickerTime(picker);
+    shown.wHour = hour;
+    shown.wMinute = minute;
+    shown.wSecond = second;
+    SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&shown));
+}
+
+using StartUpTest = DialogTest;
+
+TEST_F(StartUpTest, SynchronizeIsEnabledOnlyByARememberedPath) {
+    struct Case {
+        const char* name;
+        const char* kvIni;  // null: no file
+        bool enabled;
+        std::string field;
+    };
+    const Case cases[] = {
+        {"no kv.ini", nullptr, false, ""},
+        {"empty kv.ini", "", false, ""},
+        // The file's existence is not examined.
+        {"remembered file that is gone", "C:\\gone\\film.srt", true, "C:\\gone\\film.srt"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string start = dir.File(c.name);
+        CreateDirectoryA(start.c_str(), nullptr);
+        Open(c.kvIni, start);
+        EXPECT_EQ(IsEnabled(dialog->m_btnSynchronize.m_hWnd), c.enabled);
+        EXPECT_EQ(Text(IDC_INPUT_FILE), c.field);
+        EXPECT_EQ(dialog->m_strStartDir, start);
+    }
+}
+
+TEST_F(StartUpTest, ShowsZeroOffsetReduceTimeAndMidnightWithFocusOnBrowse) {
+    Open();
+    for (int id : {IDC_HOURS, IDC_MINUTES, IDC_SECONDS, IDC_MILLISECONDS, IDC_REDUCE_NUMBER}) {
+        EXPECT_EQ(Text(id), "0") << id;
+    }
+    EXPECT_TRUE(IsChecked(Item(IDC_REDUCE_TIME)));
+    EXPECT_FALSE(IsChecked(Item(IDC_ADD_TIME)));
+    EXPECT_FALSE(IsChecked(Item(IDC_SWITCH_ORIENTATION)));
+    EXPECT_FALSE(IsChecked(Item(IDC_BETWEEN_TIMES)));
+    for (int id : {IDC_FROM_TIME, IDC_TO_TIME}) {
+        const SYSTEMTIME shown = PickerTime(Item(id));
+        EXPECT_EQ(shown.wYear, 1975);
+        EXPECT_EQ(shown.wMonth, 3);
+        EXPECT_EQ(shown.wDay, 21);
+        EXPECT_EQ(shown.wHour * 3600 + shown.wMinute * 60 + shown.wSecond, 0) << id;
+    }
+    EXPECT_EQ(GetFocus(), Item(IDC_BROWSE));
+    // A refresh from these controls gives back the settings' defaults and the window times.
+    ASSERT_TRUE(dialog->UpdateData(TRUE));
+    EXPECT_EQ(dialog->m_nDirection, 1);
+    EXPECT_EQ(dialog->m_timeFrom, MakeLocalTime(1975, 3, 21, 0, 0, 0));
+    EXPECT_EQ(dialog->m_timeTo, dialog->m_timeFrom);
+    EXPECT_EQ(dialog->OffsetMs(), 0);
+}
+
+TEST_F(StartUpTest, CaptionAndIcon) {
+    Open();
+    char caption[256] = {};
+    GetWindowTextA(dialog->m_hWnd, caption, sizeof caption);
+    EXPECT_EQ(std::string(caption).substr(0, 33), "Kelvaro v1.2" + std::string(20, ' ') + "(");
+    EXPECT_EQ(std::string(caption).back(), ')');
+
+    ASSERT_NE(dialog->m_hIcon, nullptr);
+    EXPECT_EQ(SendMessageA(dialog->m_hWnd, WM_GETICON, ICON_BIG, 0), reinterpret_cast<LRESULT>(dialog->m_hIcon));
+    EXPECT_EQ(SendMessageA(dialog->m_hWnd, WM_GETICON, ICON_SMALL, 0), reinterpret_cast<LRESULT>(dialog->m_hIcon));
+    EXPECT_EQ(SendMessageA(dialog->m_hWnd, WM_QUERYDRAGICON, 0, 0), reinterpret_cast<LRESULT>(dialog->m_hIcon));
+    ICONINFO info = {};
+    ASSERT_TRUE(GetIconInfo(dialog->m_hIcon, &info));
+    BITMAP mask = {};
+    GetObjectA(info.hbmMask, sizeof mask, &mask);
+    EXPECT_EQ(mask.bmWidth, 32);
+    DeleteObject(info.hbmMask);
+    DeleteObject(info.hbmColor);
+}
+
+TEST_F(StartUpTest, ThirteenTooltipsInRegistrationOrder) {
+    Open();
+    const struct {
+        int id;
+        const char* text;
+    } expected[] = {
+        {IDC_ADD_TIME, "Add time to subtitles"},
+        {IDC_REDUCE_NUMBER, "Reduce subtitles unique id"},
+        {IDC_REDUCE_TIME, "Reduce time from subtitles"},
+        {IDC_SYNCHRONIZE, "Start Synch"},
+        {IDC_BROWSE, "Browse for subtitles file"},
+        {IDC_HOURS, "Enter a number 0-3"},
+        {IDC_MINUTES, "Enter a number 0-59"},
+        {IDC_SECONDS, "Enter a number 0-59"},
+        {IDC_MILLISECONDS, "Enter a number 0-999"},
+        {IDC_SWITCH_ORIENTATION, "Check in order to switch subtitle orientation (right to left / left to right)"},
+        {IDC_BETWEEN_TIMES, "Check in order to synchronize only subtitles between the selected times"},
+        {IDC_FROM_TIME, "From"},
+        {IDC_TO_TIME, "To"},
+    };
+    const HWND tips = dialog->m_tooltip.m_hWnd;
+    ASSERT_EQ(SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0), 13);
+    for (int i = 0; i < 13; ++i) {
+        SCOPED_TRACE(expected[i].text);
+        char text[256] = {};
+        TOOLINFOA tool = {};
+        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        tool.lpszText = text;
+        ASSERT_TRUE(SendMessageA(tips, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
+        EXPECT_EQ(reinterpret_cast<HWND>(tool.uId), Item(expected[i].id));
+        EXPECT_EQ(tool.hwnd, dialog->m_hWnd);
+        EXPECT_EQ(std::string(text), expected[i].text);
+    }
+    EXPECT_TRUE(GetWindowLongA(tips, GWL_STYLE) & TTS_ALWAYSTIP);
+}
+
+using ValidationTest = DialogTest;
+
+TEST_F(ValidationTest, OffsetFieldLeftWithABadValueShowsTheMessageAndTakesTheFocusBack) {
+    struct Case {
+        int field;
+        const char* typed;
+        std::string message;
+    };
+    const Case cases[] = {
+        {IDC_HOURS, "4", RangeMessage(0, 3)},        {IDC_MINUTES, "60", RangeMessage(0, 59)},
+        {IDC_SECONDS, "60", RangeMessage(0, 59)},    {IDC_MILLISECONDS, "1000", RangeMessage(0, 999)},
+        {IDC_MINUTES, "ten", kNotANumberMessage},    {IDC_MINUTES, "", kNotANumberMessage},
+        {IDC_MINUTES, "-1", kNotANumberMessage},     {IDC_HOURS, "99999999999", kNotANumberMessage},
+    };
+    Open();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.field) + " '" + c.typed + "'");
+        Focus(c.field);
+        SetText(c.field, c.typed);
+        watcher->boxes.clear();
+        Focus(IDC_BROWSE);
+        ASSERT_EQ(watcher->boxes.size(), 1u);
+        EXPECT_EQ(watcher->boxes[0].text, c.message);
+        EXPECT_EQ(watcher->boxes[0].caption, AfxGetAppName());
+        EXPECT_EQ(GetFocus(), Item(c.field));
+        SetText(c.field, "0");
+    }
+}
+
+TEST_F(ValidationTest, ExchangeStopsAtTheFirstFailingField) {
+    Open();
+    dialog->m_nSeconds = 7;
+    dialog->m_nMilliseconds = 8;
+    Focus(IDC_MINUTES);
+    SetText(IDC_MINUTES, "60");
+    SetText(IDC_SECONDS, "75");
+    SetText(IDC_MILLISECONDS, "5");
+    Focus(IDC_SECONDS);
+    ASSERT_EQ(watcher->boxes.size(), 1u);
+    EXPECT_EQ(watcher->boxes[0].text, RangeMessage(0, 59));
+    EXPECT_EQ(GetFocus(), Item(IDC_MINUTES));
+    EXPECT_EQ(dialog->m_nMinutes, 60u);
+    EXPECT_EQ(dialog->m_nMilliseconds, 8u);
+    EXPECT_EQ(dialog->m_nSeconds, 7u);
+}
+
+TEST_F(ValidationTest, ReduceFieldIsCheckedOnlyAtTheNextFullExchange) {
+    Open();
+    Focus(IDC_REDUCE_NUMBER);
+    SetText(IDC_REDUCE_NUMBER, "6000");
+    Focus(IDC_BROWSE);
+    EXPECT_TRUE(watcher->boxes.empty());
+
+    Focus(IDC_HOURS);
+    Focus(IDC_BROWSE);
+    ASSERT_EQ(watcher->boxes.size(), 1u);
+    EXPECT_EQ(watcher->boxes[0].text, RangeMessage(0, 5000));
+    EXPECT_EQ(GetFocus(), Item(IDC_REDUCE_NUMBER));
+}
+
+using SynchronizeTest = DialogTest;
+
+TEST_F(SynchronizeTest, RunsOnTheChosenFileAndReportsWhereTheOriginalIs) {
+    Open();
+    const std::string film = Subtitle("film.srt", kFilm);
+    Drop(film);
+    SetText(IDC_SECONDS, "2");
+    Click(IDC_ADD_TIME);
+    Click(IDC_SYNCHRONIZE);
+
+    ASSERT_EQ(watcher->boxes.size(), 1u);
+    EXPECT_EQ(watcher->boxes[0].text, "Done - original file is stored as\n" + dir.File("film_original.srt"));
+    EXPECT_EQ(watcher->boxes[0].caption, AfxGetAppName());
+    EXPECT_EQ(ReadWholeFile(film), kFilmTwoSecondsLater);
+    EXPECT_EQ(ReadWholeFile(dir.File("film_original.srt")), kFilm);
+    // The dialog stays as it was, ready for another run on the same file.
+    EXPECT_EQ(Text(IDC_INPUT_FILE), film);
+    EXPECT_TRUE(IsEnabled(Item(IDC_SYNCHRONIZE)));
+}
+
+TEST_F(SynchronizeTest, NothingRunsAfterAFailedValidation) {
+    Open();
+    const std::string film = Subtitle("film.srt", kFilm);
+    Drop(film);
+    SetText(IDC_MINUTES, "60");
+    Click(IDC_SYNCHRONIZE);
+    ASSERT_EQ(watcher->boxes.size(), 1u);
+    EXPECT_EQ(watcher->boxes[0].text, RangeMessage(0, 59));
+    EXPECT_EQ(GetFocus(), Item(IDC_MINUTES));
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"film.srt", "kv.ini"}));
+}
+
+TEST_F(SynchronizeTest, ReversedWindowShowsItsMessageAndTouchesNothing) {
+    Open();
+    const std::string film = Subtitle("film.srt", kFilm);
+    Drop(film);
+    Click(IDC_BETWEEN_TIMES);
+    SetPickerTime(Item(IDC_FROM_TIME), 10, 0, 0);
+    SetPickerTime(Item(IDC_TO_TIME), 9, 0, 0);
+    Click(IDC_SYNCHRONIZE);
+    ASSERT_EQ(watcher->boxes.size(), 1u);
+    EXPECT_EQ(watcher->boxes[0].text, kWindowMessage);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"film.srt", "kv.ini"}));
+}
+
+TEST_F(SynchronizeTest, FileErrorNamesTheFileInTheProgramsMessageBox) {
+    const std::string missing = dir.File("missing.srt");
+    Open(missing.c_str());
+    Click(IDC_SYNCHRONIZE);
+    ASSERT_EQ(watcher->boxes.size(), 1u);
+    EXPECT_EQ(watcher->boxes[0].caption, AfxGetAppName());
+    EXPECT_NE(watcher->boxes[0].text.find(missing), std::string::npos) << watcher->boxes[0].text;
+    EXPECT_NE(watcher->boxes[0].text.find("No such file"), std::string::npos) << watcher->boxes[0].text;
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"kv.ini"}));
+}
+
+using ChooseFileTest = DialogTest;
+
+TEST_F(ChooseFileTest, DroppedFileIsTakenOrTurnedAwayAsBrowseDoes) {
+    Open();
+    const std::string film = Subtitle("film.SRT", kFilm);
+    const std::string notes = Subtitle("notes.txt", "text");
+    CreateDirectoryA(dir.File("folder.srt").c_str(), nullptr);
+
+    Drop(notes);
+    ASSERT_EQ(watcher->boxes.size(), 1u);
+    EXPECT_EQ(watcher->boxes[0].text, kUnrecognizedFormatMessage);
+    EXPECT_FALSE(IsEnabled(Item(IDC_SYNCHRONIZE)));
+    EXPECT_FALSE(FileExists(dir.File("kv.ini")));
+
+    Drop(film);
+    EXPECT_EQ(Text(IDC_INPUT_FILE), film);
+    EXPECT_TRUE(IsEnabled(Item(IDC_SYNCHRONIZE)));
+    EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), film);
+
+    for (const std::string& refused : {notes, dir.File("folder.srt")}) {
+        watcher->boxes.clear();
+        Drop(refused);
+        ASSERT_EQ(watcher->boxes.size(), 1u) << refused;
+        EXPECT_EQ(watcher->boxes[0].text, kUnrecognizedFormatMessage);
+        EXPECT_EQ(Text(IDC_INPUT_FILE), film);
+        EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), film);
+    }
+}
+
+TEST_F(ChooseFileTest, BrowseTakesASubtitleFileAndKeepsKvIniInTheStartDirectory) {
+    Open();
+    TempDir elsewhere;
+    const std::string film = elsewhere.File("film.SRT");
+    WriteWholeFile(film, kFilm);
+    const std::string notes = elsewhere.File("notes.txt");
+    WriteWholeFile(notes, "text");
+
+    watcher->AnswerFileDialog(film);
+    Click(IDC_BROWSE);
+    EXPECT_EQ(watcher->fileDialogs, 1);
+    EXPECT_EQ(Text(IDC_INPUT_FILE), film);
+    EXPECT_TRUE(IsEnabled(Item(IDC_SYNCHRONIZE)));
+    EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), film);
+    EXPECT_FALSE(FileExists(elsewhere.File("kv.ini")));
+
+    watcher->AnswerFileDialog(notes);
+    Click(IDC_BROWSE);
+    ASSERT_EQ(watcher->boxes.size(), 1u);
+    EXPECT_EQ(watcher->boxes[0].text, kUnrecognizedFormatMessage);
+    EXPECT_EQ(Text(IDC_INPUT_FILE), film);
+
+    watcher->AnswerFileDialog("");
+    Click(IDC_BROWSE);
+    EXPECT_EQ(watcher->fileDialogs, 3);
+    EXPECT_EQ(Text(IDC_INPUT_FILE), film);
+    EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), film);
+}
+
+TEST_F(StartUpTest, EscapeEndsTheDialog) {
+    Open();
+    MSG escape = {Item(IDC_BROWSE), WM_KEYDOWN, VK_ESCAPE, 0, 0, {0, 0}};
+    EXPECT_TRUE(dialog->PreTranslateMessage(&escape));
+    Pump();
+    EXPECT_TRUE(dialog->IsModalDone());
+}
+
+}  // namespace
