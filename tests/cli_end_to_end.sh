@@ -58,6 +58,19 @@ expect_status 1 "reversed window" "${cli[@]}" --from 00:10:00 --to 00:10:00 a.sr
 printf 'kelvaro-cli: a.srt: You have chosen to synch according to times.\nFrom time is after To time.\nReselect times\n' >"$work/want"
 cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "window message: $(cat "$work/err")"
 
+# Another program holding a lock on the file: refused as in use, nothing changed. (Wine keeps its own share modes.)
+if [ "${cli[0]}" != wine ] && command -v flock >/dev/null; then
+    cp a.srt "$work/a.locked"
+    flock a.srt sleep 1 &
+    holder=$!
+    sleep 0.3
+    expect_status 1 "file in use" "${cli[@]}" --add 1 a.srt
+    wait "$holder"
+    grep -q 'a.srt: it is being used by another program' "$work/err" || fail "in-use message: $(cat "$work/err")"
+    [ ! -s "$work/out" ] || fail "success text for a file in use: $(cat "$work/out")"
+    cmp -s a.srt "$work/a.locked" || fail "a.srt changed while in use"
+fi
+
 # Usage errors: status 2 and a hint to --help.
 for args in "--add 1 --reduce 1 a.srt" "--from 00:01:00 a.srt" "--add 9:00:00,000 a.srt" "--reduce-number 5001 a.srt" \
     "--nope a.srt" ""; do
