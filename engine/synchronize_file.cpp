@@ -49,17 +49,17 @@ Status PrepareInput(TextLineReader& reader, const std::string& name, bool* has_b
 
 Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_order_mark, LineRewriter& rewriter) {
     TextLineWriter writer(output);
-    Status status = has_byte_order_mark ? writer.WriteRaw(kUtf8ByteOrderMark) : Status::OK();
-    while (status.ok()) {
-        std::string_view line;
-        bool has_line = false;
-        status = reader.ReadLine(&line, &has_line);
-        if (!status.ok() || !has_line) {
-            break;
-        }
-        status = writer.WriteLine(rewriter.Rewrite(line));
+    if (has_byte_order_mark) {
+        writer.WriteRaw(kUtf8ByteOrderMark);
     }
-    return status.ok() ? writer.Flush() : status;
+    std::string_view line;
+    while (reader.ReadLine(&line) && writer.WriteLine(rewriter.Rewrite(line))) {
+    }
+    if (!reader.status().ok()) {
+        return reader.status();
+    }
+    writer.Flush();
+    return writer.status();
 }
 
 // Writes the complete result to `temporary` and puts it on stable storage. `*created` tells whether the temporary

@@ -1,7 +1,5 @@
 #include "platform/text_mode.h"
 
-#include <cstring>
-
 namespace {
 
 constexpr std::size_t kHeadSize = 4;
@@ -12,62 +10,53 @@ TextLineReader::TextLineReader(ReadableFile& file, std::size_t block_size) : m_f
     m_block.resize(block_size < kHeadSize ? kHeadSize : block_size);
 }
 
+void TextLineReader::Take(std::size_t got) {
+    const void* stop = std::memchr(&m_block[m_end], kEndOfText, got);
+    if (stop != nullptr) {
+        got = static_cast<std::size_t>(static_cast<const char*>(stop) - &m_block[m_end]);
+        m_at_end = true;
+    }
+    m_end += got;
+}
+
 Status TextLineReader::Begin() {
     if (m_begun) {
-        return Status::OK();
+        return m_status;
     }
     m_begun = true;
     // A pipe may deliver the first bytes one at a time; gather enough to see a byte-order mark.
     while (!m_at_end && m_end < kHeadSize) {
         std::size_t got = 0;
-        Status status = m_file.Read(&m_block[m_end], m_block.size() - m_end, &got);
-        if (!status.ok()) {
-            return status;
+        m_status = m_file.Read(&m_block[m_end], m_block.size() - m_end, &got);
+        if (!m_status.ok()) {
+            m_at_end = true;
+            break;
         }
         if (got == 0) {
             m_at_end = true;
             break;
         }
-        const void* stop = std::memchr(&m_block[m_end], kEndOfText, got);
-        if (stop != nullptr) {
-            m_end = static_cast<const char*>(stop) - m_block.data();
-            m_at_end = true;
-            break;
-        }
-        m_end += got;
+        Take(got);
     }
-    return Status::OK();
+    return m_status;
 }
 
-Status TextLineReader::Fill() {
+bool TextLineReader::Fill() {
     m_start = 0;
     m_end = 0;
     std::size_t got = 0;
-    Status status = m_file.Read(&m_block[0], m_block.size(), &got);
-    if (!status.ok()) {
-        return status;
-    }
-    if (got == 0) {
+    m_status = m_file.Read(&m_block[0], m_block.size(), &got);
+    if (!m_status.ok() || got == 0) {
         m_at_end = true;
-        return Status::OK();
+        return m_status.ok();
     }
-    const void* stop = std::memchr(m_block.data(), kEndOfText, got);
-    if (stop != nullptr) {
-        got = static_cast<const char*>(stop) - m_block.data();
-        m_at_end = true;
-    }
-    m_end = got;
-    return Status::OK();
+    Take(got);
+    return true;
 }
 
-Status TextLineReader::ReadLine(std::string_view* line, bool* has_line) {
-    Status status;
-    // Checked here rather than in Begin, so that the steady state makes no call and no Status for it.
-    if (!m_begun) {
-        status = Begin();
-        if (!status.ok()) {
-            return status;
-        }
+bool TextLineReader::ReadLineAcrossBlocks(std::string_view* line) {
+    if (!Begin().ok()) {
+        return false;
     }
     m_spill.clear();
     bool spilling = false;
@@ -76,7 +65,7 @@ Status TextLineReader::ReadLine(std::string_view* line, bool* has_line) {
         const std::size_t available = m_end - m_start;
         const void* found = std::memchr(begin, '\n', available);
         if (found != nullptr) {
-            std::size_t length = static_cast<const char*>(found) - begin;
+            std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - begin);
             m_start += length + 1;
             if (spilling) {
                 m_spill.append(begin, length);
@@ -90,8 +79,7 @@ Status TextLineReader::ReadLine(std::string_view* line, bool* has_line) {
                 }
                 *line = std::string_view(begin, length);
             }
-            *has_line = true;
-            return Status::OK();
+            return true;
         }
         if (available > 0) {
             m_spill.append(begin, available);
@@ -99,13 +87,11 @@ Status TextLineReader::ReadLine(std::string_view* line, bool* has_line) {
             m_start = m_end;
         }
         if (m_at_end) {
-            *has_line = spilling;
             *line = m_spill;
-            return Status::OK();
+            return spilling && m_status.ok();
         }
-        status = Fill();
-        if (!status.ok()) {
-            return status;
+        if (!Fill()) {
+            return false;
         }
     }
 }
@@ -114,45 +100,30 @@ TextLineWriter::TextLineWriter(WritableFile& file, std::size_t block_size) : m_f
     m_block.resize(block_size < 2 ? 2 : block_size);
 }
 
-Status TextLineWriter::Put(std::string_view bytes) {
+bool TextLineWriter::Put(std::string_view bytes) {
     if (bytes.size() > m_block.size() - m_used) {
-        Status status = Flush();
-        if (!status.ok()) {
-            return status;
+        if (!Flush()) {
+            return false;
         }
         if (bytes.size() >= m_block.size()) {
-            return m_file.Append(bytes.data(), bytes.size());
+            m_status = m_file.Append(bytes.data(), bytes.size());
+            return m_status.ok();
         }
     }
     std::memcpy(&m_block[m_used], bytes.data(), bytes.size());
     m_used += bytes.size();
-    return Status::OK();
+    return true;
 }
 
-Status TextLineWriter::WriteRaw(std::string_view bytes) {
-    return Put(bytes);
-}
-
-Status TextLineWriter::WriteLine(std::string_view line) {
-    if (line.size() + 2 <= m_block.size() - m_used) {
-        char* out = &m_block[m_used];
-        std::memcpy(out, line.data(), line.size());
-        out[line.size()] = '\r';
-        out[line.size() + 1] = '\n';
-        m_used += line.size() + 2;
-        return Status::OK();
+bool TextLineWriter::Flush() {
+    if (!m_status.ok()) {
+        return false;
     }
-    Status status = Put(line);
-    return status.ok() ? Put("\r\n") : status;
-}
-
-Status TextLineWriter::Flush() {
-    if (m_used == 0) {
-        return Status::OK();
+    if (m_used > 0) {
+        m_status = m_file.Append(m_block.data(), m_used);
+        m_used = 0;
     }
-    Status status = m_file.Append(m_block.data(), m_used);
-    m_used = 0;
-    return status;
+    return m_status.ok();
 }
 
 std::string DecodeText(std::string_view raw) {

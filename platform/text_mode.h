@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -16,30 +17,53 @@ public:
 
     explicit TextLineReader(ReadableFile& file, std::size_t block_size = kDefaultBlockSize);
 
-    // Reads the first block and looks at its start. Call once before ReadLine; later calls do nothing.
+    // Reads the first block and looks at its start. ReadLine calls it when nobody did; later calls do nothing.
     Status Begin();
     // The first bytes of the input, as Begin saw them (at most 4).
     std::string_view Head() const { return std::string_view(m_block.data() + m_start, m_end - m_start).substr(0, 4); }
     // Drops `count` bytes from the start of the input (a byte-order mark). Only right after Begin.
     void Skip(std::size_t count) { m_start += count; }
 
-    // On success sets `*has_line`; when true, `*line` holds the next line without its terminator. The view stays
-    // valid until the next call.
-    Status ReadLine(std::string_view* line, bool* has_line);
+    // Sets `*line` to the next line without its terminator and returns true; the view stays valid until the next
+    // call. Returns false at the end of the input or on a read error, which status() then holds.
+    bool ReadLine(std::string_view* line) {
+        // The usual case, a whole line inside the current block, costs one memchr.
+        if (m_begun) {
+            const char* begin = m_block.data() + m_start;
+            const void* found = std::memchr(begin, '\n', m_end - m_start);
+            if (found != nullptr) {
+                std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - begin);
+                m_start += length + 1;
+                if (length > 0 && begin[length - 1] == '\r') {
+                    --length;
+                }
+                *line = std::string_view(begin, length);
+                return true;
+            }
+        }
+        return ReadLineAcrossBlocks(line);
+    }
+
+    const Status& status() const { return m_status; }
 
 private:
-    Status Fill();
+    bool ReadLineAcrossBlocks(std::string_view* line);
+    bool Fill();
+    // Appends `got` freshly read bytes at m_end, stopping at a 0x1A.
+    void Take(std::size_t got);
 
     ReadableFile& m_file;
-    std::string m_block;   // the current block; [m_start, m_end) not yet handed out
-    std::string m_spill;   // a line that runs across blocks
+    Status m_status;
+    std::string m_block;  // the current block; [m_start, m_end) not yet handed out
+    std::string m_spill;  // a line that runs across blocks
     std::size_t m_start = 0;
     std::size_t m_end = 0;
     bool m_begun = false;
     bool m_at_end = false;  // no more bytes will come from the file
 };
 
-// Text-mode writing: every line is stored followed by CR LF. Writes in large blocks.
+// Text-mode writing: every line is stored followed by CR LF. Writes in large blocks. A call returns false when
+// handing a block to the file failed; the failure is kept in status(), and Flush fails from then on.
 class TextLineWriter {
 public:
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
@@ -47,15 +71,30 @@ public:
     explicit TextLineWriter(WritableFile& file, std::size_t block_size = kDefaultBlockSize);
 
     // Stores bytes as they are (a byte-order mark).
-    Status WriteRaw(std::string_view bytes);
-    Status WriteLine(std::string_view line);
+    bool WriteRaw(std::string_view bytes) { return Put(bytes); }
+
+    bool WriteLine(std::string_view line) {
+        if (line.size() + 2 <= m_block.size() - m_used) {
+            char* out = &m_block[m_used];
+            std::memcpy(out, line.data(), line.size());
+            out[line.size()] = '\r';
+            out[line.size() + 1] = '\n';
+            m_used += line.size() + 2;
+            return true;
+        }
+        return Put(line) && Put("\r\n");
+    }
+
     // Hands everything buffered to the file.
-    Status Flush();
+    bool Flush();
+
+    const Status& status() const { return m_status; }
 
 private:
-    Status Put(std::string_view bytes);
+    bool Put(std::string_view bytes);
 
     WritableFile& m_file;
+    Status m_status;
     std::string m_block;
     std::size_t m_used = 0;
 };

@@ -13,15 +13,12 @@ std::string ReadAll(const std::string& raw, std::size_t block_size, std::size_t 
     MemoryReadableFile file(raw, chunk);
     TextLineReader reader(file, block_size);
     std::string lines;
-    for (;;) {
-        std::string_view line;
-        bool has_line = false;
-        EXPECT_TRUE(reader.ReadLine(&line, &has_line).ok());
-        if (!has_line) {
-            return lines;
-        }
+    std::string_view line;
+    while (reader.ReadLine(&line)) {
         lines.append(line).push_back('|');
     }
+    EXPECT_TRUE(reader.status().ok());
+    return lines;
 }
 
 TEST(TextLineReader, TextModeRulesHoldAtEveryBlockBoundary) {
@@ -60,8 +57,7 @@ TEST(TextLineReader, HeadSeesTheFirstBytesEvenFromATrickle) {
     EXPECT_EQ(reader.Head(), "\xEF\xBB\xBF" "1");
     reader.Skip(3);
     std::string_view line;
-    bool has_line = false;
-    ASSERT_TRUE(reader.ReadLine(&line, &has_line).ok());
+    ASSERT_TRUE(reader.ReadLine(&line));
     EXPECT_EQ(line, "1");
 }
 
@@ -70,11 +66,11 @@ TEST(TextLineWriter, EndsEveryLineWithCrLfAcrossBlocks) {
         SCOPED_TRACE(block);
         MemoryWritableFile file;
         TextLineWriter writer(file, block);
-        ASSERT_TRUE(writer.WriteRaw("\xEF\xBB\xBF").ok());
+        ASSERT_TRUE(writer.WriteRaw("\xEF\xBB\xBF"));
         for (const char* line : {"1", "", "a longer line than the block"}) {
-            ASSERT_TRUE(writer.WriteLine(line).ok());
+            ASSERT_TRUE(writer.WriteLine(line));
         }
-        ASSERT_TRUE(writer.Flush().ok());
+        ASSERT_TRUE(writer.Flush());
         EXPECT_EQ(file.content, "\xEF\xBB\xBF" "1\r\n\r\na longer line than the block\r\n");
     }
 }
