@@ -4,15 +4,15 @@
 
 // The application object: runs the main dialog modally, then lets the process end.
 class CKelvaroApp : public CWinApp {
-public:
+  public:
     CKelvaroApp();
 
     BOOL InitInstance() override;
 
-protected:
+  protected:
     const CommandMap* GetCommandMap() const override;
 
-private:
+  private:
     static const CommandMapEntry kCommandEntries[];
     static const CommandMap kCommandMap;
 };

@@ -41,7 +41,7 @@ const Tooltip kTooltips[] = {
 
 // Every outcome of a run, file errors included, reaches the user in the program's message box.
 class MessageBoxReporter : public RunReporter {
-public:
+  public:
     void Succeeded(const std::string& text) override { AfxMessageBox(text); }
     void Refused(const std::string& text) override { AfxMessageBox(text); }
     void FileFailed(const std::string& text) override { AfxMessageBox(text); }

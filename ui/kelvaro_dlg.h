@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <string>
@@ -14,7 +15,7 @@ class CDataExchange;
 // The program's one window. The settings of the next run are the dialog's data-exchange members; Synchronize
 // re-times m_strInputFile with them, and the chosen file is remembered in "kv.ini" in the start-up directory.
 class CKelvaroDlg : public CDialog, public SyncSettings {
-public:
+  public:
     explicit CKelvaroDlg(CWnd* parent = nullptr);
     ~CKelvaroDlg() override;
 
@@ -27,7 +28,7 @@ public:
     HICON m_hIcon;
     CToolTipCtrl m_tooltip;
 
-protected:
+  protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
     const MessageMap* GetMessageMap() const override;
@@ -41,7 +42,7 @@ protected:
     // A file dropped from the file manager is taken as if Browse had chosen it; of several, the first.
     void OnDropFiles(HDROP drop);
 
-private:
+  private:
     void ChooseInputFile(const std::string& path, const std::string& extension);
 
     static const MessageMapEntry kMessageEntries[];

@@ -25,7 +25,7 @@ struct CommandMap {
 // The application object. Exactly one exists, constructed during static initialisation; the entry point calls its
 // InitInstance and, only when that returns TRUE, runs a message loop until WM_QUIT.
 class CWinApp {
-public:
+  public:
     explicit CWinApp(const char* appName = nullptr);
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
@@ -40,7 +40,7 @@ public:
     // The window that message boxes and file dialogs belong to while it exists.
     CWnd* m_pMainWnd = nullptr;
 
-protected:
+  protected:
     virtual const CommandMap* GetCommandMap() const;
     // Kept for the program's start-up sequence; Windows has drawn 3-D controls itself since Windows 95.
     void Enable3dControls() {}

@@ -16,7 +16,7 @@ struct DataExchangeFailure {};
 // The state of one UpdateData call: its direction and the control that the last step prepared, which gets the focus
 // back when a validation fails.
 class CDataExchange {
-public:
+  public:
     CDataExchange(CDialog* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
 
     HWND PrepareCtrl(int id);

@@ -142,7 +142,8 @@ INT_PTR CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_COMMAND: {
             const UINT id = LOWORD(wParam);
             const UINT code = HIWORD(wParam);
-            if (lParam != 0 && m_bLockNotifications) {
+            // Destroying a closed dialog takes the focus from its control, which must not validate it again.
+            if (lParam != 0 && (m_bLockNotifications || m_bModalDone)) {
                 return TRUE;
             }
             if (const MessageMapEntry* entry = FindEntry(WM_COMMAND, code, id)) {

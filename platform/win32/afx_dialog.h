@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <shellapi.h>
 
 #include <cstddef>
@@ -52,7 +53,7 @@ MessageMapEntry OnDropFilesMessage(void (Dialog::*handler)(HDROP)) {
 // PreTranslateMessage sees every message first. Exceptions never leave the dialog procedure: one that reaches it is
 // shown in a message box.
 class CDialog : public CWnd {
-public:
+  public:
     explicit CDialog(UINT templateId, CWnd* parent = nullptr);
     ~CDialog() override;
     CDialog(const CDialog&) = delete;
@@ -68,13 +69,14 @@ public:
 
     // Copies controls into members (TRUE) or members into controls (FALSE). Returns FALSE when a value failed its
     // validation; the user has then seen the message, the focus is on that control and later members are unchanged.
-    // Control notifications to the dialog are ignored while the exchange runs, its messages included.
+    // Control notifications to the dialog are ignored while the exchange runs, its messages included, and once
+    // EndDialog has been called.
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
 
     // Sees each message of the modal loop before it is dispatched; TRUE when it was handled here.
     virtual BOOL PreTranslateMessage(MSG* msg);
 
-protected:
+  protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     // Runs a first exchange into the controls. TRUE lets the dialog manager put the focus on the first tab stop.
     virtual BOOL OnInitDialog();
@@ -86,7 +88,7 @@ protected:
     void Default() { m_bDefault = true; }
     void OnPaint() { Default(); }
 
-private:
+  private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     const MessageMapEntry* FindEntry(UINT message, UINT code, UINT id) const;

@@ -8,8 +8,12 @@ constexpr std::size_t kFileNameCapacity = 32768;
 
 }  // namespace
 
-CFileDialog::CFileDialog(BOOL /*openFileDialog*/, const char* defaultExtension, const char* fileName, DWORD flags,
-                         const char* filter, CWnd* parent)
+CFileDialog::CFileDialog(BOOL /*openFileDialog*/,
+                         const char* defaultExtension,
+                         const char* fileName,
+                         DWORD flags,
+                         const char* filter,
+                         CWnd* parent)
     : m_ofn(), m_szFileName(kFileNameCapacity, '\0'), m_pParentWnd(parent) {
     if (filter != nullptr) {
         m_strFilter = filter;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <windows.h>
+
 #include <commdlg.h>
 
 #include <string>
@@ -11,9 +12,13 @@
 // The system's open-file dialog. `filter` is written as "Name|patterns|Name|patterns||"; the first entry is
 // preselected. Without a parent the application's main window owns the dialog, so it is modal to it.
 class CFileDialog {
-public:
-    CFileDialog(BOOL openFileDialog, const char* defaultExtension = nullptr, const char* fileName = nullptr,
-                DWORD flags = 0, const char* filter = nullptr, CWnd* parent = nullptr);
+  public:
+    CFileDialog(BOOL openFileDialog,
+                const char* defaultExtension = nullptr,
+                const char* fileName = nullptr,
+                DWORD flags = 0,
+                const char* filter = nullptr,
+                CWnd* parent = nullptr);
 
     // IDOK when the user chose a file, IDCANCEL otherwise.
     INT_PTR DoModal();
@@ -23,7 +28,7 @@ public:
 
     OPENFILENAMEA m_ofn;
 
-private:
+  private:
     std::string m_strFilter;
     std::string m_strDefaultExtension;
     // Large enough for any path the system accepts, so a long one is never refused for our buffer's sake.

@@ -6,7 +6,7 @@
 
 // A tooltip control owned by a dialog. The owner passes mouse messages on with RelayEvent.
 class CToolTipCtrl : public CWnd {
-public:
+  public:
     ~CToolTipCtrl() override;
 
     BOOL Create(CWnd* owner, DWORD style = 0);

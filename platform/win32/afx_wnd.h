@@ -7,7 +7,7 @@
 // A window handle with the few operations the program uses. The object does not own the window: the dialog
 // manager destroys child windows with their dialog.
 class CWnd {
-public:
+  public:
     virtual ~CWnd() = default;
 
     HWND GetSafeHwnd() const { return m_hWnd; }

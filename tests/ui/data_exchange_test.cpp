@@ -12,12 +12,21 @@ TEST(ParseUnsigned, AcceptsDigitsWithBlanksAroundThemOnly) {
         bool ok;
         std::uint32_t value;
     } cases[] = {
-        {"0", true, 0},           {"59", true, 59},           {"007", true, 7},
-        {" 12\t", true, 12},      {"4294967295", true, UINT32_MAX},
-        {"4294967296", false, 0}, {"99999999999999999999", false, 0},
-        {"", false, 0},           {"   ", false, 0},          {"-1", false, 0},
-        {"+1", false, 0},         {"1a", false, 0},           {"1 2", false, 0},
-        {"0x10", false, 0},       {"1.5", false, 0},
+        {"0", true, 0},
+        {"59", true, 59},
+        {"007", true, 7},
+        {" 12\t", true, 12},
+        {"4294967295", true, UINT32_MAX},
+        {"4294967296", false, 0},
+        {"99999999999999999999", false, 0},
+        {"", false, 0},
+        {"   ", false, 0},
+        {"-1", false, 0},
+        {"+1", false, 0},
+        {"1a", false, 0},
+        {"1 2", false, 0},
+        {"0x10", false, 0},
+        {"1.5", false, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string("'") + c.text + "'");

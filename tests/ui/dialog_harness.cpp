@@ -50,7 +50,7 @@ void WindowWatcher::Activated(HWND window) {
         return;
     }
     const HWND fileName = GetDlgItem(window, kFileNameCombo) != nullptr ? GetDlgItem(window, kFileNameCombo)
-                                                                          : GetDlgItem(window, kFileNameEdit);
+                                                                        : GetDlgItem(window, kFileNameEdit);
     if (fileName != nullptr) {
         ++fileDialogs;
         SetWindowTextA(fileName, m_fileName.c_str());

@@ -16,7 +16,7 @@
 // and presses its OK button, and answers each file dialog with the file name given to AnswerFileDialog. Windows
 // passed to Ignore, such as the dialog under test, are left alone.
 class WindowWatcher {
-public:
+  public:
     struct Box {
         std::string caption;
         std::string text;
@@ -34,7 +34,7 @@ public:
     std::vector<Box> boxes;
     int fileDialogs = 0;
 
-private:
+  private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
     void Activated(HWND window);
 
@@ -46,7 +46,7 @@ private:
 // The dialog as Kelvaro.exe shows it, created in a fresh working directory, with its messages pumped as its modal
 // loop would. Tests drive it with window messages.
 class DialogTest : public ::testing::Test {
-protected:
+  protected:
     ~DialogTest() override;
 
     // Makes `start` (by default the test's directory) the working directory, writes kv.ini there with `remembered`
@@ -67,6 +67,6 @@ protected:
     std::unique_ptr<CKelvaroDlg> dialog;
     std::unique_ptr<WindowWatcher> watcher;
 
-private:
+  private:
     std::string m_previousDir;
 };

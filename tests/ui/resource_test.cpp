@@ -1,7 +1,6 @@
 // The resources linked into the program, checked through the system's own readers: the dialog as the dialog
 // manager builds it from the template, the version record, and what the manifest asks for.
 #include <windows.h>
-#include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
@@ -23,31 +22,32 @@ TEST_F(TemplateTest, ControlsFollowTheTemplateInTabOrder) {
         int id;
         const char* className;
         bool tabStop;
-        RECT dialogUnits;  // left, top, right, bottom
+        RECT dialogUnits;  // x, y, width, height
     } expected[] = {
-        {IDC_BROWSE, "Button", true, {191, 201, 206, 215}},
-        {IDC_INPUT_FILE, "Edit", true, {25, 202, 181, 214}},
-        {IDC_SYNCHRONIZE, "Button", true, {237, 201, 303, 215}},
-        {IDC_STATIC, "Button", false, {13, 187, 228, 223}},
-        {IDC_STATIC, "Static", false, {19, 20, 106, 28}},
-        {IDC_REDUCE_NUMBER, "Edit", true, {117, 18, 145, 30}},
-        {IDC_SWITCH_ORIENTATION, "Button", true, {202, 20, 291, 30}},
-        {IDC_STATIC, "Button", false, {13, 43, 306, 118}},
-        {IDC_STATIC, "Static", false, {21, 64, 41, 72}},
-        {IDC_HOURS, "Edit", true, {47, 62, 75, 74}},
-        {IDC_STATIC, "Static", false, {84, 64, 110, 72}},
-        {IDC_MINUTES, "Edit", true, {113, 62, 141, 74}},
-        {IDC_STATIC, "Static", false, {151, 64, 180, 72}},
-        {IDC_SECONDS, "Edit", true, {185, 62, 213, 74}},
-        {IDC_STATIC, "Static", false, {221, 64, 259, 72}},
-        {IDC_MILLISECONDS, "Edit", true, {263, 62, 291, 74}},
-        {IDC_ADD_TIME, "Button", false, {111, 95, 154, 105}},
-        {IDC_REDUCE_TIME, "Button", false, {173, 95, 229, 105}},
-        {IDC_STATIC, "Button", false, {13, 138, 306, 174}},
-        {IDC_BETWEEN_TIMES, "Button", true, {23, 138, 197, 146}},
-        {IDC_FROM_TIME, "SysDateTimePick32", true, {87, 152, 147, 163}},
-        {IDC_STATIC, "Static", false, {154, 154, 167, 162}},
-        {IDC_TO_TIME, "SysDateTimePick32", true, {172, 152, 232, 163}},
+        {IDC_BROWSE, "Button", true, {191, 201, 15, 14}},
+        {IDC_INPUT_FILE, "Edit", true, {25, 202, 156, 12}},
+        {IDC_SYNCHRONIZE, "Button", true, {237, 201, 66, 14}},
+        {IDC_STATIC, "Button", false, {13, 187, 215, 36}},
+        {IDC_STATIC, "Static", false, {19, 20, 87, 8}},
+        {IDC_REDUCE_NUMBER, "Edit", true, {117, 18, 28, 12}},
+        {IDC_SWITCH_ORIENTATION, "Button", true, {202, 20, 89, 10}},
+        {IDC_STATIC, "Button", false, {13, 43, 293, 75}},
+        {IDC_STATIC, "Static", false, {21, 64, 20, 8}},
+        {IDC_HOURS, "Edit", true, {47, 62, 28, 12}},
+        {IDC_STATIC, "Static", false, {84, 64, 26, 8}},
+        {IDC_MINUTES, "Edit", true, {113, 62, 28, 12}},
+        {IDC_STATIC, "Static", false, {151, 64, 29, 8}},
+        {IDC_SECONDS, "Edit", true, {185, 62, 28, 12}},
+        {IDC_STATIC, "Static", false, {221, 64, 38, 8}},
+        {IDC_MILLISECONDS, "Edit", true, {263, 62, 28, 12}},
+        {IDC_ADD_TIME, "Button", false, {111, 95, 43, 10}},
+        // The checked radio button takes the group's tab stop.
+        {IDC_REDUCE_TIME, "Button", true, {173, 95, 56, 10}},
+        {IDC_STATIC, "Button", false, {13, 138, 293, 36}},
+        {IDC_BETWEEN_TIMES, "Button", true, {23, 138, 174, 8}},
+        {IDC_FROM_TIME, "SysDateTimePick32", true, {87, 152, 60, 11}},
+        {IDC_STATIC, "Static", false, {154, 154, 13, 8}},
+        {IDC_TO_TIME, "SysDateTimePick32", true, {172, 152, 60, 11}},
     };
     Open();
     HWND child = GetWindow(dialog->m_hWnd, GW_CHILD);
@@ -57,8 +57,11 @@ TEST_F(TemplateTest, ControlsFollowTheTemplateInTabOrder) {
         EXPECT_EQ(static_cast<short>(GetDlgCtrlID(child)), control.id);
         EXPECT_EQ(ClassOf(child), control.className);
         EXPECT_EQ((GetWindowLongA(child, GWL_STYLE) & WS_TABSTOP) != 0, control.tabStop);
+        // Position and size are converted each by itself, as the dialog manager does.
         RECT pixels = control.dialogUnits;
         MapDialogRect(dialog->m_hWnd, &pixels);
+        pixels.right += pixels.left;
+        pixels.bottom += pixels.top;
         RECT actual;
         GetWindowRect(child, &actual);
         MapWindowPoints(HWND_DESKTOP, dialog->m_hWnd, reinterpret_cast<POINT*>(&actual), 2);
@@ -129,8 +132,8 @@ TEST(VersionRecord, CarriesTheProgramsNamesAndNumbers) {
     EXPECT_NE(VersionString(record, "LegalCopyright"), "<missing>");
 
     WORD* translation = nullptr;
-    ASSERT_TRUE(VerQueryValueA(record.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                               &length));
+    ASSERT_TRUE(
+        VerQueryValueA(record.data(), "\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
     EXPECT_EQ(translation[0], 0x0409);
     EXPECT_EQ(translation[1], 0x04B0);
 }
@@ -149,16 +152,13 @@ TEST(Icon, IsOne32By32ImageIn16Colours) {
 }
 
 TEST(Manifest, GivesVersion6CommonControlsAndDpiAwareness) {
-    const HMODULE controls = LoadLibraryA("comctl32.dll");
-    ASSERT_NE(controls, nullptr);
-    // Through void* because the compiler warns about casting one function type straight to another.
-    const auto getVersion = reinterpret_cast<DLLGETVERSIONPROC>(
-        reinterpret_cast<void*>(GetProcAddress(controls, "DllGetVersion")));
-    ASSERT_NE(getVersion, nullptr);
-    DLLVERSIONINFO version = {};
-    version.cbSize = sizeof version;
-    ASSERT_EQ(getVersion(&version), S_OK);
-    EXPECT_EQ(version.dwMajorVersion, 6u);
+    // The side-by-side copy is the version 6 one (Wine's reports 5.81 from DllGetVersion either way).
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(GetModuleHandleA("comctl32.dll"), path, sizeof path);
+    std::string lower = path;
+    CharLowerA(&lower[0]);
+    EXPECT_NE(lower.find("\\winsxs\\"), std::string::npos) << path;
+    EXPECT_NE(lower.find("common-controls_6595b64144ccf1df_6."), std::string::npos) << path;
     EXPECT_TRUE(IsProcessDPIAware());
 }
 

@@ -9,14 +9,9 @@ TEST(FileExtension, IsWhatFollowsTheLastDotOfTheName) {
         const char* path;
         const char* extension;
     } cases[] = {
-        {"C:\\subs\\film.srt", "srt"},
-        {"film.SRT", "SRT"},
-        {"C:\\subs\\film.part1.sub", "sub"},
-        {"C:\\sub.folder\\film", ""},
-        {"C:/sub.folder/film", ""},
-        {"C:\\subs\\film.", ""},
-        {"C:\\subs\\.srt", "srt"},
-        {"D:film.srt", "srt"},
+        {"C:\\subs\\film.srt", "srt"}, {"film.SRT", "SRT"},        {"C:\\subs\\film.part1.sub", "sub"},
+        {"C:\\sub.folder\\film", ""},  {"C:/sub.folder/film", ""}, {"C:\\subs\\film.", ""},
+        {"C:\\subs\\.srt", "srt"},     {"D:film.srt", "srt"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(FileExtension(c.path), c.extension) << c.path;

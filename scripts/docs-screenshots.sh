@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# Takes the two screenshots of docs/: the dialog as it starts (with the sample file remembered), and the dialog
+# after a run with its message box. The run is driven with real keystrokes (xdotool) on a virtual display.
+# Usage: scripts/docs-screenshots.sh [Kelvaro.exe]   (default build/win64/Kelvaro.exe)
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+export program="${1:-$root/build/win64/Kelvaro.exe}"
+export work="$root/build/docs-run" docs="$root/docs" root
+source "$root/scripts/wine-env.sh"
+rm -rf "$work" && mkdir -p "$work"
+cp "$root/samples/film.srt" "$work/film.srt"
+printf '%s' "Z:$(echo "$work/film.srt" | tr / '\\')" >"$work/kv.ini"
+
+shoot() {
+    # The dialog and anything over it, cut from the screen with a small margin.
+    local window=$1 out=$2
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    xwd -root -silent | convert xwd:- -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" +repage "$out"
+    echo "$out"
+}
+
+session() {
+    "$root/scripts/wine-without-wm.sh" Kelvaro.exe
+    (cd "$work" && exec wine "$program") &
+    local kelvaro=$! window=""
+    for _ in $(seq 100); do
+        window=$(xdotool search --name '^Kelvaro v1\.2' 2>/dev/null | head -1) && [ -n "$window" ] && break
+        sleep 0.1
+    done
+    sleep 1
+    shoot "$window" "$docs/kelvaro-start.png"
+    xdotool windowfocus --sync "$window"
+    # From "...": Tab to Seconds (input, Synchronize, reduce, orientation, hours, minutes, seconds), type 2; Tab to
+    # Miliseconds, 500; Tab to the checked radio button and arrow over to "Add time"; Alt+S for Synchronize.
+    xdotool key --delay 80 Tab Tab Tab Tab Tab Tab Tab 2 Tab 5 0 0 Tab Left alt+s
+    sleep 4
+    shoot "$window" "$docs/kelvaro-after-run.png"
+    xdotool key Return
+    sleep 0.5
+    kill "$kelvaro" 2>/dev/null || true
+    wait "$kelvaro" 2>/dev/null || true
+}
+export -f shoot session
+env -u DISPLAY "$root/scripts/with-display.sh" bash -c session
+echo "Files after the run:" && ls "$work"
