@@ -58,7 +58,7 @@ test-fuzz: deps
 	done
 
 test-windows: windows
-	@source scripts/wine-env.sh && scripts/with-display.sh ctest --test-dir $(WIN64) --output-on-failure
+	@scripts/test-windows.sh
 
 bench: native
 	$(NATIVE)/bench/kelvaro-bench --cli $(NATIVE)/kelvaro-cli
