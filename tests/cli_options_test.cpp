@@ -33,14 +33,6 @@ TEST(ParseOffset, RejectsMalformedAndOutOfRange) {
     }
 }
 
-TEST(ParseTimeOfDay, TakesHoursUpToTwentyThree) {
-    int seconds = -1;
-    EXPECT_TRUE(ParseTimeOfDay("23:59:59", &seconds));
-    EXPECT_EQ(seconds, 86399);
-    EXPECT_FALSE(ParseTimeOfDay("24:00:00", &seconds));
-    EXPECT_FALSE(ParseTimeOfDay("12:00", &seconds));
-}
-
 TEST(ParseOptions, BuildsTheSettings) {
     CliOptions options;
     std::string error;
@@ -60,29 +52,6 @@ TEST(ParseOptions, BuildsTheSettings) {
     ASSERT_TRUE(ParseOptions({"-"}, &plain, &error));
     EXPECT_EQ(plain.settings.OffsetMs(), 0);
     EXPECT_EQ(plain.settings.m_bBetweenTimes, 0);
-}
-
-TEST(ParseOptions, UsageErrors) {
-    const std::vector<std::vector<std::string>> cases = {
-        {"--add", "1", "--reduce", "1", "a.srt"},
-        {"--from", "00:01:00", "a.srt"},
-        {"--to", "00:01:00", "a.srt"},
-        {"--reduce-number", "5001", "a.srt"},
-        {"--reduce-number", "-1", "a.srt"},
-        {"--add", "4:00:00,000", "a.srt"},
-        {"--frobnicate", "a.srt"},
-        {"-x", "a.srt"},
-        {"--switch-orientation=1", "a.srt"},
-        {"a.srt", "--add"},
-        {},
-    };
-    for (const auto& args : cases) {
-        CliOptions options;
-        std::string error;
-        EXPECT_FALSE(ParseOptions(args, &options, &error)) << ::testing::PrintToString(args);
-        EXPECT_FALSE(error.empty());
-        EXPECT_EQ(error.find('\n'), std::string::npos);
-    }
 }
 
 }  // namespace

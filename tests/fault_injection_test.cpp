@@ -18,32 +18,26 @@ class FaultyFileSystem : public FileSystem {
 public:
     FaultyFileSystem(int fail_at, bool silent_remove) : m_fail_at(fail_at), m_silent_remove(silent_remove) {}
 
-    bool Tripped() const { return m_tripped; }
+    bool Tripped() const { return m_fail_at <= m_count; }
 
-    // True when this operation is the one to fail.
-    bool Strike() {
-        if (++m_count != m_fail_at) {
-            return false;
-        }
-        m_tripped = true;
-        return true;
-    }
-
-    static Status Injected(const char* verb, const std::string& path) {
-        return FileError(Status::Code::kIoError, verb, path, "injected fault");
+    // Runs `call`, unless this operation is the one to fail.
+    template <typename Call>
+    Status Guard(const char* verb, const std::string& path, Call call) {
+        return ++m_count == m_fail_at ? FileError(Status::Code::kIoError, verb, path, "injected fault") : call();
     }
 
     Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
     Status CreateForWriting(const std::string& path, std::unique_ptr<WritableFile>* file) override;
     bool Exists(const std::string& path) override { return m_real.Exists(path); }
     Status Remove(const std::string& path) override {
-        if (!Strike()) {
-            return m_real.Remove(path);
+        if (m_silent_remove && m_count + 1 == m_fail_at) {
+            ++m_count;
+            return Status::OK();
         }
-        return m_silent_remove ? Status::OK() : Injected("Cannot remove", path);
+        return Guard("Cannot remove", path, [&] { return m_real.Remove(path); });
     }
     Status Rename(const std::string& from, const std::string& to) override {
-        return Strike() ? Injected("Cannot rename", from) : m_real.Rename(from, to);
+        return Guard("Cannot rename", from, [&] { return m_real.Rename(from, to); });
     }
     Status CheckUsableName(const std::string& path) override { return m_real.CheckUsableName(path); }
 
@@ -52,7 +46,6 @@ private:
     int m_fail_at;
     bool m_silent_remove;
     int m_count = 0;
-    bool m_tripped = false;
 };
 
 class FaultyReadableFile : public ReadableFile {
@@ -60,12 +53,11 @@ public:
     FaultyReadableFile(std::unique_ptr<ReadableFile> real, FaultyFileSystem& faults, std::string path)
         : m_real(std::move(real)), m_faults(faults), m_path(std::move(path)) {}
     Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
-        return m_faults.Strike() ? FaultyFileSystem::Injected("Cannot read", m_path)
-                                 : m_real->Read(buffer, capacity, got);
+        return m_faults.Guard("Cannot read", m_path, [&] { return m_real->Read(buffer, capacity, got); });
     }
     Status Close() override {
-        Status status = m_real->Close();
-        return m_faults.Strike() ? FaultyFileSystem::Injected("Cannot close", m_path) : status;
+        const Status closed = m_real->Close();  // a failed close still lets go of the file
+        return m_faults.Guard("Cannot close", m_path, [&] { return closed; });
     }
 
 private:
@@ -79,18 +71,18 @@ public:
     FaultyWritableFile(std::unique_ptr<WritableFile> real, FaultyFileSystem& faults, std::string path)
         : m_real(std::move(real)), m_faults(faults), m_path(std::move(path)) {}
     Status Append(const char* data, std::size_t size) override {
-        if (!m_faults.Strike()) {
-            return m_real->Append(data, size);
+        const Status status = m_faults.Guard("Cannot write", m_path, [&] { return m_real->Append(data, size); });
+        if (!status.ok()) {
+            m_real->Append(data, size / 2);  // a write that fails part-way
         }
-        m_real->Append(data, size / 2);  // a write that fails part-way
-        return FaultyFileSystem::Injected("Cannot write", m_path);
+        return status;
     }
     Status Sync() override {
-        return m_faults.Strike() ? FaultyFileSystem::Injected("Cannot flush", m_path) : m_real->Sync();
+        return m_faults.Guard("Cannot flush", m_path, [&] { return m_real->Sync(); });
     }
     Status Close() override {
-        Status status = m_real->Close();
-        return m_faults.Strike() ? FaultyFileSystem::Injected("Cannot close", m_path) : status;
+        const Status closed = m_real->Close();  // a failed close still lets go of the file
+        return m_faults.Guard("Cannot close", m_path, [&] { return closed; });
     }
 
 private:
@@ -100,27 +92,25 @@ private:
 };
 
 Status FaultyFileSystem::OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) {
-    if (Strike()) {
-        return Injected("Cannot open", path);
-    }
-    std::unique_ptr<ReadableFile> real;
-    Status status = m_real.OpenForReading(path, &real);
-    if (status.ok()) {
-        *file = std::make_unique<FaultyReadableFile>(std::move(real), *this, path);
-    }
-    return status;
+    return Guard("Cannot open", path, [&] {
+        std::unique_ptr<ReadableFile> real;
+        Status status = m_real.OpenForReading(path, &real);
+        if (status.ok()) {
+            *file = std::make_unique<FaultyReadableFile>(std::move(real), *this, path);
+        }
+        return status;
+    });
 }
 
 Status FaultyFileSystem::CreateForWriting(const std::string& path, std::unique_ptr<WritableFile>* file) {
-    if (Strike()) {
-        return Injected("Cannot create", path);
-    }
-    std::unique_ptr<WritableFile> real;
-    Status status = m_real.CreateForWriting(path, &real);
-    if (status.ok()) {
-        *file = std::make_unique<FaultyWritableFile>(std::move(real), *this, path);
-    }
-    return status;
+    return Guard("Cannot create", path, [&] {
+        std::unique_ptr<WritableFile> real;
+        Status status = m_real.CreateForWriting(path, &real);
+        if (status.ok()) {
+            *file = std::make_unique<FaultyWritableFile>(std::move(real), *this, path);
+        }
+        return status;
+    });
 }
 
 // Several blocks of input, so that a run reads and writes more than once.

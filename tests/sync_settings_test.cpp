@@ -34,13 +34,6 @@ TEST(SyncSettings, OffsetCarriesItsDirection) {
     }
 }
 
-TEST(SyncSettings, DefaultsReduceWithNothingToDo) {
-    const SyncSettings settings;
-    EXPECT_EQ(settings.m_nDirection, 1);
-    EXPECT_EQ(settings.OffsetMs(), 0);
-    EXPECT_TRUE(settings.ValidateWindow());
-}
-
 TEST(SyncSettings, WindowMustIncreaseOnlyWhenOn) {
     EXPECT_FALSE(Window(600, 600, true).ValidateWindow());
     EXPECT_FALSE(Window(1200, 600, true).ValidateWindow());

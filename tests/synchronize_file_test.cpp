@@ -177,21 +177,4 @@ TEST_F(SynchronizeFileTest, BackupThatCannotBeDeletedStopsBeforeAnyRename) {
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"film.srt", "film_original.srt"}));
 }
 
-TEST(SynchronizeStream, RewritesWithoutNamesOrRenames) {
-    MemoryReadableFile input("\xEF\xBB\xBF" "007\n00:00:01,000 --> 00:00:02,000", 2);
-    MemoryWritableFile output;
-    RecordingReporter reporter;
-    SyncSettings settings;
-    settings.m_nMilliseconds = 500;
-    settings.m_nDirection = 0;
-    EXPECT_EQ(SynchronizeStream(settings, input, output, reporter), RunOutcome::kDone);
-    EXPECT_EQ(output.content, "\xEF\xBB\xBF" "7\r\n00:00:01,500 --> 00:00:02,500\r\n");
-    EXPECT_TRUE(reporter.successes.empty() && reporter.failures.empty() && reporter.refusals.empty());
-
-    MemoryReadableFile utf16("\xFF\xFE" "1");
-    MemoryWritableFile nothing;
-    EXPECT_EQ(SynchronizeStream(settings, utf16, nothing, reporter), RunOutcome::kRefused);
-    EXPECT_EQ(nothing.content, "");
-}
-
 }  // namespace

@@ -36,11 +36,6 @@ TEST(ParseUnsigned, AcceptsDigitsWithBlanksAroundThemOnly) {
     }
 }
 
-TEST(RangeMessage, NamesBothBounds) {
-    EXPECT_EQ(RangeMessage(0, 59), "Please enter a number from 0 to 59.");
-    EXPECT_EQ(RangeMessage(0, 5000), "Please enter a number from 0 to 5000.");
-}
-
 TEST(PickerTime, LocalTimesSurviveTheRoundTrip) {
     const struct {
         int year, month, day, hour, minute, second;

@@ -175,23 +175,6 @@ TEST_F(ValidationTest, OffsetFieldLeftWithABadValueShowsTheMessageAndTakesTheFoc
     }
 }
 
-TEST_F(ValidationTest, ExchangeStopsAtTheFirstFailingField) {
-    Open();
-    dialog->m_nSeconds = 7;
-    dialog->m_nMilliseconds = 8;
-    Focus(IDC_MINUTES);
-    SetText(IDC_MINUTES, "60");
-    SetText(IDC_SECONDS, "75");
-    SetText(IDC_MILLISECONDS, "5");
-    Focus(IDC_SECONDS);
-    ASSERT_EQ(watcher->boxes.size(), 1u);
-    EXPECT_EQ(watcher->boxes[0].text, RangeMessage(0, 59));
-    EXPECT_EQ(GetFocus(), Item(IDC_MINUTES));
-    EXPECT_EQ(dialog->m_nMinutes, 60u);
-    EXPECT_EQ(dialog->m_nMilliseconds, 8u);
-    EXPECT_EQ(dialog->m_nSeconds, 7u);
-}
-
 TEST_F(ValidationTest, ReduceFieldIsCheckedOnlyAtTheNextFullExchange) {
     Open();
     Focus(IDC_REDUCE_NUMBER);

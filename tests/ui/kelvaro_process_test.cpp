@@ -166,42 +166,4 @@ TEST(KelvaroProcess, SynchronizesTheRememberedFileAndSaysWhereTheOriginalIs) {
     EXPECT_EQ(kelvaro.WaitForExit(), 0);
 }
 
-TEST(KelvaroProcess, BadOffsetIsReportedAndNothingRuns) {
-    TempDir dir;
-    const std::string film = dir.File("film.srt");
-    WriteWholeFile(film, kFilm);
-    WriteWholeFile(dir.File("kv.ini"), film);
-
-    KelvaroProcess kelvaro(dir.path());
-    ASSERT_NE(kelvaro.dialog, nullptr);
-    kelvaro.SetField(kMinutes, "60");
-    kelvaro.Click(kSynchronize);
-    const HWND box = kelvaro.WaitForMessageBox();
-    ASSERT_NE(box, nullptr);
-    std::string boxCaption, boxText;
-    kelvaro.Dismiss(box, &boxCaption, &boxText);
-    EXPECT_EQ(boxCaption, "Kelvaro");
-    EXPECT_EQ(boxText, "Please enter a number from 0 to 59.");
-    EXPECT_EQ(kelvaro.WaitForMessageBox(/*patienceMs=*/1500), nullptr) << "a second message: the run started";
-    EXPECT_EQ(dir.List(), (std::vector<std::string>{"film.srt", "kv.ini"}));
-    EXPECT_EQ(ReadWholeFile(film), kFilm);
-
-    // The focus is back on Minutes, still 60: closing now must not complain about it again.
-    PostMessageA(kelvaro.dialog, WM_CLOSE, 0, 0);
-    EXPECT_EQ(kelvaro.WaitForExit(), 0);
-}
-
-TEST(KelvaroProcess, EscapeEndsTheProgram) {
-    TempDir dir;
-    KelvaroProcess kelvaro(dir.path());
-    ASSERT_NE(kelvaro.dialog, nullptr);
-    EXPECT_FALSE(IsWindowEnabled(GetDlgItem(kelvaro.dialog, kSynchronize)));
-    // The key goes to the focused control, "...", and the program's own loop turns it into Cancel.
-    const HWND focused = GetDlgItem(kelvaro.dialog, kBrowse);
-    PostMessageA(focused, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-    PostMessageA(focused, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-    EXPECT_EQ(kelvaro.WaitForExit(), 0);
-    EXPECT_TRUE(dir.List().empty());
-}
-
 }  // namespace
