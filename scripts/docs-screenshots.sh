@@ -12,10 +12,13 @@ cp "$root/samples/film.srt" "$work/film.srt"
 printf '%s' "Z:$(echo "$work/film.srt" | tr / '\\')" >"$work/kv.ini"
 
 shoot() {
-    # The dialog and anything over it, cut from the screen with a small margin.
+    # The dialog and anything over it, cut from the screen with a small margin. Not with xwd: Wine gives its windows
+    # a colormap of their own, which sends `xwd -root` down its multi-visual path, and that path drops a Wine window
+    # stacked over another one (the message box over the dialog comes out as a black rectangle). ImageMagick's
+    # import reads the screen as it is.
     local window=$1 out=$2
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    xwd -root -silent | convert xwd:- -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" +repage "$out"
+    import -silent -window root -crop "$((WIDTH + 40))x$((HEIGHT + 40))+$((X - 20))+$((Y - 20))" +repage "$out"
     echo "$out"
 }
 

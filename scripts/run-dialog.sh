@@ -30,7 +30,7 @@ screenshot() {
     done
     sleep 1
     mkdir -p "$(dirname "$shot")"
-    xwd -root -silent | convert xwd:- "$shot"
+    import -silent -window root "$shot"  # xwd -root blacks out overlapping Wine windows
     kill "$kelvaro" 2>/dev/null || true
     wait "$kelvaro" 2>/dev/null || true
 }

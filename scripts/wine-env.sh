@@ -12,3 +12,23 @@ if [ ! -f "${WINEPREFIX}/system.reg" ]; then
     wine wineboot -i >/dev/null 2>&1
     wineserver -w
 fi
+# Wine's own fonts (MS Sans Serif, Tahoma, Marlett...): this Wine (Debian's 8.0) never reads its data directory's
+# fonts (/usr/share/wine/fonts), only C:\windows\Fonts, the registry and fontconfig, and its wineboot leaves
+# C:\windows\Fonts empty. Without them every face falls back to a Linux one (Liberation Sans): the dialog's
+# "MS Sans Serif" 8 labels come out wider than their rectangles and get clipped, and the caption buttons show
+# Marlett's letters ("r" for the close cross) in that font.
+kelvaro_fonts="${WINEPREFIX}/drive_c/windows/Fonts"
+if [ ! -f "${kelvaro_fonts}/marlett.ttf" ]; then
+    for kelvaro_wine_fonts in /usr/share/wine/fonts /usr/local/share/wine/fonts /opt/wine*/share/wine/fonts; do
+        if [ -f "${kelvaro_wine_fonts}/marlett.ttf" ]; then
+            mkdir -p "${kelvaro_fonts}"
+            for kelvaro_font in "${kelvaro_wine_fonts}"/*; do
+                [ -e "${kelvaro_fonts}/${kelvaro_font##*/}" ] || cp "${kelvaro_font}" "${kelvaro_fonts}/"
+            done
+            break
+        fi
+    done
+    [ -f "${kelvaro_fonts}/marlett.ttf" ] || echo "wine-env.sh: Wine's fonts not found (package fonts-wine); dialogs will use substitute fonts" >&2
+    unset kelvaro_wine_fonts kelvaro_font
+fi
+unset kelvaro_fonts
