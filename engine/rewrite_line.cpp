@@ -190,8 +190,11 @@ std::string_view LineRewriter::Rewrite(std::string_view line) {
     if (!m_switch_orientation) {
         return line;
     }
-    ReverseText(line, m_out);
-    return m_out;
+    if (m_reversed.size() < line.size()) {
+        m_reversed.resize(line.size());
+    }
+    ReverseText(line, &m_reversed[0]);
+    return std::string_view(m_reversed.data(), line.size());
 }
 
 std::string_view LineRewriter::RewriteNumber(std::string_view line) {

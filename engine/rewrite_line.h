@@ -36,6 +36,7 @@ private:
     bool m_between_times;
     std::uint64_t m_clamped_times = 0;
     std::string m_out;
+    std::string m_reversed;  // only grows, so that reversing a line never clears memory first
 };
 
 // One line rewritten with its own LineRewriter; for callers that handle a single line.

@@ -71,15 +71,25 @@ constexpr MarkBitmap BuildMarkBitmap() {
 
 constexpr MarkBitmap kLowMarks = BuildMarkBitmap();
 
-bool IsMark(char32_t code_point) {
-    if (code_point < kBitmapLimit) {
-        return (kLowMarks.words[code_point / 64] >> (code_point % 64) & 1) != 0;
-    }
+bool IsHighMark(char32_t code_point) {
     const auto* end = std::end(kCombiningMarks);
     const auto* after =
         std::upper_bound(std::begin(kCombiningMarks), end, code_point,
                          [](char32_t value, const CodePointRange& range) { return value < range.first; });
     return after != std::begin(kCombiningMarks) && code_point <= (after - 1)->last;
+}
+
+bool IsAsciiWord(const unsigned char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    return (word & 0x8080808080808080ull) == 0;
+}
+
+inline bool IsMark(char32_t code_point) {
+    if (code_point < kBitmapLimit) {
+        return (kLowMarks.words[code_point / 64] >> (code_point % 64) & 1) != 0;
+    }
+    return IsHighMark(code_point);
 }
 
 bool HasHighBytes(std::string_view line) {
@@ -143,6 +153,15 @@ bool RestoreClusters(std::string_view line, char* out) {
         char32_t code_point;
         std::size_t length;
         if (lead < 0x80) {
+            // Eight ASCII bytes are eight one-byte clusters, already in place; only the last may still gain marks.
+            if (i + 8 <= size && IsAsciiWord(p + i)) {
+                if (i > 0) {
+                    CopyCluster(p + cluster_start, i - cluster_start, out + (size - i));
+                }
+                cluster_start = i + 7;
+                i += 8;
+                continue;
+            }
             code_point = lead, length = 1;
         } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
             code_point = (static_cast<char32_t>(lead & 0x1F) << 6) | (p[i + 1] & 0x3F), length = 2;
@@ -153,7 +172,7 @@ bool RestoreClusters(std::string_view line, char* out) {
             }
         }
         // Every character but a mark starts a cluster; a mark at the very start has no base and starts the first.
-        if (i > 0 && !IsMark(code_point)) {
+        if (i > 0 && (code_point < kCombiningMarks[0].first || !IsMark(code_point))) {
             CopyCluster(p + cluster_start, i - cluster_start, out + (size - i));
             cluster_start = i;
         }
@@ -169,13 +188,9 @@ bool IsCombiningMark(char32_t code_point) {
     return IsMark(code_point);
 }
 
-void ReverseText(std::string_view line, std::string& out) {
-    out.resize(line.size());
-    if (line.empty()) {
-        return;
-    }
-    ReverseBytes(line, &out[0]);
-    if (HasHighBytes(line) && !RestoreClusters(line, &out[0])) {
-        ReverseBytes(line, &out[0]);  // not UTF-8 after all: byte by byte, undoing the clusters already restored
+void ReverseText(std::string_view line, char* out) {
+    ReverseBytes(line, out);
+    if (HasHighBytes(line) && !RestoreClusters(line, out)) {
+        ReverseBytes(line, out);  // not UTF-8 after all: byte by byte, undoing the clusters already restored
     }
 }

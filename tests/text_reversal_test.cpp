@@ -5,8 +5,8 @@
 namespace {
 
 std::string Reversed(const std::string& line) {
-    std::string out = "stale content that must go";
-    ReverseText(line, out);
+    std::string out(line.size(), '?');
+    ReverseText(line, out.data());
     return out;
 }
 
@@ -30,6 +30,9 @@ TEST(ReverseText, ReversesCharactersOfUtf8AndBytesOfEverythingElse) {
         {"enclosing mark", "1\xE2\x83\x9D" "2", "21\xE2\x83\x9D"},
         // a mark with nothing before it moves as a character of its own
         {"leading mark", "\xCC\x81" "ab", "ba\xCC\x81"},
+        // eight ASCII bytes at a time, then a mark that belongs to the last of them
+        {"mark after a long ascii run", "abcdefgh\xCC\x81" "ij", "jih\xCC\x81" "gfedcba"},
+        {"long mixed line", "0123456789 \xD7\xA9\xD7\x9C", "\xD7\x9C\xD7\xA9 9876543210"},
         // Windows-1255 (not UTF-8): byte by byte
         {"ansi code page", "\xF9\xEC\xE5\xED", "\xED\xE5\xEC\xF9"},
         // broken UTF-8 anywhere in the line: byte by byte, so nothing is dropped
