@@ -1,5 +1,6 @@
 #include "cli/options.h"
 
+#include <algorithm>
 #include <cstdint>
 
 const char kUsage[] =
@@ -24,13 +25,16 @@ namespace {
 constexpr std::uint32_t kMaxReduceNumber = 5000;
 constexpr std::uint64_t kMaxOffsetMs = ((3ull * 60 + 59) * 60 + 59) * 1000 + 999;
 
+constexpr std::size_t kAnyDigits = static_cast<std::size_t>(-1);
+constexpr std::uint64_t kValueCap = 1ull << 40;  // far past every range checked here; values stop growing there
+
 // Reads between `min_digits` and `max_digits` decimal digits at `*pos`.
 bool ReadDigits(const std::string& text, std::size_t* pos, std::size_t min_digits, std::size_t max_digits,
                 std::uint64_t* value) {
     std::size_t count = 0;
     *value = 0;
     while (*pos < text.size() && text[*pos] >= '0' && text[*pos] <= '9' && count < max_digits) {
-        *value = *value * 10 + static_cast<std::uint64_t>(text[*pos] - '0');
+        *value = std::min(*value * 10 + static_cast<std::uint64_t>(text[*pos] - '0'), kValueCap);
         ++*pos;
         ++count;
     }
@@ -74,7 +78,7 @@ bool ParseMilliseconds(const std::string& text, std::uint64_t* total_ms) {
         return pos == text.size();
     }
     std::uint64_t seconds, fraction = 0;
-    if (!ReadDigits(text, &pos, 1, 6, &seconds)) {
+    if (!ReadDigits(text, &pos, 1, kAnyDigits, &seconds)) {
         return false;
     }
     if (Expect(text, &pos, '.')) {
@@ -93,7 +97,7 @@ bool ParseMilliseconds(const std::string& text, std::uint64_t* total_ms) {
 bool ParseReduceNumber(const std::string& text, std::uint32_t* number) {
     std::size_t pos = 0;
     std::uint64_t value;
-    if (!ReadDigits(text, &pos, 1, 4, &value) || pos != text.size() || value > kMaxReduceNumber) {
+    if (!ReadDigits(text, &pos, 1, kAnyDigits, &value) || pos != text.size() || value > kMaxReduceNumber) {
         return false;
     }
     *number = static_cast<std::uint32_t>(value);

@@ -83,6 +83,7 @@ Status WriteResult(const std::string& input, const std::string& temporary, LineR
         return status;
     }
     *created = true;
+    file_system.CopyPermissions(input, temporary);
     status = RewriteLines(reader, *out, has_byte_order_mark, rewriter);
     if (status.ok()) {
         status = out->Sync();

@@ -47,6 +47,10 @@ public:
     virtual Status Remove(const std::string& path) = 0;
     // Gives the file `from` the name `to`, which must not exist.
     virtual Status Rename(const std::string& from, const std::string& to) = 0;
+    // Gives `to` the permissions (and, where the system allows, the owner) of `from`, so that a file replaced by a
+    // rewritten copy stays as private or as shared as it was. Best effort: where the system refuses, `to` keeps
+    // what it has; no content is at stake.
+    virtual void CopyPermissions(const std::string& from, const std::string& to) = 0;
     // Whether a file of this name can be created on this system (length limits); touches nothing.
     virtual Status CheckUsableName(const std::string& path) = 0;
 };

@@ -39,6 +39,7 @@ public:
     Status Rename(const std::string& from, const std::string& to) override {
         return Guard("Cannot rename", from, [&] { return m_real.Rename(from, to); });
     }
+    void CopyPermissions(const std::string& from, const std::string& to) override { m_real.CopyPermissions(from, to); }
     Status CheckUsableName(const std::string& path) override { return m_real.CheckUsableName(path); }
 
 private:

@@ -40,6 +40,17 @@ TEST_F(SynchronizeFileTest, KeepsTheOriginalAndPutsTheResultInItsPlace) {
     EXPECT_EQ(reporter.successes, std::vector<std::string>{"Done - original file is stored as\n" + original});
 }
 
+TEST_F(SynchronizeFileTest, ResultKeepsTheInputsPermissions) {
+    WriteWholeFile(input, kFilm);
+    namespace fs = std::filesystem;
+    fs::permissions(input, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_EQ(Run(AddSeconds(input, 2)), RunOutcome::kDone);
+#ifndef _WIN32
+    EXPECT_EQ(fs::status(input).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+#endif
+    EXPECT_EQ(fs::status(original).permissions(), fs::status(input).permissions());
+}
+
 TEST_F(SynchronizeFileTest, SecondRunReplacesTheBackup) {
     WriteWholeFile(input, kFilm);
     ASSERT_EQ(Run(AddSeconds(input, 2)), RunOutcome::kDone);

@@ -192,6 +192,17 @@ public:
         return Status::OK();
     }
 
+    void CopyPermissions(const std::string& from, const std::string& to) override {
+        struct stat info;
+        if (stat(from.c_str(), &info) != 0) {
+            return;
+        }
+        // The owner first, as a change of owner may clear the mode's set-id bits. Only root may give a file away;
+        // for everyone else the new file simply stays their own.
+        [[maybe_unused]] const int owner_copied = chown(to.c_str(), info.st_uid, info.st_gid);
+        chmod(to.c_str(), info.st_mode & 07777);
+    }
+
     Status CheckUsableName(const std::string& path) override {
         const std::size_t slash = path.rfind('/');
         const std::string directory = slash == std::string::npos ? "." : path.substr(0, slash + 1);

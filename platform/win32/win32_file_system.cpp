@@ -173,6 +173,9 @@ public:
         }
     }
 
+    // A new file takes the access rules of its folder, as every file saved there does; nothing to copy.
+    void CopyPermissions(const std::string& /*from*/, const std::string& /*to*/) override {}
+
     Status CheckUsableName(const std::string& path) override {
         // The ANSI calls refuse a full path of MAX_PATH characters or more, and a relative name counts with the
         // current directory in front of it. `needed` includes the terminating NUL.
