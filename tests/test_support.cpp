@@ -57,11 +57,3 @@ bool FileExists(const std::string& path) {
     std::error_code ignored;
     return fs::exists(path, ignored);
 }
-
-Status MemoryReadableFile::Read(char* buffer, std::size_t capacity, std::size_t* got) {
-    const std::size_t count = std::min({capacity, m_chunk, m_content.size() - m_position});
-    std::copy_n(m_content.data() + m_position, count, buffer);
-    m_position += count;
-    *got = count;
-    return Status::OK();
-}
