@@ -44,10 +44,16 @@ double MeasureRewriteRate(const LineSlice& slice, const SyncSettings& settings, 
     for (int pass = 0; pass < passes; ++pass) {
         const auto started = std::chrono::steady_clock::now();
         LineRewriter rewriter(settings);
+        const auto take = [&checksum, &rewriter](std::size_t ready) {
+            for (std::size_t i = 0; i < ready; ++i) {
+                const std::string_view out = rewriter.Line(i);
+                checksum += out.size() + (out.empty() ? 0 : static_cast<unsigned char>(out.back()));
+            }
+        };
         for (const std::string_view line : slice.lines) {
-            const std::string_view out = rewriter.Rewrite(line);
-            checksum += out.size() + (out.empty() ? 0 : static_cast<unsigned char>(out.back()));
+            take(rewriter.Feed(line));
         }
+        take(rewriter.Finish());
         const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
         rates.push_back(static_cast<double>(slice.line_bytes) / 1e6 / seconds);
     }

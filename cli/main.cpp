@@ -1,4 +1,5 @@
 // kelvaro-cli: the synchronization engine on the command line.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,15 +13,27 @@ namespace {
 const char kProgram[] = "kelvaro-cli";
 const char kVersion[] = "kelvaro-cli 1.2\n";
 
-// Prints the outcome of one FILE: success text to standard output, anything else to standard error.
+// Prints the outcome of one FILE: success text to standard output, anything else to standard error. For standard
+// input, whose result is standard output, the success text (only what the user must know, if anything) goes to
+// standard error.
 class ConsoleReporter : public RunReporter {
-public:
+  public:
     explicit ConsoleReporter(const std::string& file) : m_file(file) {}
-    void Succeeded(const std::string& text) override { std::printf("%s\n", text.c_str()); }
+    void Succeeded(const std::string& text) override {
+        if (m_file != "-") {
+            std::printf("%s\n", text.c_str());
+            return;
+        }
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = std::min(text.find('\n', start), text.size());
+            Complain(text.substr(start, end - start));
+            start = end + 1;
+        }
+    }
     void Refused(const std::string& text) override { Complain(text); }
     void FileFailed(const std::string& text) override { Complain(text); }
 
-private:
+  private:
     void Complain(const std::string& text) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s: %s: %s\n", kProgram, m_file.c_str(), text.c_str());

@@ -1,71 +1,23 @@
 #include "engine/rewrite_line.h"
 
-#include "engine/text_reversal.h"
-
 #include <cstring>
+#include <limits>
+
+#include "engine/text_reversal.h"
 
 namespace {
 
-constexpr std::size_t kLongestNumberLine = 3;
-constexpr std::size_t kTimeLength = 12;        // HH:MM:SS,mmm
-constexpr std::size_t kTimingLineLength = 29;  // HH:MM:SS,mmm --> HH:MM:SS,mmm
-constexpr CueTime kHundredHours = 100 * 3600000;
+constexpr std::string_view kWebVttSignature = "WEBVTT";
+constexpr std::size_t kLongestTimingLine = 2 * kLongestClockTime + 5;  // START --> END
+// Cue numbers up to this many significant digits are lowered; longer ones are left as they are.
+constexpr std::size_t kLongestCueNumber = 18;
 
-struct FieldPosition {
-    std::size_t offset;
-    std::size_t length;
-};
-
-// Start hours, minutes, seconds, milliseconds, then the same for the end.
-constexpr FieldPosition kTimingFields[8] = {{0, 2}, {3, 2}, {6, 2}, {9, 3}, {17, 2}, {20, 2}, {23, 2}, {26, 3}};
-
-bool IsAsciiSpace(char c) {
-    return c == ' ' || (c >= '\t' && c <= '\r');
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
 }
 
-// A field is cut out of the line first; the part past the end of the line is simply missing.
-std::int32_t ReadField(std::string_view line, const FieldPosition& field) {
-    if (field.offset >= line.size()) {
-        return 0;
-    }
-    const std::string_view text = line.substr(field.offset, field.length);
-    // Fields of digits only, the usual case, skip the general parser's white space and sign handling.
-    std::uint32_t value = 0;
-    for (const char c : text) {
-        const auto digit = static_cast<std::uint32_t>(static_cast<unsigned char>(c)) - '0';
-        if (digit > 9) {
-            return ParseLeadingInt(text);
-        }
-        value = value * 10 + digit;
-    }
-    return static_cast<std::int32_t>(value);
-}
-
-CueTime ReadTime(std::string_view line, const FieldPosition* fields) {
-    // The usual case, HH:MM:SS,mmm all there and all digits, is read in one go; each field then holds its digits'
-    // value, which is what the field-by-field reading below would find.
-    constexpr std::size_t kDigitPlaces[9] = {0, 1, 3, 4, 6, 7, 9, 10, 11};
-    if (line.size() >= fields[0].offset + kTimeLength) {
-        const char* p = line.data() + fields[0].offset;
-        CueTime d[9];
-        bool all_digits = true;
-        for (int i = 0; i < 9; ++i) {
-            d[i] = static_cast<CueTime>(static_cast<unsigned char>(p[kDigitPlaces[i]])) - '0';
-            all_digits &= d[i] <= 9;
-        }
-        if (all_digits) {
-            const CueTime hours = d[0] * 10 + d[1];
-            const CueTime minutes = d[2] * 10 + d[3];
-            const CueTime seconds = d[4] * 10 + d[5];
-            const CueTime milliseconds = d[6] * 100 + d[7] * 10 + d[8];
-            return milliseconds + 1000 * (seconds + 60 * (minutes + 60 * hours));
-        }
-    }
-    const auto hours = static_cast<CueTime>(ReadField(line, fields[0]));
-    const auto minutes = static_cast<CueTime>(ReadField(line, fields[1]));
-    const auto seconds = static_cast<CueTime>(ReadField(line, fields[2]));
-    const auto milliseconds = static_cast<CueTime>(ReadField(line, fields[3]));
-    return milliseconds + 1000 * (seconds + 60 * (minutes + 60 * hours));
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
 // Whether the line holds "-->". Most lines are short and have no '>' at all (UTF-8 letters never contain the byte),
@@ -92,161 +44,262 @@ bool ContainsArrow(std::string_view line) {
     return false;
 }
 
-// Writes `value` with at least `width` digits; returns the end.
-char* PutDigits(char* out, std::uint32_t value, int width) {
-    char digits[10];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    while (count < width) {
-        digits[count++] = '0';
+// ASCII digits with optional blanks around them: a cue number if a timing line follows.
+bool IsNumberLine(std::string_view line) {
+    std::size_t i = 0;
+    while (i < line.size() && IsBlank(line[i])) {
+        ++i;
     }
-    while (count > 0) {
-        *out++ = digits[--count];
+    const std::size_t digits_start = i;
+    while (i < line.size() && IsDigit(line[i])) {
+        ++i;
     }
-    return out;
-}
-
-// "00" to "99", so that two digits take one lookup instead of a division loop.
-struct DigitPairs {
-    char text[200];
-};
-
-constexpr DigitPairs BuildDigitPairs() {
-    DigitPairs pairs{};
-    for (int i = 0; i < 100; ++i) {
-        pairs.text[2 * i] = static_cast<char>('0' + i / 10);
-        pairs.text[2 * i + 1] = static_cast<char>('0' + i % 10);
+    if (i == digits_start) {
+        return false;
     }
-    return pairs;
+    while (i < line.size() && IsBlank(line[i])) {
+        ++i;
+    }
+    return i == line.size();
 }
 
-constexpr DigitPairs kDigitPairs = BuildDigitPairs();
-
-// Writes `value` (below 100) as two digits; returns the end.
-char* PutTwoDigits(char* out, std::uint32_t value) {
-    out[0] = kDigitPairs.text[2 * value];
-    out[1] = kDigitPairs.text[2 * value + 1];
-    return out + 2;
+bool StartsWithKeyword(std::string_view line, std::string_view keyword) {
+    return line.substr(0, keyword.size()) == keyword &&
+           (line.size() == keyword.size() || IsBlank(line[keyword.size()]));
 }
 
-char* PutTime(char* out, CueTime time) {
-    const CueTime hours = time / 3600000;
-    out = hours < 100 ? PutTwoDigits(out, hours) : PutDigits(out, hours, 2);
-    *out++ = ':';
-    out = PutTwoDigits(out, time % 3600000 / 60000);
-    *out++ = ':';
-    out = PutTwoDigits(out, time % 60000 / 1000);
-    *out++ = ',';
-    const CueTime milliseconds = time % 1000;
-    *out++ = static_cast<char>('0' + milliseconds / 100);
-    return PutTwoDigits(out, milliseconds % 100);
+// WebVTT blocks that hold no cues and are copied as they are.
+bool StartsCopiedBlock(std::string_view line) {
+    return StartsWithKeyword(line, "NOTE") || StartsWithKeyword(line, "STYLE") || StartsWithKeyword(line, "REGION");
 }
 
-char* PutTimingLine(char* out, CueTime start, CueTime end) {
-    out = PutTime(out, start);
-    std::memcpy(out, " --> ", 5);
-    return PutTime(out + 5, end);
+// Makes room for `size` bytes without ever shrinking, so that a buffer stops allocating once it has seen the longest
+// line.
+char* Reserve(std::string& buffer, std::size_t size) {
+    if (buffer.size() < size) {
+        buffer.resize(size);
+    }
+    return &buffer[0];
 }
 
 }  // namespace
 
-std::int32_t ParseLeadingInt(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsAsciiSpace(text[i])) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    std::uint32_t value = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        value = value * 10 + static_cast<std::uint32_t>(text[i] - '0');
-    }
-    return static_cast<std::int32_t>(negative ? 0u - value : value);
-}
-
-LineRewriter::LineRewriter(const SyncSettings& settings)
+LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
     : m_offset_ms(settings.OffsetMs()),
       m_window_from_ms(settings.WindowFromMs()),
       m_window_to_ms(settings.WindowToMs()),
       m_reduce_number(settings.m_nReduceNumber),
       m_switch_orientation(settings.m_bSwitchOrientation != 0),
-      m_between_times(settings.m_bBetweenTimes != 0) {
-    m_out.reserve(64);
+      m_between_times(settings.m_bBetweenTimes != 0),
+      m_format(format) {
+    Reserve(m_slots[0].out, 64);
+    Reserve(m_slots[1].out, 64);
 }
 
-std::string_view LineRewriter::Rewrite(std::string_view line) {
-    if (!line.empty() && line.size() <= kLongestNumberLine) {
-        return RewriteNumber(line);
+std::size_t LineRewriter::Feed(std::string_view line) {
+    if (m_format == SubtitleFormat::kDetect) {
+        m_format = line.substr(0, kWebVttSignature.size()) == kWebVttSignature ? SubtitleFormat::kWebVtt
+                                                                               : SubtitleFormat::kSubRip;
     }
-    if (ContainsArrow(line)) {
-        return RewriteTiming(line);
+    std::size_t count = 0;
+    m_timing_known = false;
+    if (m_holding) {
+        m_holding = false;
+        // The held line is a cue number (or a WebVTT identifier) exactly when this line is a readable timing line.
+        m_timing_known = m_block == Block::kCues && ContainsArrow(line);
+        m_timing_readable = m_timing_known && ParseTimingLine(line, IsWebVtt(), &m_timing);
+        m_ready[count++] = RewriteHeld(m_timing_readable);
     }
-    if (!m_switch_orientation) {
-        return line;
+    if (MustHold(line)) {
+        m_held_index ^= 1;
+        m_held[m_held_index].assign(line.data(), line.size());
+        m_holding = true;
+        m_first_line = false;
+        m_at_block_start = false;
+        return count;
     }
-    if (m_reversed.size() < line.size()) {
-        m_reversed.resize(line.size());
-    }
-    ReverseText(line, &m_reversed[0]);
-    return std::string_view(m_reversed.data(), line.size());
+    m_ready[count++] = Classify(line, m_slots[1]);
+    return count;
 }
 
-std::string_view LineRewriter::RewriteNumber(std::string_view line) {
-    const std::int32_t number = ParseLeadingInt(line);
-    if (number == 0) {
-        return line;
-    }
-    const auto lowered = static_cast<std::int32_t>(static_cast<std::uint32_t>(number) - m_reduce_number);
-    char text[12];
-    char* out = text;
-    if (lowered < 0) {
-        *out++ = '-';
-    }
-    const std::uint32_t magnitude = lowered < 0 ? 0u - static_cast<std::uint32_t>(lowered) : lowered;
-    out = PutDigits(out, magnitude, 1);
-    m_out.assign(text, out);
-    return m_out;
-}
-
-CueTime LineRewriter::Shift(CueTime time) {
-    if (m_offset_ms < 0 && time < 0u - static_cast<std::uint32_t>(m_offset_ms)) {
-        ++m_clamped_times;
+std::size_t LineRewriter::Finish() {
+    if (!m_holding) {
         return 0;
     }
-    return time + static_cast<std::uint32_t>(m_offset_ms);
+    m_holding = false;
+    m_ready[0] = RewriteHeld(false);
+    return 1;
 }
 
-std::string_view LineRewriter::RewriteTiming(std::string_view line) {
-    CueTime start = ReadTime(line, &kTimingFields[0]);
-    CueTime end = ReadTime(line, &kTimingFields[4]);
-    // With the window on, each time is judged by its own value before the shift.
-    const auto inside = [this](CueTime time) { return m_window_from_ms <= time && time <= m_window_to_ms; };
-    const bool shift_start = !m_between_times || inside(start);
-    const bool shift_end = !m_between_times || inside(end);
-    if (shift_start) {
-        start = Shift(start);
+bool LineRewriter::MustHold(std::string_view line) const {
+    if (m_block != Block::kCues) {
+        return false;
     }
-    if (shift_end) {
-        end = Shift(end);
+    if (IsNumberLine(line)) {
+        return true;
     }
-    if (start < kHundredHours && end < kHundredHours) {
-        // Two-digit hours: the line has its usual length and is printed straight into the result.
-        m_out.resize(kTimingLineLength);
-        PutTimingLine(&m_out[0], start, end);
-        return m_out;
+    // A WebVTT block may open with an identifier, which must not be taken for text.
+    return IsWebVtt() && m_at_block_start && !line.empty() && !ContainsArrow(line) && !StartsCopiedBlock(line) &&
+           !(m_first_line && line.substr(0, kWebVttSignature.size()) == kWebVttSignature);
+}
+
+std::string_view LineRewriter::RewriteHeld(bool before_timing) {
+    const std::string_view held = m_held[m_held_index];
+    if (!before_timing) {
+        return RewriteText(held, m_slots[0]);
     }
-    char text[64];
-    m_out.assign(text, PutTimingLine(text, start, end));
-    return m_out;
+    return IsNumberLine(held) ? RewriteNumber(held, m_slots[0]) : held;
+}
+
+std::string_view LineRewriter::Classify(std::string_view line, Slot& slot) {
+    const bool first_line = m_first_line;
+    m_first_line = false;
+    if (IsWebVtt()) {
+        if (line.empty()) {
+            m_block = Block::kCues;
+            m_at_block_start = true;
+            return line;
+        }
+        const bool at_block_start = m_at_block_start;
+        m_at_block_start = false;
+        if (m_block == Block::kCopied) {
+            return line;
+        }
+        if ((first_line && line.substr(0, kWebVttSignature.size()) == kWebVttSignature) ||
+            (at_block_start && StartsCopiedBlock(line))) {
+            m_block = Block::kCopied;
+            return line;
+        }
+    }
+    if (m_timing_known ? m_timing_readable : ContainsArrow(line) && ParseTimingLine(line, IsWebVtt(), &m_timing)) {
+        return RewriteTiming(line, slot);
+    }
+    if (m_timing_known || ContainsArrow(line)) {
+        ++m_unreadable_lines;
+        return line;
+    }
+    return RewriteText(line, slot);
+}
+
+bool LineRewriter::Shift(CueTime* time, bool* clamped) const {
+    if (m_between_times && (*time < m_window_from_ms || *time > m_window_to_ms)) {
+        return true;  // outside the window: stays as it is
+    }
+    const std::int64_t shifted = static_cast<std::int64_t>(*time) + m_offset_ms;
+    if (shifted < 0) {
+        *time = 0;
+        *clamped = true;
+    } else if (shifted > std::numeric_limits<CueTime>::max()) {
+        return false;
+    } else {
+        *time = static_cast<CueTime>(shifted);
+    }
+    return true;
+}
+
+std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) {
+    ClockTime start = m_timing.start;
+    ClockTime end = m_timing.end;
+    bool start_clamped = false;
+    bool end_clamped = false;
+    if (!Shift(&start.ms, &start_clamped) || !Shift(&end.ms, &end_clamped)) {
+        ++m_unreadable_lines;  // the shift would take a time past what can be written
+        return line;
+    }
+    ++m_timing_lines;
+    m_clamped_times += static_cast<std::uint64_t>(start_clamped) + static_cast<std::uint64_t>(end_clamped);
+    const std::string_view rest = m_timing.rest;
+    char* const begin = Reserve(slot.out, kLongestTimingLine + rest.size());
+    const bool vtt = IsWebVtt();
+    char* out = PutClockTime(begin, start.ms, vtt ? '.' : ',', !vtt || start.has_hours);
+    std::memcpy(out, " --> ", 5);
+    out = PutClockTime(out + 5, end.ms, vtt ? '.' : ',', !vtt || end.has_hours);
+    if (!rest.empty()) {
+        std::memcpy(out, rest.data(), rest.size());
+        out += rest.size();
+    }
+    return std::string_view(begin, static_cast<std::size_t>(out - begin));
+}
+
+std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) const {
+    std::size_t i = 0;
+    while (i < line.size() && (IsBlank(line[i]) || line[i] == '0')) {
+        ++i;
+    }
+    std::uint64_t number = 0;
+    std::size_t digits = 0;
+    for (; i < line.size() && IsDigit(line[i]); ++i, ++digits) {
+        number = number * 10 + static_cast<std::uint64_t>(line[i] - '0');
+    }
+    if (number == 0 || digits > kLongestCueNumber) {
+        return line;
+    }
+    const std::int64_t lowered = static_cast<std::int64_t>(number) - m_reduce_number;
+    std::uint64_t magnitude =
+        lowered < 0 ? 0 - static_cast<std::uint64_t>(lowered) : static_cast<std::uint64_t>(lowered);
+    char text[24];
+    char* end = text + sizeof text;
+    char* out = end;
+    do {
+        *--out = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (lowered < 0) {
+        *--out = '-';
+    }
+    const auto length = static_cast<std::size_t>(end - out);
+    std::memcpy(Reserve(slot.out, length), out, length);
+    return std::string_view(slot.out.data(), length);
+}
+
+std::string_view LineRewriter::RewriteText(std::string_view line, Slot& slot) {
+    const std::string_view text = IsWebVtt() ? ShiftInlineTimestamps(line, slot.stamped) : line;
+    if (!m_switch_orientation) {
+        return text;
+    }
+    char* out = Reserve(slot.out, text.size());
+    ReverseText(text, out);
+    return std::string_view(out, text.size());
+}
+
+std::string_view LineRewriter::ShiftInlineTimestamps(std::string_view line, std::string& buffer) {
+    std::size_t copied = 0;  // bytes of `line` already in `buffer`
+    std::size_t used = 0;
+    for (std::size_t open = line.find('<'); open != std::string_view::npos; open = line.find('<', open + 1)) {
+        std::size_t pos = open + 1;
+        ClockTime time;
+        if (pos >= line.size() || !IsDigit(line[pos]) || !ParseClockTime(line, &pos, true, &time) ||
+            pos >= line.size() || line[pos] != '>') {
+            continue;
+        }
+        bool clamped = false;
+        if (!Shift(&time.ms, &clamped)) {
+            continue;
+        }
+        m_clamped_times += clamped ? 1 : 0;
+        char* out = Reserve(buffer, used + (open + 1 - copied) + kLongestClockTime + (line.size() - pos)) + used;
+        std::memcpy(out, line.data() + copied, open + 1 - copied);
+        out += open + 1 - copied;
+        out = PutClockTime(out, time.ms, '.', time.has_hours);
+        used = static_cast<std::size_t>(out - buffer.data());
+        copied = pos;
+    }
+    if (copied == 0) {
+        return line;
+    }
+    std::memcpy(Reserve(buffer, used + line.size() - copied) + used, line.data() + copied, line.size() - copied);
+    used += line.size() - copied;
+    return std::string_view(buffer.data(), used);
 }
 
 std::string RewriteLine(std::string_view line, const SyncSettings& settings) {
     LineRewriter rewriter(settings);
-    return std::string(rewriter.Rewrite(line));
+    std::string result;
+    for (std::size_t i = 0, ready = rewriter.Feed(line); i < ready; ++i) {
+        result.append(rewriter.Line(i));
+    }
+    for (std::size_t i = 0, ready = rewriter.Finish(); i < ready; ++i) {
+        result.append(rewriter.Line(i));
+    }
+    return result;
 }

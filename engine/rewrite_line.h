@@ -5,28 +5,62 @@
 #include <string_view>
 
 #include "engine/sync_settings.h"
+#include "engine/timing_line.h"
 
-// Rewrites subtitle lines one at a time, each by itself, from its length and content:
-// - a line of 1 to 3 bytes is a cue number: lowered by the reduce amount, or left alone when it reads as 0;
-// - any other line that holds "-->" is a timing line: its times, read at the fixed positions of
-//   HH:MM:SS,mmm --> HH:MM:SS,mmm, are shifted by the offset (only those inside the window, when it is on) and the
-//   line is printed anew in that layout; a time reduced below zero becomes 00:00:00,000;
-// - every other line is text: reversed when the orientation switch is on.
-// The derived values of the settings are taken once, at construction.
+// How the lines of a file are read: SubRip (also for .sub files) or WebVTT. kDetect decides on the first line: WebVTT
+// when it starts with "WEBVTT", SubRip otherwise.
+enum class SubtitleFormat { kSubRip, kWebVtt, kDetect };
+
+// Rewrites the lines of one subtitle file, in order:
+// - a timing line (START --> END, as ParseTimingLine reads it) has both times shifted by the offset (each only when
+//   inside the window, if the window is on; a time the offset would take below zero becomes 0 and is counted) and is
+//   printed anew, followed by the rest of the line as it was; a line that holds "-->" but no readable times is left
+//   exactly as it is, and counted;
+// - a cue number (ASCII digits, blanks around them allowed, right before a readable timing line) is lowered by the
+//   reduce amount, unless it reads 0; it is never reversed;
+// - every other line is text, reversed when the orientation switch is on.
+// WebVTT keeps its own syntax: times are written with '.' and keep their short form; the header and NOTE, STYLE and
+// REGION blocks are copied as they are; the line before a timing line is the cue's identifier (renumbered when it is
+// a number, otherwise left alone); timestamps inside cue text are shifted like cue times.
+//
+// To tell a cue number from text, a line may be held back until the next one is seen: Feed returns how many
+// replacement lines are ready (0 to 2), Line(i) hands them out in order, and Finish releases the last held line.
+// The views stay valid until the next call of Feed or Finish.
 class LineRewriter {
-public:
-    explicit LineRewriter(const SyncSettings& settings);
+  public:
+    explicit LineRewriter(const SyncSettings& settings, SubtitleFormat format = SubtitleFormat::kSubRip);
 
-    // The replacement of `line`. The view refers to `line` or to this object, and stays valid until the next call.
-    std::string_view Rewrite(std::string_view line);
+    std::size_t Feed(std::string_view line);
+    std::size_t Finish();
+    std::string_view Line(std::size_t i) const { return m_ready[i]; }
 
+    // Timing lines whose times were read (and shifted).
+    std::uint64_t TimingLines() const { return m_timing_lines; }
     // How many cue times were set to 00:00:00,000 because the offset would have taken them below zero.
     std::uint64_t ClampedTimes() const { return m_clamped_times; }
+    // Lines that hold "-->" but no times that could be read; they were left as they were.
+    std::uint64_t UnreadableTimingLines() const { return m_unreadable_lines; }
 
-private:
-    std::string_view RewriteNumber(std::string_view line);
-    std::string_view RewriteTiming(std::string_view line);
-    CueTime Shift(CueTime time);
+  private:
+    enum class Block { kCues, kCopied };
+    // Where the replacement of one line is built: the held line uses one slot, the current line the other.
+    struct Slot {
+        std::string out;      // only grows, so that a line never costs an allocation once the longest was seen
+        std::string stamped;  // WebVTT text with its timestamps shifted
+    };
+
+    bool IsWebVtt() const { return m_format == SubtitleFormat::kWebVtt; }
+    // Whether `line` must wait for the next line to be classified.
+    bool MustHold(std::string_view line) const;
+    std::string_view RewriteHeld(bool before_timing);
+    std::string_view Classify(std::string_view line, Slot& slot);
+    std::string_view RewriteTiming(std::string_view line, Slot& slot);
+    std::string_view RewriteNumber(std::string_view line, Slot& slot) const;
+    std::string_view RewriteText(std::string_view line, Slot& slot);
+    std::string_view ShiftInlineTimestamps(std::string_view line, std::string& buffer);
+    // Shifts `*time` when it is inside the window (or the window is off), stopping at 0 (`*clamped` then set).
+    // Returns false, changing nothing, when the shift would take it past the largest time.
+    bool Shift(CueTime* time, bool* clamped) const;
 
     std::int32_t m_offset_ms;
     CueTime m_window_from_ms;
@@ -34,14 +68,29 @@ private:
     std::uint32_t m_reduce_number;
     bool m_switch_orientation;
     bool m_between_times;
+    SubtitleFormat m_format;
+    Block m_block = Block::kCues;
+    bool m_at_block_start = true;  // the previous line was blank, or this is the first line
+    bool m_first_line = true;
+
+    std::uint64_t m_timing_lines = 0;
     std::uint64_t m_clamped_times = 0;
-    std::string m_out;
-    std::string m_reversed;  // only grows, so that reversing a line never clears memory first
+    std::uint64_t m_unreadable_lines = 0;
+
+    bool m_holding = false;
+    // Copies of held lines, used in turn: the replacement of one held line may still be handed out while the next
+    // is copied.
+    std::string m_held[2];
+    std::size_t m_held_index = 0;
+    // Whether the current line was already looked at as a timing line (while deciding about the held line), and
+    // what was found.
+    bool m_timing_known = false;
+    bool m_timing_readable = false;
+    TimingLine m_timing;
+
+    std::string_view m_ready[2];
+    Slot m_slots[2];
 };
 
-// One line rewritten with its own LineRewriter; for callers that handle a single line.
+// One line rewritten by itself, as the only line of a SubRip file; for callers that handle a single line.
 std::string RewriteLine(std::string_view line, const SyncSettings& settings);
-
-// The runtime library's atoi on a byte string: leading white space, an optional sign, then digits up to the first
-// other byte; 0 without digits. Meant for the short fields of a subtitle line.
-std::int32_t ParseLeadingInt(std::string_view text);

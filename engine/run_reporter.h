@@ -7,7 +7,8 @@
 class RunReporter {
 public:
     virtual ~RunReporter() = default;
-    // The run is done; `text` says where the original is kept.
+    // The run is done; `text` says where the original is kept, then, a line each, what the user must know about
+    // the result (times set to zero, lines left as they were, no times found).
     virtual void Succeeded(const std::string& text) = 0;
     // The run was refused before any file was touched: the window does not increase, or the file's name or
     // encoding is not one the program handles.

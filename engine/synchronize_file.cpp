@@ -53,10 +53,18 @@ Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_
         writer.WriteRaw(kUtf8ByteOrderMark);
     }
     std::string_view line;
-    while (reader.ReadLine(&line) && writer.WriteLine(rewriter.Rewrite(line))) {
+    bool written = true;
+    while (written && reader.ReadLine(&line)) {
+        const std::size_t ready = rewriter.Feed(line);
+        for (std::size_t i = 0; i < ready; ++i) {
+            written = writer.WriteLine(rewriter.Line(i));
+        }
     }
     if (!reader.status().ok()) {
         return reader.status();
+    }
+    for (std::size_t i = 0, ready = written ? rewriter.Finish() : 0; i < ready; ++i) {
+        writer.WriteLine(rewriter.Line(i));
     }
     writer.Flush();
     return writer.status();
@@ -64,8 +72,11 @@ Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_
 
 // Writes the complete result to `temporary` and puts it on stable storage. `*created` tells whether the temporary
 // file is ours to remove on failure (it is not when another program holds it).
-Status WriteResult(const std::string& input, const std::string& temporary, LineRewriter& rewriter,
-                   FileSystem& file_system, bool* created) {
+Status WriteResult(const std::string& input,
+                   const std::string& temporary,
+                   LineRewriter& rewriter,
+                   FileSystem& file_system,
+                   bool* created) {
     std::unique_ptr<ReadableFile> in;
     Status status = file_system.OpenForReading(input, &in);
     if (!status.ok()) {
@@ -116,14 +127,39 @@ RunOutcome Report(const Status& status, RunReporter& reporter) {
     return RunOutcome::kFileFailed;
 }
 
-std::string DoneText(const std::string& original, std::uint64_t clamped_times) {
-    std::string text = kDoneText + original;
-    if (clamped_times == 1) {
-        text += "\n1 cue time was set to 00:00:00,000";
-    } else if (clamped_times > 1) {
-        text += "\n" + std::to_string(clamped_times) + " cue times were set to 00:00:00,000";
+// What the user must know beyond success, a line each: what was changed beyond the offset, and what was not done.
+std::string Notes(const SyncSettings& settings, const LineRewriter& rewriter) {
+    std::string notes;
+    const std::uint64_t clamped = rewriter.ClampedTimes();
+    if (clamped == 1) {
+        notes += "\n1 cue time was set to 00:00:00,000";
+    } else if (clamped > 1) {
+        notes += "\n" + std::to_string(clamped) + " cue times were set to 00:00:00,000";
     }
-    return text;
+    const std::uint64_t unreadable = rewriter.UnreadableTimingLines();
+    if (unreadable == 1) {
+        notes += "\n1 line holds --> but no times that can be read; it was left as it is";
+    } else if (unreadable > 1) {
+        notes += "\n" + std::to_string(unreadable) +
+                 " lines hold --> but no times that can be read; they were left as they are";
+    }
+    if (rewriter.TimingLines() == 0 && (settings.OffsetMs() != 0 || settings.m_bBetweenTimes != 0)) {
+        notes += "\nNo cue times were found in this file, so none was shifted";
+    }
+    return notes;
+}
+
+bool HasExtension(const std::string& path, std::string_view extension) {
+    if (path.size() < extension.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        const char c = path[path.size() - extension.size() + i];
+        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != extension[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -155,7 +191,7 @@ RunOutcome SynchronizeFile(const SyncSettings& settings, RunReporter& reporter, 
         }
     }
 
-    LineRewriter rewriter(settings);
+    LineRewriter rewriter(settings, HasExtension(input, ".vtt") ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip);
     bool created = false;
     Status status = WriteResult(input, temporary, rewriter, file_system, &created);
     if (status.ok()) {
@@ -176,22 +212,29 @@ RunOutcome SynchronizeFile(const SyncSettings& settings, RunReporter& reporter, 
                             temporary);
         return RunOutcome::kFileFailed;
     }
-    reporter.Succeeded(DoneText(original, rewriter.ClampedTimes()));
+    reporter.Succeeded(kDoneText + original + Notes(settings, rewriter));
     return RunOutcome::kDone;
 }
 
-RunOutcome SynchronizeStream(const SyncSettings& settings, ReadableFile& input, WritableFile& output,
+RunOutcome SynchronizeStream(const SyncSettings& settings,
+                             ReadableFile& input,
+                             WritableFile& output,
                              RunReporter& reporter) {
     if (!settings.ValidateWindow()) {
         reporter.Refused(kWindowMessage);
         return RunOutcome::kRefused;
     }
-    LineRewriter rewriter(settings);
+    LineRewriter rewriter(settings, SubtitleFormat::kDetect);
     TextLineReader reader(input);
     bool has_byte_order_mark = false;
     Status status = PrepareInput(reader, "standard input", &has_byte_order_mark);
     if (status.ok()) {
         status = RewriteLines(reader, output, has_byte_order_mark, rewriter);
     }
-    return status.ok() ? RunOutcome::kDone : Report(status, reporter);
+    if (!status.ok()) {
+        return Report(status, reporter);
+    }
+    const std::string notes = Notes(settings, rewriter);
+    reporter.Succeeded(notes.empty() ? notes : notes.substr(1));
+    return RunOutcome::kDone;
 }

@@ -13,12 +13,16 @@
 // does not end in a dot and three characters, names too long for the system, UTF-16 text. On a file error before
 // the renames the input is untouched and the temporary file removed; after the first rename the message says where
 // the original and the result are.
-RunOutcome SynchronizeFile(const SyncSettings& settings, RunReporter& reporter,
+RunOutcome SynchronizeFile(const SyncSettings& settings,
+                           RunReporter& reporter,
                            FileSystem& file_system = FileSystem::Default());
 
 // Rewrites the text of `input` into `output` with CR LF line ends, as a run does for a file, with no names, backup
-// or renames. Only refusals and failures are reported.
-RunOutcome SynchronizeStream(const SyncSettings& settings, ReadableFile& input, WritableFile& output,
+// or renames. WebVTT is recognised by a first line that starts with "WEBVTT". On success the reporter is given only
+// the lines the user must know (times set to zero, lines left alone, no times found), which may be none (empty).
+RunOutcome SynchronizeStream(const SyncSettings& settings,
+                             ReadableFile& input,
+                             WritableFile& output,
                              RunReporter& reporter);
 
 // The names a run derives from the input path: "_new" or "_original" inserted before its last four bytes.

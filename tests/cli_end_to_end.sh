@@ -16,7 +16,7 @@ fail() {
 expect_status() {  # expected-status description command...
     local expected=$1 what=$2
     shift 2
-    "$@" >"$work/out" 2>"$work/err" </dev/null
+    "$@" >"$work/out" 2>"$work/err" <"${stdin:-/dev/null}"
     local status=$?
     checks=$((checks + 1))
     [ "$status" -eq "$expected" ] || fail "$what: status $status, expected $expected ($(head -c 300 "$work/err"))"
@@ -29,11 +29,19 @@ trap 'rm -rf "$work"' EXIT
 while IFS='|' read -r input options expected; do
     case $input in \#*) continue ;; esac
     # shellcheck disable=SC2086 # options are words
-    actual=$(printf '%s\n' "$input" | "${cli[@]}" $options - | od -An -c | tr -s ' \n' ' ')
-    wanted=$(printf '%s\r\n' "$expected" | od -An -c | tr -s ' \n' ' ')
+    actual=$(printf '%b\n' "$input" | "${cli[@]}" $options - 2>/dev/null | od -An -c | tr -s ' \n' ' ')
+    wanted=$(printf '%b\n' "$expected" | LC_ALL=C sed 's/$/\r/' | od -An -c | tr -s ' \n' ' ')
     checks=$((checks + 1))
     [ "$actual" = "$wanted" ] || fail "'$input' with '$options': got [$actual], expected [$wanted]"
 done <"$data/worked_examples.txt"
+
+# In stream mode what the user must know goes to standard error, and the status stays 0.
+printf -- '-1-->\n{1}{2}x\n' >"$work/notes.srt"
+stdin=$work/notes.srt expect_status 0 "stream notes" "${cli[@]}" --add 1 -
+grep -q '^kelvaro-cli: -: 1 line holds --> but no times that can be read; it was left as it is' "$work/err" ||
+    fail "stream notes: $(cat "$work/err")"
+grep -q 'No cue times were found in this file, so none was shifted' "$work/err" || fail "no times: $(cat "$work/err")"
+[ "$(tr -d '\r' <"$work/out")" = "$(cat "$work/notes.srt")" ] || fail "stream notes output: $(cat "$work/out")"
 
 # Files in place: the result takes the name, the original is kept byte for byte.
 mkdir -p "$work/subs"

@@ -6,7 +6,36 @@
 #include <gtest/gtest.h>
 
 #include "cli/options.h"
+#include "engine/synchronize_file.h"
+#include "tests/test_support.h"
 #include "tests/worked_examples.h"
+
+namespace {
+
+// The escapes of the table: \n, \t, \\ and \xHH, as the shell's printf %b reads them.
+std::string Unescape(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\\' || i + 1 >= text.size()) {
+            out += text[i];
+            continue;
+        }
+        const char kind = text[++i];
+        if (kind == 'n') {
+            out += '\n';
+        } else if (kind == 't') {
+            out += '\t';
+        } else if (kind == 'x') {
+            out += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += kind;
+        }
+    }
+    return out;
+}
+
+}  // namespace
 
 std::vector<WorkedExample> LoadWorkedExamples() {
     std::vector<WorkedExample> examples;
@@ -18,7 +47,7 @@ std::vector<WorkedExample> LoadWorkedExamples() {
         }
         const std::size_t first = row.find('|');
         const std::size_t second = row.find('|', first + 1);
-        WorkedExample example{row.substr(0, first), {}, row.substr(second + 1)};
+        WorkedExample example{Unescape(row.substr(0, first)), {}, Unescape(row.substr(second + 1))};
         std::istringstream options(row.substr(first + 1, second - first - 1));
         for (std::string word; options >> word;) {
             example.options.push_back(word);
@@ -38,69 +67,71 @@ SyncSettings SettingsFor(std::vector<std::string> options) {
     return parsed.settings;
 }
 
+// A whole text through the stream a run uses; each line of the result comes back ended by "\n" instead of CR LF.
+std::string RewriteText(const std::string& text, const SyncSettings& settings) {
+    MemoryReadableFile input(text);
+    MemoryWritableFile output;
+    RecordingReporter reporter;
+    EXPECT_EQ(SynchronizeStream(settings, input, output, reporter), RunOutcome::kDone);
+    std::string lines;
+    for (std::size_t start = 0; start < output.content.size();) {
+        const std::size_t end = output.content.find("\r\n", start);
+        lines += output.content.substr(start, end - start) + "\n";
+        start = end + 2;
+    }
+    return lines;
+}
+
 TEST(RewriteLine, WorkedExamples) {
     const std::vector<WorkedExample> examples = LoadWorkedExamples();
-    ASSERT_GE(examples.size(), 20u);
+    ASSERT_GE(examples.size(), 40u);
     for (const WorkedExample& example : examples) {
         SCOPED_TRACE("input '" + example.input + "'");
-        EXPECT_EQ(RewriteLine(example.input, SettingsFor(example.options)), example.output);
+        EXPECT_EQ(RewriteText(example.input + "\n", SettingsFor(example.options)), example.output + "\n");
     }
 }
 
-TEST(RewriteLine, NumberLinesUseThirtyTwoBitArithmetic) {
-    SyncSettings settings;
-    settings.m_nReduceNumber = 5000;
-    EXPECT_EQ(RewriteLine("999", settings), "-4001");
-    settings.m_nReduceNumber = 0x80000000u;  // beyond the dialog's range, yet defined
-    EXPECT_EQ(RewriteLine("1", settings), "-2147483647");
-    settings.m_nReduceNumber = 0;
-    EXPECT_EQ(RewriteLine("-12", settings), "-12");
-    EXPECT_EQ(RewriteLine("\t7x", settings), "7");
-    EXPECT_EQ(RewriteLine("- 1", settings), "- 1");  // no digits right after the sign: reads 0
+TEST(RewriteLine, CueNumbersBeyondTheDialogsRange) {
+    const struct {
+        std::uint32_t reduce;
+        const char* number;
+        const char* result;
+    } cases[] = {
+        {5000, "999", "-4001"},
+        {0x80000000u, "1", "-2147483647"},
+        {0, "18446744073709551615", "18446744073709551615"},  // more digits than are lowered: left as it is
+        {1, "999999999999999999", "999999999999999998"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
+        SyncSettings settings;
+        settings.m_nReduceNumber = c.reduce;
+        EXPECT_EQ(RewriteText(std::string(c.number) + "\n00:00:01,000 --> 00:00:02,000\n", settings),
+                  std::string(c.result) + "\n00:00:01,000 --> 00:00:02,000\n");
+    }
 }
 
-TEST(RewriteLine, ReductionBelowZeroStopsAtZeroAndIsCounted) {
+TEST(RewriteLine, CountsWhatTheUserMustBeTold) {
     SyncSettings settings;
     settings.m_nSeconds = 2;
     settings.m_nDirection = 1;
-    LineRewriter rewriter(settings);
-    EXPECT_EQ(rewriter.Rewrite("00:00:01,999 --> 00:00:02,000"), "00:00:00,000 --> 00:00:00,000");
-    EXPECT_EQ(rewriter.ClampedTimes(), 1u);
-    EXPECT_EQ(rewriter.Rewrite("00:00:00,000 --> 00:00:03,000"), "00:00:00,000 --> 00:00:01,000");
-    EXPECT_EQ(rewriter.ClampedTimes(), 2u);
-}
-
-TEST(RewriteLine, FieldsAreReadAtFixedPositionsOnly) {
-    const SyncSettings zero_offset = [] {
-        SyncSettings settings;
-        settings.m_nDirection = 0;
-        return settings;
-    }();
-    const struct {
-        const char* input;
-        const char* output;
-    } cases[] = {
-        {"100:00:00,000 --> 00:00:00,000", "10:00:00,000 --> 00:00:00,000"},  // hours cut to two bytes
-        {"1:2:3,4 --> 5:6:7,8", "01:00:04,000 --> 00:00:00,000"},
-        {"00:00:01,500 --> 00:00:03,000 ", "00:00:01,500 --> 00:00:03,000"},
-        {"xx-->", "00:00:00,000 --> 00:00:00,000"},
-        {"99:00:00,000 --> 99:59:59,999", "99:00:00,000 --> 99:59:59,999"},
-        {"-1:00:00,000 --> 00:00:00,000", "1192:02:47,296 --> 00:00:00,000"},  // unsigned 32-bit, hours not cut
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.input);
-        EXPECT_EQ(RewriteLine(c.input, zero_offset), c.output);
+    LineRewriter rewriter(settings, SubtitleFormat::kWebVtt);
+    for (const char* line :
+         {"WEBVTT", "", "00:01.999 --> 00:02.000", "<00:00.500>a", "x --> y", "", "1", "00:03.000 --> 00:04.000"}) {
+        rewriter.Feed(line);
     }
+    rewriter.Finish();
+    EXPECT_EQ(rewriter.ClampedTimes(), 2u);  // the start and the timestamp; the end reaches zero exactly
+    EXPECT_EQ(rewriter.UnreadableTimingLines(), 1u);
+    EXPECT_EQ(rewriter.TimingLines(), 2u);
 }
 
-TEST(RewriteLine, NulIsAnOrdinaryByte) {
+TEST(RewriteLine, OneLineByItself) {
     SyncSettings settings;
     settings.m_bSwitchOrientation = 1;
-    using namespace std::string_literals;
-    EXPECT_EQ(RewriteLine("ab\0cd"s, settings), "dc\0ba"s);
-    EXPECT_EQ(RewriteLine("7\0"s, settings), "7");
-    EXPECT_EQ(RewriteLine("\0\0"s, settings), "\0\0"s);  // reads as 0: left alone
-    EXPECT_EQ(RewriteLine("00:00:01,000 --> 00:00:02,000\0tail"s, settings), "00:00:01,000 --> 00:00:02,000");
+    EXPECT_EQ(RewriteLine("12", settings), "12");  // no timing line follows: text
+    EXPECT_EQ(RewriteLine("ab", settings), "ba");
+    EXPECT_EQ(RewriteLine("00:00:01,000 --> 00:00:02,000 ", settings), "00:00:01,000 --> 00:00:02,000");
 }
 
 }  // namespace

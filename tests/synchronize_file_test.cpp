@@ -82,23 +82,47 @@ TEST_F(SynchronizeFileTest, EdgeContents) {
 }
 
 TEST_F(SynchronizeFileTest, ByteOrderMarkDoesNotHideTheFirstCueNumber) {
-    WriteWholeFile(input, "\xEF\xBB\xBF" "12\r\n");
+    WriteWholeFile(input, "\xEF\xBB\xBF" "12\r\n00:00:01,000 --> 00:00:02,000\r\n");
     SyncSettings settings = AddSeconds(input, 0);
     settings.m_nReduceNumber = 10;
     settings.m_bSwitchOrientation = 1;
     ASSERT_EQ(Run(settings), RunOutcome::kDone);
-    EXPECT_EQ(ReadWholeFile(input), "\xEF\xBB\xBF" "2\r\n");
+    EXPECT_EQ(ReadWholeFile(input), "\xEF\xBB\xBF" "2\r\n00:00:01,000 --> 00:00:02,000\r\n");
 }
 
-TEST_F(SynchronizeFileTest, ClampedTimesAreCountedInTheSuccessText) {
-    WriteWholeFile(input, "00:00:01,000 --> 00:00:09,000\n00:00:02,000 --> 00:00:03,000\n");
-    SyncSettings settings = AddSeconds(input, 5);
-    settings.m_nDirection = 1;
-    ASSERT_EQ(Run(settings), RunOutcome::kDone);
-    EXPECT_EQ(ReadWholeFile(input), "00:00:00,000 --> 00:00:04,000\r\n00:00:00,000 --> 00:00:00,000\r\n");
-    EXPECT_EQ(reporter.successes,
-              std::vector<std::string>{"Done - original file is stored as\n" + original +
-                                       "\n3 cue times were set to 00:00:00,000"});
+TEST_F(SynchronizeFileTest, SuccessTextSaysWhatWasNotDone) {
+    SyncSettings reduce_five = AddSeconds(input, 5);
+    reduce_five.m_nDirection = 1;
+    SyncSettings window_only = AddSeconds(input, 0);
+    window_only.m_bBetweenTimes = 1;
+    window_only.m_timeTo = MakeLocalTime(1975, 3, 21, 1, 0, 0);
+    window_only.m_timeFrom = MakeLocalTime(1975, 3, 21, 0, 0, 0);
+    const struct {
+        const char* name;
+        const char* content;
+        SyncSettings settings;
+        std::string notes;
+    } cases[] = {
+        {"three times clamped", "00:00:01,000 --> 00:00:09,000\n00:00:02,000 --> 00:00:03,000\n", reduce_five,
+         "\n3 cue times were set to 00:00:00,000"},
+        {"one time clamped, one line unreadable", "00:00:04,000 --> 00:00:09,000\nx --> y\n", reduce_five,
+         "\n1 cue time was set to 00:00:00,000\n1 line holds --> but no times that can be read; it was left as it is"},
+        {"only unreadable lines", "-1-->\n1 --> 2\n", AddSeconds(input, 1),
+         "\n2 lines hold --> but no times that can be read; they were left as they are"
+         "\nNo cue times were found in this file, so none was shifted"},
+        {"frame-based lines", "{100}{200}Hello\n", AddSeconds(input, 1),
+         "\nNo cue times were found in this file, so none was shifted"},
+        {"window asked, no times", "00:00:01.00,00:00:03.00\nHello\n", window_only,
+         "\nNo cue times were found in this file, so none was shifted"},
+        {"nothing asked, nothing to say", "{100}{200}Hello\n", AddSeconds(input, 0), ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteWholeFile(input, c.content);
+        reporter = RecordingReporter();
+        ASSERT_EQ(Run(c.settings), RunOutcome::kDone);
+        EXPECT_EQ(reporter.successes, std::vector<std::string>{"Done - original file is stored as\n" + original + c.notes});
+    }
 }
 
 // Every refusal leaves the directory exactly as it was and reports no success.
