@@ -20,28 +20,40 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Whether the line holds "-->". Most lines are short and have no '>' at all (UTF-8 letters never contain the byte),
-// so eight bytes at a time are skipped while none is '>', which costs less than a library search per line.
+// Whether the line holds "-->". Most lines have no '>' at all (UTF-8 letters never contain the byte), so the line is
+// looked at eight bytes at a time, the last eight overlapping the ones before, which costs less than a library search
+// or a byte loop per line.
 bool ContainsArrow(std::string_view line) {
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
     const char* p = line.data();
     const std::size_t size = line.size();
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
+    if (size < 8) {
+        for (std::size_t i = 2; i < size; ++i) {
+            if (p[i] == '>' && p[i - 1] == '-' && p[i - 2] == '-') {
+                return true;
+            }
+        }
+        return false;
+    }
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
+    for (std::size_t i = 0;; i += 8) {
+        if (i + 8 > size) {
+            i = size - 8;
+        }
         std::uint64_t word;
         std::memcpy(&word, p + i, 8);
         const std::uint64_t matches = word ^ (kOnes * '>');
-        if (((matches - kOnes) & ~matches & kHighBits) != 0) {
-            break;
+        // Flags every byte that is '>' (and maybe some after one), which is checked below.
+        for (std::uint64_t flags = (matches - kOnes) & ~matches & kHighBits; flags != 0; flags &= flags - 1) {
+            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(flags)) / 8;
+            if (at >= 2 && p[at] == '>' && p[at - 1] == '-' && p[at - 2] == '-') {
+                return true;
+            }
+        }
+        if (i + 8 == size) {
+            return false;
         }
     }
-    for (; i < size; ++i) {
-        if (p[i] == '>' && i >= 2 && p[i - 1] == '-' && p[i - 2] == '-') {
-            return true;
-        }
-    }
-    return false;
 }
 
 // ASCII digits with optional blanks around them: a cue number if a timing line follows.
@@ -101,25 +113,55 @@ std::size_t LineRewriter::Feed(std::string_view line) {
         m_format = line.substr(0, kWebVttSignature.size()) == kWebVttSignature ? SubtitleFormat::kWebVtt
                                                                                : SubtitleFormat::kSubRip;
     }
+    return IsWebVtt() ? FeedWebVtt(line) : FeedSubRip(line);
+}
+
+std::size_t LineRewriter::FeedSubRip(std::string_view line) {
+    std::size_t count = 0;
+    const bool arrow = ContainsArrow(line);
+    const bool timing = arrow && ParseTimingLine(line, false, &m_timing);
+    if (m_holding) {
+        m_holding = false;
+        m_ready[count++] = RewriteHeld(timing);
+    }
+    if (timing) {
+        m_ready[count++] = RewriteTiming(line, m_slots[1]);
+    } else if (arrow) {
+        ++m_unreadable_lines;
+        m_ready[count++] = line;
+    } else if (IsNumberLine(line)) {
+        Hold(line);
+    } else {
+        m_ready[count++] = m_switch_orientation ? RewriteText(line, m_slots[1]) : line;
+    }
+    return count;
+}
+
+std::size_t LineRewriter::FeedWebVtt(std::string_view line) {
     std::size_t count = 0;
     m_timing_known = false;
     if (m_holding) {
         m_holding = false;
-        // The held line is a cue number (or a WebVTT identifier) exactly when this line is a readable timing line.
+        // The held line is a cue number or an identifier exactly when this line is a readable timing line.
         m_timing_known = m_block == Block::kCues && ContainsArrow(line);
-        m_timing_readable = m_timing_known && ParseTimingLine(line, IsWebVtt(), &m_timing);
+        m_timing_readable = m_timing_known && ParseTimingLine(line, true, &m_timing);
         m_ready[count++] = RewriteHeld(m_timing_readable);
     }
     if (MustHold(line)) {
-        m_held_index ^= 1;
-        m_held[m_held_index].assign(line.data(), line.size());
-        m_holding = true;
+        Hold(line);
         m_first_line = false;
         m_at_block_start = false;
         return count;
     }
     m_ready[count++] = Classify(line, m_slots[1]);
     return count;
+}
+
+void LineRewriter::Hold(std::string_view line) {
+    m_held_index ^= 1;
+    std::memcpy(Reserve(m_held[m_held_index], line.size()), line.data(), line.size());
+    m_held_size[m_held_index] = line.size();
+    m_holding = true;
 }
 
 std::size_t LineRewriter::Finish() {
@@ -144,37 +186,40 @@ bool LineRewriter::MustHold(std::string_view line) const {
 }
 
 std::string_view LineRewriter::RewriteHeld(bool before_timing) {
-    const std::string_view held = m_held[m_held_index];
+    const std::string_view held(m_held[m_held_index].data(), m_held_size[m_held_index]);
     if (!before_timing) {
         return RewriteText(held, m_slots[0]);
     }
-    return IsNumberLine(held) ? RewriteNumber(held, m_slots[0]) : held;
+    // SubRip holds only numbers; WebVTT also holds identifiers, which stay as they are.
+    return !IsWebVtt() || IsNumberLine(held) ? RewriteNumber(held, m_slots[0]) : held;
 }
 
 std::string_view LineRewriter::Classify(std::string_view line, Slot& slot) {
     const bool first_line = m_first_line;
     m_first_line = false;
-    if (IsWebVtt()) {
-        if (line.empty()) {
-            m_block = Block::kCues;
-            m_at_block_start = true;
-            return line;
-        }
-        const bool at_block_start = m_at_block_start;
-        m_at_block_start = false;
-        if (m_block == Block::kCopied) {
-            return line;
-        }
-        if ((first_line && line.substr(0, kWebVttSignature.size()) == kWebVttSignature) ||
-            (at_block_start && StartsCopiedBlock(line))) {
-            m_block = Block::kCopied;
-            return line;
-        }
+    if (line.empty()) {
+        m_block = Block::kCues;
+        m_at_block_start = true;
+        return line;
     }
-    if (m_timing_known ? m_timing_readable : ContainsArrow(line) && ParseTimingLine(line, IsWebVtt(), &m_timing)) {
+    const bool at_block_start = m_at_block_start;
+    m_at_block_start = false;
+    if (m_block == Block::kCopied) {
+        return line;
+    }
+    if ((first_line && line.substr(0, kWebVttSignature.size()) == kWebVttSignature) ||
+        (at_block_start && StartsCopiedBlock(line))) {
+        m_block = Block::kCopied;
+        return line;
+    }
+    if (!m_timing_known) {
+        m_timing_known = ContainsArrow(line);
+        m_timing_readable = m_timing_known && ParseTimingLine(line, true, &m_timing);
+    }
+    if (m_timing_readable) {
         return RewriteTiming(line, slot);
     }
-    if (m_timing_known || ContainsArrow(line)) {
+    if (m_timing_known) {
         ++m_unreadable_lines;
         return line;
     }
@@ -222,6 +267,10 @@ std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) 
 }
 
 std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) const {
+    // The usual cue number, digits without leading zeros and nothing to subtract, stays as it is.
+    if (m_reduce_number == 0 && line[0] > '0' && line[0] <= '9' && line.back() > ' ') {
+        return line;
+    }
     std::size_t i = 0;
     while (i < line.size() && (IsBlank(line[i]) || line[i] == '0')) {
         ++i;
@@ -240,10 +289,14 @@ std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) 
     char text[24];
     char* end = text + sizeof text;
     char* out = end;
-    do {
+    for (; magnitude > 0xFFFFFFFFu; magnitude /= 10) {
         *--out = static_cast<char>('0' + magnitude % 10);
-        magnitude /= 10;
-    } while (magnitude != 0);
+    }
+    auto small = static_cast<std::uint32_t>(magnitude);  // 32-bit division is much cheaper
+    do {
+        *--out = static_cast<char>('0' + small % 10);
+        small /= 10;
+    } while (small != 0);
     if (lowered < 0) {
         *--out = '-';
     }

@@ -50,9 +50,14 @@ class LineRewriter {
     };
 
     bool IsWebVtt() const { return m_format == SubtitleFormat::kWebVtt; }
-    // Whether `line` must wait for the next line to be classified.
+    std::size_t FeedSubRip(std::string_view line);
+    std::size_t FeedWebVtt(std::string_view line);
+    // Whether `line` (of a WebVTT file) must wait for the next line to be classified.
     bool MustHold(std::string_view line) const;
+    // Keeps a copy of `line` until the next line is seen.
+    void Hold(std::string_view line);
     std::string_view RewriteHeld(bool before_timing);
+    // A line of a WebVTT file, as its block makes it.
     std::string_view Classify(std::string_view line, Slot& slot);
     std::string_view RewriteTiming(std::string_view line, Slot& slot);
     std::string_view RewriteNumber(std::string_view line, Slot& slot) const;
@@ -80,10 +85,11 @@ class LineRewriter {
     bool m_holding = false;
     // Copies of held lines, used in turn: the replacement of one held line may still be handed out while the next
     // is copied.
-    std::string m_held[2];
+    std::string m_held[2];  // only grow; m_held_size tells how much is the line
+    std::size_t m_held_size[2] = {0, 0};
     std::size_t m_held_index = 0;
-    // Whether the current line was already looked at as a timing line (while deciding about the held line), and
-    // what was found.
+    // WebVTT: whether the current line was already looked at as a timing line (while deciding about the held line),
+    // and what was found.
     bool m_timing_known = false;
     bool m_timing_readable = false;
     TimingLine m_timing;

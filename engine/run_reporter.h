@@ -5,7 +5,7 @@
 // How a run tells its outcome; each front end supplies one (the dialog shows message boxes, the command line prints).
 // Exactly one of the three is called per run.
 class RunReporter {
-public:
+  public:
     virtual ~RunReporter() = default;
     // The run is done; `text` says where the original is kept, then, a line each, what the user must know about
     // the result (times set to zero, lines left as they were, no times found).

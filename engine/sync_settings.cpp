@@ -1,6 +1,7 @@
 #include "engine/sync_settings.h"
 
-const char kWindowMessage[] = "You have chosen to synch according to times.\nFrom time is after To time.\nReselect times";
+const char kWindowMessage[] =
+    "You have chosen to synch according to times.\nFrom time is after To time.\nReselect times";
 
 namespace {
 

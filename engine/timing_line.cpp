@@ -173,7 +173,7 @@ bool ParseTimingLine(std::string_view line, bool hours_optional, TimingLine* tim
         }
         timing->rest = line.substr(pos);
     }
-    if (SkipBlanks(timing->rest, 0) == timing->rest.size()) {
+    if (!timing->rest.empty() && SkipBlanks(timing->rest, 0) == timing->rest.size()) {
         timing->rest = {};
     }
     return true;
