@@ -5,18 +5,24 @@
 
 const char kUsage[] =
     "Usage: kelvaro-cli [OPTIONS] FILE...\n"
-    "Re-times subtitle files (.srt, .sub) in place; the untouched input is kept as NAME_original.EXT.\n"
+    "Re-times subtitle files (.srt, .sub, .vtt) in place; the untouched input is kept as NAME_original.EXT.\n"
     "FILE - reads standard input and writes the result to standard output.\n"
     "\n"
     "  --add TIME             add TIME to every cue time\n"
     "  --reduce TIME          subtract TIME from every cue time\n"
     "                         TIME is H:MM:SS,mmm, H:MM:SS.mmm or seconds such as 2.5; at most 3:59:59,999\n"
-    "  --reduce-number N      lower cue numbers of one to three digits by N (0 to 5000)\n"
+    "  --reduce-number N      lower cue numbers by N (0 to 5000)\n"
     "  --switch-orientation   reverse every text line (right to left / left to right)\n"
     "  --from HH:MM:SS --to HH:MM:SS\n"
     "                         shift only the cue times inside this window, bounds included\n"
     "  --help                 show this help\n"
     "  --version              show the version\n"
+    "\n"
+    "Formats: SubRip (.srt, .sub) and WebVTT (.vtt; on standard input, text whose first line starts with WEBVTT).\n"
+    "A timing line is START --> END: hours of one or more digits (WebVTT may leave them out), blanks anywhere around\n"
+    "the arrow, ',' or '.' before 1 to 3 digits of milliseconds; whatever follows END is kept. A cue number is a line\n"
+    "of digits right before a timing line. Lines that hold --> but no readable times, MicroDVD frame lines\n"
+    "({start}{end}text) and SubViewer times are left as they are, and the run says so. WebVTT keeps its own syntax.\n"
     "\n"
     "Exit status: 0 when every file was done, 1 when any failed, 2 for a usage error.\n";
 
