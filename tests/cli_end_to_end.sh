@@ -43,6 +43,24 @@ grep -q '^kelvaro-cli: -: 1 line holds --> but no times that can be read; it was
 grep -q 'No cue times were found in this file, so none was shifted' "$work/err" || fail "no times: $(cat "$work/err")"
 [ "$(tr -d '\r' <"$work/out")" = "$(cat "$work/notes.srt")" ] || fail "stream notes output: $(cat "$work/out")"
 
+# The corpus, each row through '-': the result on standard output, each note of the success text on standard error.
+while IFS='|' read -r input options expected notes; do
+    case $input in \#* | '') continue ;; esac
+    # shellcheck disable=SC2086 # options are words
+    "${cli[@]}" $options - <"$data/corpus/$input" >"$work/out" 2>"$work/err"
+    status=$?
+    checks=$((checks + 1))
+    [ "$status" -eq 0 ] || fail "corpus $input with '$options' through '-': status $status ($(head -c 300 "$work/err"))"
+    cmp -s "$work/out" "$data/corpus/$expected" ||
+        fail "corpus $input with '$options' through '-': $(cmp "$work/out" "$data/corpus/$expected" 2>&1)"
+    while [ -n "$notes" ]; do
+        note=${notes%% / *}
+        grep -qF -- "$note" "$work/err" || fail "corpus $input with '$options': no '$note' on standard error"
+        [ "$note" = "$notes" ] && break
+        notes=${notes#* / }
+    done
+done <"$data/corpus/MANIFEST"
+
 # Files in place: the result takes the name, the original is kept byte for byte.
 mkdir -p "$work/subs"
 printf '1\n00:00:01,000 --> 00:00:02,000\nHi\n' >"$work/subs/a.srt"
