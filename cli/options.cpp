@@ -5,7 +5,7 @@
 
 const char kUsage[] =
     "Usage: kelvaro-cli [OPTIONS] FILE...\n"
-    "Re-times subtitle files (.srt, .sub) in place; the untouched input is kept as NAME_original.EXT.\n"
+    "Re-times subtitle files (.srt, .sub, .vtt) in place; the untouched input is kept as NAME_original.EXT.\n"
     "FILE - reads standard input and writes the result to standard output.\n"
     "\n"
     "  --add TIME             add TIME to every cue time\n"
@@ -18,7 +18,7 @@ const char kUsage[] =
     "  --help                 show this help\n"
     "  --version              show the version\n"
     "\n"
-    "Exit status: 0 when every file was done, 1 when any failed, 2 for a usage error.\n";
+    "Exit status: 0 when every file was done, 1 when any failed or was refused, 2 for a usage error.\n";
 
 namespace {
 
