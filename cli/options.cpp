@@ -24,7 +24,7 @@ const char kUsage[] =
     "of digits right before a timing line. Lines that hold --> but no readable times, MicroDVD frame lines\n"
     "({start}{end}text) and SubViewer times are left as they are, and the run says so. WebVTT keeps its own syntax.\n"
     "\n"
-    "Exit status: 0 when every file was done, 1 when any failed, 2 for a usage error.\n";
+    "Exit status: 0 when every file was done, 1 when any failed or was refused, 2 for a usage error.\n";
 
 namespace {
 

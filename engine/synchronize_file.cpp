@@ -13,11 +13,9 @@ constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kExtensionLength = 4;  // a dot and three characters
 const char kDoneText[] = "Done - original file is stored as\n";
 
-bool EndsInDotAndThreeCharacters(const std::string& path) {
-    if (path.size() < kExtensionLength || path[path.size() - kExtensionLength] != '.') {
-        return false;
-    }
-    return path.find_first_of("./\\", path.size() - kExtensionLength + 1) == std::string::npos;
+bool HasSubtitleExtension(const std::string& path) {
+    return path.size() >= kExtensionLength && path[path.size() - kExtensionLength] == '.' &&
+           IsSubtitleExtension(std::string_view(path).substr(path.size() - kExtensionLength + 1));
 }
 
 std::string InsertBeforeExtension(const std::string& path, const char* tag) {
@@ -29,16 +27,17 @@ std::string InsertBeforeExtension(const std::string& path, const char* tag) {
 // Looks at the start of the input before anything is written: UTF-16 is refused, and a UTF-8 byte-order mark is
 // taken off the first line so that the line is classified like every other.
 Status PrepareInput(TextLineReader& reader, const std::string& name, bool* has_byte_order_mark) {
-    Status status = reader.Begin();
-    if (!status.ok()) {
-        return status;
-    }
+    const Status status = reader.Begin();
+    // Before the status: UTF-16 holds NUL bytes, which the reader refuses with a vaguer reason.
     const std::string_view head = reader.Head();
     if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") {
         return Status::Error(Status::Code::kUnsupported,
                              "Cannot synchronize " + name +
                                  ": it is UTF-16 text, which this program does not handle; save it as UTF-8 or ANSI "
                                  "text and try again");
+    }
+    if (!status.ok()) {
+        return status;
     }
     *has_byte_order_mark = head.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark;
     if (*has_byte_order_mark) {
@@ -82,7 +81,7 @@ Status WriteResult(const std::string& input,
     if (!status.ok()) {
         return status;
     }
-    TextLineReader reader(*in);
+    TextLineReader reader(*in, input);
     bool has_byte_order_mark = false;
     status = PrepareInput(reader, input, &has_byte_order_mark);
     if (!status.ok()) {
@@ -119,7 +118,8 @@ Status RemoveOldBackup(const std::string& original, FileSystem& file_system) {
 }
 
 RunOutcome Report(const Status& status, RunReporter& reporter) {
-    if (status.code() == Status::Code::kUnsupported || status.code() == Status::Code::kNameTooLong) {
+    if (status.code() == Status::Code::kUnsupported || status.code() == Status::Code::kNameTooLong ||
+        status.code() == Status::Code::kNotRegularFile) {
         reporter.Refused(status.message());
         return RunOutcome::kRefused;
     }
@@ -164,6 +164,19 @@ bool HasExtension(const std::string& path, std::string_view extension) {
 
 }  // namespace
 
+bool IsSubtitleExtension(std::string_view extension) {
+    if (extension.size() != kExtensionLength - 1) {
+        return false;
+    }
+    char lower[kExtensionLength - 1];
+    for (std::size_t i = 0; i < extension.size(); ++i) {
+        const char c = extension[i];
+        lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    const std::string_view folded(lower, sizeof lower);
+    return folded == "srt" || folded == "sub" || folded == "vtt";
+}
+
 std::string TemporaryName(const std::string& path) {
     return InsertBeforeExtension(path, "_new");
 }
@@ -178,7 +191,7 @@ RunOutcome SynchronizeFile(const SyncSettings& settings, RunReporter& reporter, 
         return RunOutcome::kRefused;
     }
     const std::string& input = settings.m_strInputFile;
-    if (!EndsInDotAndThreeCharacters(input)) {
+    if (!HasSubtitleExtension(input)) {
         reporter.Refused(kUnrecognizedFormatMessage);
         return RunOutcome::kRefused;
     }
@@ -225,9 +238,10 @@ RunOutcome SynchronizeStream(const SyncSettings& settings,
         return RunOutcome::kRefused;
     }
     LineRewriter rewriter(settings, SubtitleFormat::kDetect);
-    TextLineReader reader(input);
+    const std::string name = "standard input";
+    TextLineReader reader(input, name);
     bool has_byte_order_mark = false;
-    Status status = PrepareInput(reader, "standard input", &has_byte_order_mark);
+    Status status = PrepareInput(reader, name, &has_byte_order_mark);
     if (status.ok()) {
         status = RewriteLines(reader, output, has_byte_order_mark, rewriter);
     }

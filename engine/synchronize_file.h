@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "engine/run_reporter.h"
 #include "engine/sync_settings.h"
 #include "platform/file_system.h"
@@ -9,10 +12,11 @@
 // "_original" name (replacing an older one) and the result takes the input's name. Both files are held for
 // exclusive use while they are open.
 //
-// The outcome goes to `reporter`. Refused before anything is touched: a window that does not increase, a name that
-// does not end in a dot and three characters, names too long for the system, UTF-16 text. On a file error before
-// the renames the input is untouched and the temporary file removed; after the first rename the message says where
-// the original and the result are.
+// The outcome goes to `reporter`. Refused, with the directory left as it was: a window that does not increase, a
+// name that does not end in ".srt", ".sub" or ".vtt" (any letter case), names too long for the system, anything but
+// a regular file, UTF-16 text, and input the text reader refuses (a NUL byte, text after a Ctrl-Z). On a file error
+// before the renames the input is untouched and the temporary file removed; after the first rename the message says
+// where the original and the result are.
 RunOutcome SynchronizeFile(const SyncSettings& settings,
                            RunReporter& reporter,
                            FileSystem& file_system = FileSystem::Default());
@@ -20,10 +24,15 @@ RunOutcome SynchronizeFile(const SyncSettings& settings,
 // Rewrites the text of `input` into `output` with CR LF line ends, as a run does for a file, with no names, backup
 // or renames. WebVTT is recognised by a first line that starts with "WEBVTT". On success the reporter is given only
 // the lines the user must know (times set to zero, lines left alone, no times found), which may be none (empty).
+// After a refusal nothing more is written, though lines of earlier blocks may already be out.
 RunOutcome SynchronizeStream(const SyncSettings& settings,
                              ReadableFile& input,
                              WritableFile& output,
                              RunReporter& reporter);
+
+// Whether a file with this extension (without its dot) is one the program handles: "srt", "sub" or "vtt" in any
+// letter case.
+bool IsSubtitleExtension(std::string_view extension);
 
 // The names a run derives from the input path: "_new" or "_original" inserted before its last four bytes.
 std::string TemporaryName(const std::string& path);

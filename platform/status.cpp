@@ -17,6 +17,8 @@ const char* ReasonFor(Status::Code code) {
             return "No space left on device";
         case Status::Code::kNameTooLong:
             return "the name is too long for this system";
+        case Status::Code::kNotRegularFile:
+            return "it is not a regular file";
         case Status::Code::kUnsupported:
         case Status::Code::kOk:
         case Status::Code::kIoError:

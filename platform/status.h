@@ -6,7 +6,9 @@
 // reason, worded alike on every operating system ("Cannot open /x/film.srt: No such file or directory").
 class Status {
 public:
-    enum class Code { kOk, kNotFound, kInUse, kNoSpace, kNameTooLong, kUnsupported, kIoError };
+    // kNotRegularFile: a directory, device, pipe or socket where a file was expected. kUnsupported: a file whose name
+    // or content the program does not handle.
+    enum class Code { kOk, kNotFound, kInUse, kNoSpace, kNameTooLong, kNotRegularFile, kUnsupported, kIoError };
 
     Status() = default;
     static Status OK() { return Status(); }

@@ -3,20 +3,65 @@
 namespace {
 
 constexpr std::size_t kHeadSize = 4;
+const char kNotTextReason[] = "it looks like a binary file or UTF-16 text without a byte-order mark";
+
+// The bytes after a Ctrl-Z that would be lost: all but further marks and line ends, which editors leave behind.
+std::uint64_t CountText(const char* bytes, std::size_t count) {
+    std::uint64_t text = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const char c = bytes[i];
+        text += c != TextLineReader::kEndOfText && c != '\r' && c != '\n';
+    }
+    return text;
+}
 
 }  // namespace
 
-TextLineReader::TextLineReader(ReadableFile& file, std::size_t block_size) : m_file(file) {
+TextLineReader::TextLineReader(ReadableFile& file, std::string name, std::size_t block_size)
+    : m_file(file), m_name(std::move(name)) {
     m_block.resize(block_size < kHeadSize ? kHeadSize : block_size);
 }
 
+void TextLineReader::Refuse(const std::string& reason) {
+    m_status = FileError(Status::Code::kUnsupported, "Cannot synchronize", m_name, reason);
+    m_at_end = true;
+}
+
 void TextLineReader::Take(std::size_t got) {
-    const void* stop = std::memchr(&m_block[m_end], kEndOfText, got);
-    if (stop != nullptr) {
-        got = static_cast<std::size_t>(static_cast<const char*>(stop) - &m_block[m_end]);
+    const char* fresh = &m_block[m_end];
+    const char* mark = static_cast<const char*>(std::memchr(fresh, kEndOfText, got));
+    if (std::memchr(fresh, '\0', got) != nullptr) {
+        Refuse(kNotTextReason);
+    } else if (mark != nullptr) {
         m_at_end = true;
+        ReadPastEndMark(CountText(mark + 1, static_cast<std::size_t>(fresh + got - mark - 1)));
     }
-    m_end += got;
+    // After a refusal the bytes stay for Head, which tells UTF-16 with a byte-order mark apart; no line is handed out.
+    m_end += mark != nullptr && m_status.ok() ? static_cast<std::size_t>(mark - fresh) : got;
+}
+
+void TextLineReader::ReadPastEndMark(std::uint64_t text) {
+    // The current block still holds the lines before the mark, so the rest goes through a buffer of its own, once.
+    std::string ahead(m_block.size(), '\0');
+    for (;;) {
+        std::size_t got = 0;
+        m_status = m_file.Read(&ahead[0], ahead.size(), &got);
+        if (!m_status.ok()) {
+            return;
+        }
+        if (got == 0) {
+            break;
+        }
+        if (std::memchr(ahead.data(), '\0', got) != nullptr) {
+            Refuse(kNotTextReason);
+            return;
+        }
+        text += CountText(ahead.data(), got);
+    }
+    if (text > 0) {
+        Refuse("it holds an end-of-file mark (Ctrl-Z) with " + std::to_string(text) + (text == 1 ? " byte" : " bytes") +
+               " of text after it, which would be lost");
+    }
 }
 
 Status TextLineReader::Begin() {
@@ -51,7 +96,7 @@ bool TextLineReader::Fill() {
         return m_status.ok();
     }
     Take(got);
-    return true;
+    return m_status.ok();
 }
 
 bool TextLineReader::ReadLineAcrossBlocks(std::string_view* line) {

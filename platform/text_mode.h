@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -8,27 +9,34 @@
 #include "platform/file_system.h"
 
 // Text-mode reading, the same on every system: lines end at LF, a CR right before the LF is dropped with it (a lone
-// CR stays in the line), and a byte 0x1A ends the input. A last line without LF is still a line. Reads in large
-// blocks; memory is bounded by the longest line.
+// CR stays in the line), and a byte 0x1A (Ctrl-Z) ends the input. A last line without LF is still a line. Reads in
+// large blocks; memory is bounded by the longest line.
+//
+// Input that is not text is refused with a kUnsupported status, "Cannot synchronize NAME: REASON", and no line of the
+// block that shows it is handed out: a NUL byte anywhere (a binary file, or UTF-16 without a byte-order mark), or a
+// Ctrl-Z followed by anything but more Ctrl-Z and line ends, which would be lost. To decide the latter the reader
+// reads on to the end of the input when it meets the mark; the reason counts the bytes after the mark that are
+// neither Ctrl-Z nor CR nor LF.
 class TextLineReader {
 public:
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
     static constexpr char kEndOfText = 0x1A;
 
-    explicit TextLineReader(ReadableFile& file, std::size_t block_size = kDefaultBlockSize);
+    // `name` is what refusals call the input (a path, "standard input").
+    TextLineReader(ReadableFile& file, std::string name, std::size_t block_size = kDefaultBlockSize);
 
     // Reads the first block and looks at its start. ReadLine calls it when nobody did; later calls do nothing.
     Status Begin();
-    // The first bytes of the input, as Begin saw them (at most 4).
+    // The first bytes of the input, as Begin saw them (at most 4), even when Begin refused the input.
     std::string_view Head() const { return std::string_view(m_block.data() + m_start, m_end - m_start).substr(0, 4); }
     // Drops `count` bytes from the start of the input (a byte-order mark). Only right after Begin.
     void Skip(std::size_t count) { m_start += count; }
 
     // Sets `*line` to the next line without its terminator and returns true; the view stays valid until the next
-    // call. Returns false at the end of the input or on a read error, which status() then holds.
+    // call. Returns false at the end of the input, on a read error or on a refusal, which status() then holds.
     bool ReadLine(std::string_view* line) {
         // The usual case, a whole line inside the current block, costs one memchr.
-        if (m_begun) {
+        if (m_begun && m_status.ok()) {
             const char* begin = m_block.data() + m_start;
             const void* found = std::memchr(begin, '\n', m_end - m_start);
             if (found != nullptr) {
@@ -49,10 +57,14 @@ public:
 private:
     bool ReadLineAcrossBlocks(std::string_view* line);
     bool Fill();
-    // Appends `got` freshly read bytes at m_end, stopping at a 0x1A.
+    // Appends `got` freshly read bytes at m_end, stopping at a 0x1A, or refuses them.
     void Take(std::size_t got);
+    // Reads the rest of the input after a Ctrl-Z; `text` counts what would be lost.
+    void ReadPastEndMark(std::uint64_t text);
+    void Refuse(const std::string& reason);
 
     ReadableFile& m_file;
+    std::string m_name;
     Status m_status;
     std::string m_block;  // the current block; [m_start, m_end) not yet handed out
     std::string m_spill;  // a line that runs across blocks
@@ -99,6 +111,7 @@ private:
     std::size_t m_used = 0;
 };
 
-// Whole-string forms of the same rules, for small files read or written in one piece.
+// Whole-string forms of the line-end and Ctrl-Z rules, for small files read or written in one piece; nothing is
+// refused.
 std::string DecodeText(std::string_view raw);
 std::string EncodeText(std::string_view text);

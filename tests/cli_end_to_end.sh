@@ -16,7 +16,7 @@ fail() {
 expect_status() {  # expected-status description command...
     local expected=$1 what=$2
     shift 2
-    "$@" >"$work/out" 2>"$work/err" <"${stdin:-/dev/null}"
+    "$@" >"$work/out" 2>"$work/err" <"${stdin_file:-/dev/null}"
     local status=$?
     checks=$((checks + 1))
     [ "$status" -eq "$expected" ] || fail "$what: status $status, expected $expected ($(head -c 300 "$work/err"))"
@@ -37,7 +37,7 @@ done <"$data/worked_examples.txt"
 
 # In stream mode what the user must know goes to standard error, and the status stays 0.
 printf -- '-1-->\n{1}{2}x\n' >"$work/notes.srt"
-stdin=$work/notes.srt expect_status 0 "stream notes" "${cli[@]}" --add 1 -
+stdin_file=$work/notes.srt expect_status 0 "stream notes" "${cli[@]}" --add 1 -
 grep -q '^kelvaro-cli: -: 1 line holds --> but no times that can be read; it was left as it is' "$work/err" ||
     fail "stream notes: $(cat "$work/err")"
 grep -q 'No cue times were found in this file, so none was shifted' "$work/err" || fail "no times: $(cat "$work/err")"
@@ -83,6 +83,54 @@ grep -q 'Unrecognized subtitle format' "$work/err" || fail "format message: $(ca
 expect_status 1 "reversed window" "${cli[@]}" --from 00:10:00 --to 00:10:00 a.srt
 printf 'kelvaro-cli: a.srt: You have chosen to synch according to times.\nFrom time is after To time.\nReselect times\n' >"$work/want"
 cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "window message: $(cat "$work/err")"
+
+# Refusals: status 1, a message naming the file and the reason, no success text, the directory as it was.
+mkdir "$work/refused"
+cd "$work/refused" || exit 1
+printf '1\r\nA\0B\r\n' >binary.srt
+printf '1\r\n\032text\r\n' >tail.srt
+cp "${cli[-1]}" program.srt
+printf '1\n' >film.ass
+mkdir folder.srt
+refusals="binary.srt|looks like a binary file
+tail.srt|it holds an end-of-file mark (Ctrl-Z) with 4 bytes of text after it, which would be lost
+program.srt|looks like a binary file
+film.ass|kelvaro-cli: film.ass: Unrecognized subtitle format
+folder.srt|Cannot open folder.srt: it is not a regular file"
+if [ "${cli[0]}" != wine ]; then
+    mkfifo fifo.srt
+    ln -s /dev/zero zero.srt
+    refusals="$refusals
+fifo.srt|Cannot open fifo.srt: it is not a regular file
+zero.srt|Cannot open zero.srt: it is not a regular file"
+fi
+listing() { find . -maxdepth 1 -printf '%f %y %s\n' | sort && find . -maxdepth 1 -type f -exec cksum {} + | sort; }
+before=$(listing)
+while IFS='|' read -r file message; do
+    expect_status 1 "refused $file" timeout 20 "${cli[@]}" "$file"
+    grep -q "$message" "$work/err" || fail "$file: message $(cat "$work/err")"
+    [ ! -s "$work/out" ] || fail "$file: output $(cat "$work/out")"
+    [ "$(listing)" = "$before" ] || fail "$file: directory changed: $(ls -l)"
+done <<<"$refusals"
+cp "$work/a.before" film.VTT
+expect_status 0 "vtt" "${cli[@]}" film.VTT
+[ -f film_original.VTT ] || fail "vtt: files left: $(ls)"
+
+# Standard input that is refused: status 1, the message names it, and no output follows the refusal. The fault here
+# comes after the first blocks, some of which may already be out.
+{
+    for cue in $(seq 1 12000); do printf '%s\n00:00:01,000 --> 00:00:02,000\nwords\n\n' $((cue % 1000)); done
+    printf 'late\0\nafter the fault\n'
+} >"$work/stream.in"
+printf '1\r\n\0' >"$work/nul.in"
+printf '1\r\n\032more' >"$work/tail.in"
+for input in "$work/nul.in" "$work/tail.in" "$work/stream.in"; do
+    stdin_file=$input expect_status 1 "refused stream $input" "${cli[@]}" -
+    grep -q '^kelvaro-cli: -: Cannot synchronize standard input: ' "$work/err" || fail "stream: $(cat "$work/err")"
+    ! grep -q -e 'after the fault' -e late "$work/out" || fail "stream $input: output after the refusal"
+    [ "$input" = "$work/stream.in" ] || [ ! -s "$work/out" ] || fail "stream $input: output $(od -c "$work/out")"
+done
+cd "$work/subs" || exit 1
 
 # Another program holding a lock on the file: refused as in use, nothing changed. (Wine keeps its own share modes.)
 if [ "${cli[0]}" != wine ] && command -v flock >/dev/null; then

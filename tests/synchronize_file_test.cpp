@@ -1,10 +1,15 @@
 #include "engine/synchronize_file.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
 #include "tests/test_support.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -66,7 +71,7 @@ TEST_F(SynchronizeFileTest, EdgeContents) {
         std::string result;
     } cases[] = {
         {"empty file", "", ""},
-        {"ctrl-z drops the rest", "1\r\n\x1Atrailer", "1\r\n"},
+        {"ctrl-z with only marks and line ends after it", "1\r\n\x1A\r\n\x1A\n", "1\r\n"},
         {"utf-8 mark kept, first number renumbered", "\xEF\xBB\xBF" "7\r\nx", "\xEF\xBB\xBF" "7\r\nx\r\n"},
         {"stale temporary overwritten", "5\n", "5\r\n"},
     };
@@ -78,6 +83,71 @@ TEST_F(SynchronizeFileTest, EdgeContents) {
         EXPECT_EQ(ReadWholeFile(input), c.result);
         EXPECT_EQ(ReadWholeFile(original), c.content);
         EXPECT_FALSE(FileExists(dir.File("film_new.srt")));
+    }
+}
+
+TEST_F(SynchronizeFileTest, SubtitleExtensionsAreAcceptedInAnyLetterCase) {
+    for (const char* extension : {".srt", ".SRT", ".Sub", ".vtt", ".VTT"}) {
+        SCOPED_TRACE(extension);
+        TempDir own;
+        const std::string film = own.File(std::string("film") + extension);
+        WriteWholeFile(film, kFilm);
+        reporter = RecordingReporter();
+        ASSERT_EQ(Run(AddSeconds(film, 2)), RunOutcome::kDone);
+        std::string expected = kFilmAddedTwoSeconds;
+        if (extension[1] == 'v' || extension[1] == 'V') {  // WebVTT writes its times with '.'
+            std::replace(expected.begin(), expected.end(), ',', '.');
+        }
+        EXPECT_EQ(ReadWholeFile(film), expected);
+        EXPECT_EQ(own.List(), (std::vector<std::string>{std::string("film") + extension,
+                                                        std::string("film_original") + extension}));
+    }
+}
+
+// Several blocks of cues, so that a fault after them is met once the result is partly written.
+std::string ManyCues() {
+    std::string text;
+    for (int cue = 1; text.size() < 300 * 1024; ++cue) {
+        text += std::to_string(cue % 1000) + "\r\n00:00:01,000 --> 00:00:02,000\r\nSome words\r\n\r\n";
+    }
+    return text;
+}
+
+std::string ProgramBinary() {
+    return ReadWholeFile(KELVARO_PROGRAM_BINARY);
+}
+
+// Content that is not text, or text that would be cut short, is refused with the directory left as it was, even when
+// the fault comes after the first block.
+TEST_F(SynchronizeFileTest, ContentThatWouldNotSurviveIsRefused) {
+    using namespace std::string_literals;
+    const std::string binary = ": it looks like a binary file or UTF-16 text without a byte-order mark";
+    const std::string program = ProgramBinary();
+    ASSERT_GT(program.size(), 1024u);
+    const struct {
+        const char* name;
+        std::string content;
+        std::string reason;
+    } cases[] = {
+        {"nul early", "1\r\nA\0B\r\n"s, binary},
+        {"nul late", ManyCues() + "\0"s, binary},
+        {"utf-16 without a mark", "1\0\r\0\n\0"s, binary},
+        {"renamed program binary", program, binary},
+        {"text after ctrl-z", kFilm + "\x1Amore\r\nx"s,
+         ": it holds an end-of-file mark (Ctrl-Z) with 5 bytes of text after it, which would be lost"},
+        {"text after a late ctrl-z", ManyCues() + "\x1A\r\n\x1Az",
+         ": it holds an end-of-file mark (Ctrl-Z) with 1 byte of text after it, which would be lost"},
+        {"nul after ctrl-z", "1\r\n\x1A\0"s, binary},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteWholeFile(input, c.content);
+        reporter = RecordingReporter();
+        EXPECT_EQ(Run(AddSeconds(input, 1)), RunOutcome::kRefused);
+        EXPECT_EQ(reporter.refusals, std::vector<std::string>{"Cannot synchronize " + input + c.reason});
+        EXPECT_TRUE(reporter.successes.empty());
+        EXPECT_EQ(dir.List(), std::vector<std::string>{"film.srt"});
+        EXPECT_EQ(ReadWholeFile(input), c.content);
     }
 }
 
@@ -131,9 +201,20 @@ TEST_F(SynchronizeFileTest, RefusalsTouchNothing) {
     WriteWholeFile(dir.File("utf16.srt"), "\xFF\xFE" "1\0\r\0\n\0"s);
     WriteWholeFile(dir.File("utf16be.sub"), "\xFE\xFF\0" "1"s);
     WriteWholeFile(dir.File("film"), "1\n");
-    WriteWholeFile(dir.File("film.srtx"), "1\n");
+    for (const char* name : {"film.srtx", "film.txt", "film.exe", "film.ass"}) {
+        WriteWholeFile(dir.File(name), "1\n");
+    }
     WriteWholeFile(input, kFilm);
+    const std::string folder = dir.File("folder.srt");
+    std::filesystem::create_directory(folder);
+#ifndef _WIN32
+    const std::string fifo = dir.File("fifo.srt");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string zero = dir.File("zero.srt");
+    std::filesystem::create_symlink("/dev/zero", zero);
+#endif
     const std::vector<std::string> before = dir.List();
+    const std::string not_regular = ": it is not a regular file";
 
     SyncSettings reversed_window = AddSeconds(input, 1);
     reversed_window.m_bBetweenTimes = 1;
@@ -147,11 +228,19 @@ TEST_F(SynchronizeFileTest, RefusalsTouchNothing) {
         {"window", reversed_window, kWindowMessage},
         {"no extension", AddSeconds(dir.File("film"), 1), kUnrecognizedFormatMessage},
         {"four-letter extension", AddSeconds(dir.File("film.srtx"), 1), kUnrecognizedFormatMessage},
+        {"text file", AddSeconds(dir.File("film.txt"), 1), kUnrecognizedFormatMessage},
+        {"program", AddSeconds(dir.File("film.exe"), 1), kUnrecognizedFormatMessage},
+        {"other subtitle format", AddSeconds(dir.File("film.ass"), 1), kUnrecognizedFormatMessage},
         {"directory-like", AddSeconds(dir.path() + "/a.b/c", 1), kUnrecognizedFormatMessage},
         {"short", AddSeconds("srt", 1), kUnrecognizedFormatMessage},
         {"utf-16", AddSeconds(dir.File("utf16.srt"), 1), "Cannot synchronize " + dir.File("utf16.srt") + ": it is UTF-16"},
         {"utf-16 big endian", AddSeconds(dir.File("utf16be.sub"), 1), "Cannot synchronize"},
         {"name too long", AddSeconds(dir.File(std::string(300, 'n') + ".srt"), 1), "Cannot use"},
+        {"directory", AddSeconds(folder, 1), "Cannot open " + folder + not_regular},
+#ifndef _WIN32
+        {"fifo", AddSeconds(fifo, 1), "Cannot open " + fifo + not_regular},
+        {"link to a device", AddSeconds(zero, 1), "Cannot open " + zero + not_regular},
+#endif
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

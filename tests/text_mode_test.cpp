@@ -8,18 +8,29 @@ namespace {
 
 using namespace std::string_literals;
 
-// Every line the reader yields, each followed by '|' so that empty lines show.
-std::string ReadAll(const std::string& raw, std::size_t block_size, std::size_t chunk) {
+struct ReadResult {
+    std::string lines;  // each followed by '|' so that empty lines show
+    Status status;
+};
+
+// With `begin_first`, as a run does it: Begin, then lines even when Begin failed.
+ReadResult ReadAll(const std::string& raw, std::size_t block_size, std::size_t chunk, bool begin_first = false) {
     MemoryReadableFile file(raw, chunk);
-    TextLineReader reader(file, block_size);
-    std::string lines;
+    TextLineReader reader(file, "in", block_size);
+    if (begin_first) {
+        reader.Begin();
+    }
+    ReadResult result;
     std::string_view line;
     while (reader.ReadLine(&line)) {
-        lines.append(line).push_back('|');
+        result.lines.append(line).push_back('|');
     }
-    EXPECT_TRUE(reader.status().ok());
-    return lines;
+    result.status = reader.status();
+    return result;
 }
+
+const std::size_t kBlockSizes[] = {4, 5, 7, 64, 4096};
+const std::size_t kChunkSizes[] = {1, 3, 4096};
 
 TEST(TextLineReader, TextModeRulesHoldAtEveryBlockBoundary) {
     const struct {
@@ -34,25 +45,68 @@ TEST(TextLineReader, TextModeRulesHoldAtEveryBlockBoundary) {
         {"blank lines", "\r\n\n\r\n", "|||"},
         {"lone cr stays", "a\rb\r\nc\r", "a\rb|c\r|"},
         {"cr cr lf", "a\r\r\n", "a\r|"},
-        {"ctrl-z ends the input", "1\r\n2\x1A" "3\r\n", "1|2|"},
-        {"ctrl-z first", "\x1A" "abc", ""},
-        {"nul is a byte", "a\0b\r\n"s, "a\0b|"s},
+        {"ctrl-z ends the input", "1\r\n2\x1A\r\n\x1A\n\r", "1|2|"},
+        {"ctrl-z first", "\x1A\x1A", ""},
         {"long line", std::string(1000, 'x') + "\r\ny", std::string(1000, 'x') + "|y|"},
     };
     for (const auto& c : cases) {
-        for (const std::size_t block : {4, 5, 7, 64, 4096}) {
-            for (const std::size_t chunk : {1, 3, 4096}) {
+        for (const std::size_t block : kBlockSizes) {
+            for (const std::size_t chunk : kChunkSizes) {
                 SCOPED_TRACE(std::string(c.name) + " block " + std::to_string(block) + " chunk " +
                              std::to_string(chunk));
-                EXPECT_EQ(ReadAll(c.raw, block, chunk), c.lines);
+                const ReadResult result = ReadAll(c.raw, block, chunk);
+                EXPECT_EQ(result.lines, c.lines);
+                EXPECT_TRUE(result.status.ok()) << result.status.message();
+            }
+        }
+    }
+}
+
+// Lines of earlier blocks may go out, none of the block that shows the fault: with the whole input in one block,
+// nothing at all.
+TEST(TextLineReader, InputThatIsNotTextIsRefusedBeforeItsBlockIsHandedOut) {
+    const std::string binary = "it looks like a binary file or UTF-16 text without a byte-order mark";
+    const auto lost = [](const char* count) {
+        return std::string("it holds an end-of-file mark (Ctrl-Z) with ") + count +
+               " of text after it, which would be lost";
+    };
+    const struct {
+        const char* name;
+        std::string raw;
+        std::string at_most;  // the lines that may be handed out before the refusal
+        std::string reason;
+    } cases[] = {
+        {"nul", "1\r\n2\r\na\0b\r\n"s, "1|2|", binary},
+        {"nul first", "\0"s, "", binary},
+        {"utf-16 without a mark", "1\0\r\0\n\0"s, "", binary},
+        {"nul after ctrl-z", "1\r\n\x1A\r\n\0"s, "1|", binary},
+        {"text after ctrl-z", "1\r\n2\x1Ax\r\n", "1|2|", lost("1 byte")},
+        {"text after marks and line ends", "1\r\n\x1A\r\n\x1A\x1A x\n", "1|", lost("2 bytes")},
+        {"long tail", "\x1A" + std::string(1000, 'x'), "", lost("1000 bytes")},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t block : kBlockSizes) {
+            for (const std::size_t chunk : kChunkSizes) {
+                SCOPED_TRACE(std::string(c.name) + " block " + std::to_string(block) + " chunk " +
+                             std::to_string(chunk));
+                const ReadResult result = ReadAll(c.raw, block, chunk, /*begin_first=*/true);
+                EXPECT_EQ(result.status.code(), Status::Code::kUnsupported);
+                EXPECT_EQ(result.status.message(), "Cannot synchronize in: " + c.reason);
+                EXPECT_EQ(c.at_most.compare(0, result.lines.size(), result.lines), 0) << result.lines;
+                if (block == 4096 && chunk == 4096) {
+                    EXPECT_EQ(result.lines, "");
+                }
             }
         }
     }
 }
 
 TEST(TextLineReader, HeadSeesTheFirstBytesEvenFromATrickle) {
-    MemoryReadableFile file("\xEF\xBB\xBF" "1\r\n", 1);
-    TextLineReader reader(file, 64);
+    MemoryReadableFile file(
+        "\xEF\xBB\xBF"
+        "1\r\n",
+        1);
+    TextLineReader reader(file, "in", 64);
     ASSERT_TRUE(reader.Begin().ok());
     EXPECT_EQ(reader.Head(), "\xEF\xBB\xBF" "1");
     reader.Skip(3);

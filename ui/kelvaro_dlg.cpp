@@ -17,7 +17,8 @@
 namespace {
 
 const char kSubtitleFilter[] =
-    "Subtitles files (*.sub;*.srt)|*.sub;*.srt|sub Files (*.sub)|*.sub|srt Files (*.srt)|*.srt|All Files (*.*)|*.*||";
+    "Subtitles files (*.sub;*.srt;*.vtt)|*.sub;*.srt;*.vtt|sub Files (*.sub)|*.sub|srt Files (*.srt)|*.srt|"
+    "vtt Files (*.vtt)|*.vtt|All Files (*.*)|*.*||";
 
 struct Tooltip {
     int id;

@@ -13,9 +13,3 @@ std::string FileExtension(const std::string& path) {
     const unsigned char* dot = _mbsrchr(name, '.');
     return dot == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(dot + 1));
 }
-
-bool IsSubtitleExtension(const std::string& extension) {
-    const auto* text = reinterpret_cast<const unsigned char*>(extension.c_str());
-    return _mbsicmp(text, reinterpret_cast<const unsigned char*>("sub")) == 0 ||
-           _mbsicmp(text, reinterpret_cast<const unsigned char*>("srt")) == 0;
-}

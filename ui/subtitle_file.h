@@ -6,6 +6,3 @@
 // empty when there is none. Paths are ANSI code page bytes, so a separator byte inside a double-byte character is
 // not taken for one.
 std::string FileExtension(const std::string& path);
-
-// Whether the program handles files with this extension: "srt" or "sub" in any letter case.
-bool IsSubtitleExtension(const std::string& extension);

@@ -131,7 +131,9 @@ Status LockExclusively(int fd, const std::string& path, const char* verb) {
 class PosixFileSystem : public FileSystem {
 public:
     Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK keeps open() from waiting for a writer when the name is a FIFO, and O_NOCTTY keeps a terminal
+        // from becoming ours; whatever is not a regular file is turned away before a byte is read.
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd < 0) {
             return PosixError("Cannot open", path, errno);
         }
@@ -140,8 +142,13 @@ public:
         if (fstat(fd, &info) != 0) {
             return PosixError("Cannot open", path, errno);
         }
-        if (S_ISDIR(info.st_mode)) {
-            return PosixError("Cannot open", path, EISDIR);
+        if (!S_ISREG(info.st_mode)) {
+            return FileError(Status::Code::kNotRegularFile, "Cannot open", path,
+                             ReasonFor(Status::Code::kNotRegularFile));
+        }
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+            return PosixError("Cannot open", path, errno);
         }
         posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
         Status status = LockExclusively(fd, path, "Cannot open");

@@ -29,6 +29,11 @@ Status PathError(const char* verb, const std::string& path, DWORD error) {
     return WindowsError(verb, path, error);
 }
 
+// Same wording and code as the POSIX side for a directory, device or pipe opened for reading.
+Status NotRegularFile(const std::string& path) {
+    return FileError(Status::Code::kNotRegularFile, "Cannot open", path, ReasonFor(Status::Code::kNotRegularFile));
+}
+
 class Handle {
 public:
     Handle(HANDLE handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
@@ -125,9 +130,16 @@ public:
             CreateFileA(path.c_str(), GENERIC_READ, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, /*hTemplateFile=*/nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            return PathError("Cannot open", path, GetLastError());
+            const DWORD error = GetLastError();
+            return error == ERROR_ACCESS_DENIED && IsDirectory(path) ? NotRegularFile(path)
+                                                                     : WindowsError("Cannot open", path, error);
         }
-        *file = std::make_unique<Win32ReadableFile>(handle, path);
+        auto opened = std::make_unique<Win32ReadableFile>(handle, path);
+        // A device ("NUL", "CON", also "nul.srt" on older systems) or a pipe opens like a file; only disk files pass.
+        if (GetFileType(handle) != FILE_TYPE_DISK) {
+            return NotRegularFile(path);
+        }
+        *file = std::move(opened);
         return Status::OK();
     }
 

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     SilentReporter reporter;
     const RunOutcome outcome = SynchronizeStream(settings, reader, writer, reporter);
     if (outcome == RunOutcome::kRefused) {
-        return 0;  // UTF-16
+        return 0;  // UTF-16, a NUL byte or text after a Ctrl-Z
     }
     std::size_t lines = 0;
     for (std::size_t at = writer.content.find("\r\n"); at != std::string::npos;

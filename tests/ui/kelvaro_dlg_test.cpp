@@ -272,6 +272,12 @@ TEST_F(ChooseFileTest, DroppedFileIsTakenOrTurnedAwayAsBrowseDoes) {
         EXPECT_EQ(Text(IDC_INPUT_FILE), film);
         EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), film);
     }
+
+    const std::string captions = Subtitle("captions.Vtt", kFilm);
+    watcher->boxes.clear();
+    Drop(captions);
+    EXPECT_TRUE(watcher->boxes.empty());
+    EXPECT_EQ(Text(IDC_INPUT_FILE), captions);
 }
 
 TEST_F(ChooseFileTest, BrowseTakesASubtitleFileAndKeepsKvIniInTheStartDirectory) {
