@@ -1,52 +1,79 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 
 #include "platform/status.h"
 
-// A file opened for reading. Bytes come as stored: no line-end translation happens here.
-class ReadableFile {
+// Which file a name stands for, whatever name it is reached by: device and inode on POSIX, volume serial number and
+// file index on Windows; and how many names (hard links) the file has.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;
+    std::uint64_t links = 0;
+
+    bool SameFileAs(const FileIdentity& other) const { return device == other.device && file == other.file; }
+};
+
+// A file opened by a run and held for exclusive use until it is closed: while it is open no other program may open
+// it (Windows) or lock it (POSIX, where other runs and cooperating programs lock before they touch a file).
+class HeldFile {
 public:
-    virtual ~ReadableFile() = default;
-    // Reads up to `capacity` bytes into `buffer`. On success sets `*got`, which is 0 only at the end of the file.
-    virtual Status Read(char* buffer, std::size_t capacity, std::size_t* got) = 0;
+    virtual ~HeldFile() = default;
     // Releases the file and its lock. Closing twice is harmless.
     virtual Status Close() = 0;
+    // Which file this is and how many names it has. Files that are not on a disk (standard streams, test doubles)
+    // answer kUnsupported.
+    virtual Status Identify(FileIdentity* identity);
+    // Gives the file the name `to` while it stays open and held; later messages name it by `to`. With `replace`, a
+    // file already named `to` is replaced in one atomic step, so that `to` always names one of the two. Without it,
+    // the rename fails with kExists when `to` exists and never replaces a file, even one that appears meanwhile.
+    // Files that are not on a disk answer kUnsupported.
+    virtual Status RenameTo(const std::string& to, bool replace);
+};
+
+// A file opened for reading. Bytes come as stored: no line-end translation happens here.
+class ReadableFile : public HeldFile {
+public:
+    // Reads up to `capacity` bytes into `buffer`. On success sets `*got`, which is 0 only at the end of the file.
+    virtual Status Read(char* buffer, std::size_t capacity, std::size_t* got) = 0;
 };
 
 // A file opened for writing. Bytes are stored as given.
-class WritableFile {
+class WritableFile : public HeldFile {
 public:
-    virtual ~WritableFile() = default;
     // Writes all `size` bytes or fails.
     virtual Status Append(const char* data, std::size_t size) = 0;
     // Forces what was written so far onto stable storage.
     virtual Status Sync() = 0;
-    // Releases the file; a failure here may be the first sign of a full disk. Closing twice is harmless.
-    virtual Status Close() = 0;
 };
 
-// The file operations a synchronization run relies on. Default() is the operating system's; tests wrap it to
-// inject faults. Every error names the path and the reason.
+// The file operations a synchronization run relies on. Default() is the operating system's; tests wrap it (see
+// ForwardingFileSystem) to inject faults or simulate a crash. Every error names the path and the reason.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
     static FileSystem& Default();
 
-    // Opens an existing file for reading, for exclusive use: while it is open no other program may open it, and if
-    // another program has it open this fails with Status::Code::kInUse.
+    // Opens an existing regular file for reading and holds it (see HeldFile). Fails with kInUse when another program
+    // holds it, kNotRegularFile for a directory, device or pipe, kNotFound when it is missing.
     virtual Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) = 0;
-    // Creates the file, or empties an existing one, for exclusive writing (same rule as OpenForReading). A file held
-    // by another program is refused before any of its bytes are lost.
-    virtual Status CreateForWriting(const std::string& path, std::unique_ptr<WritableFile>* file) = 0;
-    // True when a file or directory of that name exists.
+    // Creates a new file for writing and holds it. Fails with kExists, touching nothing, when any entry of that name
+    // exists, a symbolic link included (which is never followed).
+    virtual Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) = 0;
+    // True when an entry of that name exists (a file, a directory, or a symbolic link, even a dangling one).
     virtual bool Exists(const std::string& path) = 0;
     // Deletes a file; a directory is refused.
     virtual Status Remove(const std::string& path) = 0;
-    // Gives the file `from` the name `to`, which must not exist.
-    virtual Status Rename(const std::string& from, const std::string& to) = 0;
+    // Which file `path` names, following symbolic links; kNotFound when there is none.
+    virtual Status Identify(const std::string& path, FileIdentity* identity) = 0;
+    // When `path` is a symbolic link, sets `*target` to the path of the file it finally leads to; otherwise to `path`
+    // itself. Fails with kNotFound for a link that leads nowhere.
+    virtual Status ResolveLinks(const std::string& path, std::string* target) = 0;
+    // Puts the directory that holds `path` on stable storage, so that the renames made in it survive a crash.
+    virtual Status SyncDirectory(const std::string& path) = 0;
     // Gives `to` the permissions (and, where the system allows, the owner) of `from`, so that a file replaced by a
     // rewritten copy stays as private or as shared as it was. Best effort: where the system refuses, `to` keeps
     // what it has; no content is at stake.

@@ -11,6 +11,8 @@ const char* ReasonFor(Status::Code code) {
     switch (code) {
         case Status::Code::kNotFound:
             return "No such file or directory";
+        case Status::Code::kExists:
+            return "a file of that name already exists";
         case Status::Code::kInUse:
             return "it is being used by another program";
         case Status::Code::kNoSpace:

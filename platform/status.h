@@ -6,9 +6,19 @@
 // reason, worded alike on every operating system ("Cannot open /x/film.srt: No such file or directory").
 class Status {
 public:
-    // kNotRegularFile: a directory, device, pipe or socket where a file was expected. kUnsupported: a file whose name
-    // or content the program does not handle.
-    enum class Code { kOk, kNotFound, kInUse, kNoSpace, kNameTooLong, kNotRegularFile, kUnsupported, kIoError };
+    // kExists: a name that must be new is taken. kNotRegularFile: a directory, device, pipe or socket where a file was
+    // expected. kUnsupported: a file whose name or content the program does not handle.
+    enum class Code {
+        kOk,
+        kNotFound,
+        kExists,
+        kInUse,
+        kNoSpace,
+        kNameTooLong,
+        kNotRegularFile,
+        kUnsupported,
+        kIoError
+    };
 
     Status() = default;
     static Status OK() { return Status(); }
