@@ -13,14 +13,15 @@ namespace {
 const char kProgram[] = "kelvaro-cli";
 const char kVersion[] = "kelvaro-cli 1.2\n";
 
-// Prints the outcome of one FILE: success text to standard output, anything else to standard error. For standard
-// input, whose result is standard output, the success text (only what the user must know, if anything) goes to
-// standard error.
+// Prints the outcome of one FILE: success text to standard output, anything else to standard error. When standard
+// output carries a rewritten stream (a FILE is "-"), success texts go to standard error too, a line each, so that
+// nothing but the stream reaches standard output.
 class ConsoleReporter : public RunReporter {
   public:
-    explicit ConsoleReporter(const std::string& file) : m_file(file) {}
+    ConsoleReporter(const std::string& file, bool stream_on_output)
+        : m_file(file), m_stream_on_output(stream_on_output) {}
     void Succeeded(const std::string& text) override {
-        if (m_file != "-") {
+        if (!m_stream_on_output) {
             std::printf("%s\n", text.c_str());
             return;
         }
@@ -39,6 +40,7 @@ class ConsoleReporter : public RunReporter {
         std::fprintf(stderr, "%s: %s: %s\n", kProgram, m_file.c_str(), text.c_str());
     }
     const std::string& m_file;
+    bool m_stream_on_output;
 };
 
 }  // namespace
@@ -59,9 +61,10 @@ int main(int argc, char** argv) {
         return 0;
     }
 
+    const bool stream_on_output = std::find(options.files.begin(), options.files.end(), "-") != options.files.end();
     bool all_done = true;
     for (const std::string& file : options.files) {
-        ConsoleReporter reporter(file);
+        ConsoleReporter reporter(file, stream_on_output);
         RunOutcome outcome;
         if (file == "-") {
             std::fflush(stdout);  // earlier success texts come before the stream, which bypasses stdio

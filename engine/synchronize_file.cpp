@@ -2,20 +2,27 @@
 
 #include <string_view>
 
-#include "engine/rewrite_line.h"
-#include "platform/text_mode.h"
+#include "engine/rewrite_stream.h"
 
 const char kUnrecognizedFormatMessage[] = "Unrecognized subtitle format";
 
 namespace {
 
-constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 constexpr std::size_t kExtensionLength = 4;  // a dot and three characters
 const char kDoneText[] = "Done - original file is stored as\n";
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool HasSubtitleExtension(const std::string& path) {
     return path.size() >= kExtensionLength && path[path.size() - kExtensionLength] == '.' &&
            IsSubtitleExtension(std::string_view(path).substr(path.size() - kExtensionLength + 1));
+}
+
+bool IsWebVttName(const std::string& path) {
+    return path.size() >= 3 && Lower(path[path.size() - 3]) == 'v' && Lower(path[path.size() - 2]) == 't' &&
+           Lower(path[path.size() - 1]) == 't';
 }
 
 std::string InsertBeforeExtension(const std::string& path, const char* tag) {
@@ -24,142 +31,214 @@ std::string InsertBeforeExtension(const std::string& path, const char* tag) {
     return name;
 }
 
-// Looks at the start of the input before anything is written: UTF-16 is refused, and a UTF-8 byte-order mark is
-// taken off the first line so that the line is classified like every other.
-Status PrepareInput(TextLineReader& reader, const std::string& name, bool* has_byte_order_mark) {
-    const Status status = reader.Begin();
-    // Before the status: UTF-16 holds NUL bytes, which the reader refuses with a vaguer reason.
-    const std::string_view head = reader.Head();
-    if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") {
-        return Status::Error(Status::Code::kUnsupported,
-                             "Cannot synchronize " + name +
-                                 ": it is UTF-16 text, which this program does not handle; save it as UTF-8 or ANSI "
-                                 "text and try again");
+// The three names of a run: the input, the result while it is written, the kept original.
+struct RunNames {
+    explicit RunNames(const std::string& path)
+        : input(path), temporary(TemporaryName(path)), original(OriginalName(path)) {}
+    std::string input;
+    std::string temporary;
+    std::string original;
+};
+
+bool IsRefusal(Status::Code code) {
+    return code == Status::Code::kUnsupported || code == Status::Code::kNameTooLong ||
+           code == Status::Code::kNotRegularFile || code == Status::Code::kExists;
+}
+
+// One run on files. Every step that can fail returns a Status; Fail() then puts the directory back as far as it
+// can and tells the user where every content is.
+class FileRun {
+public:
+    FileRun(const SyncSettings& settings, RunReporter& reporter, FileSystem& file_system)
+        : m_settings(settings), m_reporter(reporter), m_fs(file_system), m_names(settings.m_strInputFile) {}
+
+    RunOutcome Run();
+
+private:
+    Status CheckNames(const RunNames& names);
+    Status FindInput();
+    Status OpenFiles();
+    Status WriteResult(LineRewriter& rewriter);
+    RunOutcome Fail(const Status& status, const std::string& where = std::string());
+    std::string InterruptedRunHint();
+    std::string OtherNamesNote();
+
+    const SyncSettings& m_settings;
+    RunReporter& m_reporter;
+    FileSystem& m_fs;
+    RunNames m_names;
+    std::unique_ptr<ReadableFile> m_input;
+    std::unique_ptr<ReadableFile> m_old_backup;
+    std::unique_ptr<WritableFile> m_result;
+    FileIdentity m_input_identity;
+};
+
+Status FileRun::CheckNames(const RunNames& names) {
+    if (!HasSubtitleExtension(names.input)) {
+        return Status::Error(Status::Code::kUnsupported, kUnrecognizedFormatMessage);
     }
-    if (!status.ok()) {
-        return status;
+    for (const std::string* name : {&names.input, &names.temporary, &names.original}) {
+        Status usable = m_fs.CheckUsableName(*name);
+        if (!usable.ok()) {
+            return usable;
+        }
     }
-    *has_byte_order_mark = head.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark;
-    if (*has_byte_order_mark) {
-        reader.Skip(kUtf8ByteOrderMark.size());
+    // A name that leads to the input itself (a link made to undo a run, say) would lose it in the renames.
+    FileIdentity input;
+    if (!m_fs.Identify(names.input, &input).ok()) {
+        return Status::OK();  // opening the input tells why
+    }
+    for (const std::string* name : {&names.original, &names.temporary}) {
+        FileIdentity other;
+        if (m_fs.Identify(*name, &other).ok() && other.SameFileAs(input)) {
+            return Status::Error(Status::Code::kUnsupported,
+                                 "Cannot synchronize " + names.input + ": it is the same file as " + *name +
+                                     " (one name is a link to the other); nothing was changed");
+        }
     }
     return Status::OK();
 }
 
-Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_order_mark, LineRewriter& rewriter) {
-    TextLineWriter writer(output);
-    if (has_byte_order_mark) {
-        writer.WriteRaw(kUtf8ByteOrderMark);
+
+// A symbolic link is followed: the run works beside the file it leads to, so that the link keeps leading to the
+// re-timed file.
+Status FileRun::FindInput() {
+    Status status = CheckNames(m_names);
+    if (!status.ok()) {
+        return status;
     }
-    std::string_view line;
-    bool written = true;
-    while (written && reader.ReadLine(&line)) {
-        const std::size_t ready = rewriter.Feed(line);
-        for (std::size_t i = 0; i < ready; ++i) {
-            written = writer.WriteLine(rewriter.Line(i));
+    std::string target;
+    status = m_fs.ResolveLinks(m_names.input, &target);
+    if (!status.ok() || target == m_names.input) {
+        return Status::OK();  // a missing input is reported when it is opened
+    }
+    m_names = RunNames(target);
+    return CheckNames(m_names);
+}
+
+Status FileRun::OpenFiles() {
+    Status status = m_fs.OpenForReading(m_names.input, &m_input);
+    if (!status.ok()) {
+        return status.code() == Status::Code::kNotFound
+                   ? Status::Error(status.code(), status.message() + InterruptedRunHint())
+                   : status;
+    }
+    if (!m_input->Identify(&m_input_identity).ok()) {
+        m_input_identity = FileIdentity();
+    }
+    // An old backup is held too, so that a program using it is not pulled from under it.
+    if (m_fs.Exists(m_names.original)) {
+        status = m_fs.OpenForReading(m_names.original, &m_old_backup);
+        if (!status.ok() && status.code() != Status::Code::kNotFound) {
+            return status;
         }
     }
-    if (!reader.status().ok()) {
-        return reader.status();
-    }
-    for (std::size_t i = 0, ready = written ? rewriter.Finish() : 0; i < ready; ++i) {
-        writer.WriteLine(rewriter.Line(i));
-    }
-    writer.Flush();
-    return writer.status();
-}
-
-// Writes the complete result to `temporary` and puts it on stable storage. `*created` tells whether the temporary
-// file is ours to remove on failure (it is not when another program holds it).
-Status WriteResult(const std::string& input,
-                   const std::string& temporary,
-                   LineRewriter& rewriter,
-                   FileSystem& file_system,
-                   bool* created) {
-    std::unique_ptr<ReadableFile> in;
-    Status status = file_system.OpenForReading(input, &in);
-    if (!status.ok()) {
-        return status;
-    }
-    TextLineReader reader(*in, input);
-    bool has_byte_order_mark = false;
-    status = PrepareInput(reader, input, &has_byte_order_mark);
-    if (!status.ok()) {
-        return status;
-    }
-    std::unique_ptr<WritableFile> out;
-    status = file_system.CreateForWriting(temporary, &out);
-    if (!status.ok()) {
-        return status;
-    }
-    *created = true;
-    file_system.CopyPermissions(input, temporary);
-    status = RewriteLines(reader, *out, has_byte_order_mark, rewriter);
-    if (status.ok()) {
-        status = out->Sync();
-    }
-    const Status output_closed = out->Close();
-    const Status input_closed = in->Close();
-    if (status.ok()) {
-        status = output_closed;
-    }
-    return status.ok() ? input_closed : status;
-}
-
-Status RemoveOldBackup(const std::string& original, FileSystem& file_system) {
-    if (!file_system.Exists(original)) {
-        return Status::OK();
-    }
-    Status status = file_system.Remove(original);
-    if (status.ok() && file_system.Exists(original)) {
-        return FileError(Status::Code::kIoError, "Cannot remove", original, "it is still there after deletion");
+    status = m_fs.CreateNew(m_names.temporary, &m_result);
+    if (status.code() == Status::Code::kExists) {
+        return Status::Error(status.code(), status.message() +
+                                                " (left by an interrupted run, or one of yours); move it away and "
+                                                "try again");
     }
     return status;
 }
 
-RunOutcome Report(const Status& status, RunReporter& reporter) {
-    if (status.code() == Status::Code::kUnsupported || status.code() == Status::Code::kNameTooLong ||
-        status.code() == Status::Code::kNotRegularFile) {
-        reporter.Refused(status.message());
+Status FileRun::WriteResult(LineRewriter& rewriter) {
+    m_fs.CopyPermissions(m_names.input, m_names.temporary);
+    Status status = RewriteStream(*m_input, m_names.input, *m_result, rewriter);
+    return status.ok() ? m_result->Sync() : status;
+}
+
+std::string FileRun::InterruptedRunHint() {
+    const bool original = m_fs.Exists(m_names.original);
+    const bool result = m_fs.Exists(m_names.temporary);
+    if (original && result) {
+        return "\nAn earlier run was interrupted: the original is stored as " + m_names.original +
+               " and the result as " + m_names.temporary;
+    }
+    if (original) {
+        return "\nAn earlier run was interrupted: the original is stored as " + m_names.original;
+    }
+    if (result) {
+        return "\nAn earlier run was interrupted: its result is stored as " + m_names.temporary;
+    }
+    return std::string();
+}
+
+std::string FileRun::OtherNamesNote() {
+    if (m_input_identity.links <= 1) {
+        return std::string();
+    }
+    const std::uint64_t others = m_input_identity.links - 1;
+    return others == 1 ? "\n1 other name of this file (a hard link) keeps the old content"
+                       : "\n" + std::to_string(others) + " other names of this file (hard links) keep the old content";
+}
+
+// Before the first rename (`where` empty) the input is untouched: the unfinished result is removed. After it,
+// `where` says where the original and the result are.
+RunOutcome FileRun::Fail(const Status& status, const std::string& where) {
+    std::string text = status.message();
+    if (where.empty() && m_result != nullptr) {
+        m_result->Close();
+        m_result.reset();
+        m_fs.Remove(m_names.temporary);
+        if (m_fs.Exists(m_names.temporary)) {
+            text += "\nThe unfinished result " + m_names.temporary + " could not be removed; remove it yourself";
+        }
+    }
+    if (m_input != nullptr) {
+        m_input->Close();
+    }
+    if (m_old_backup != nullptr) {
+        m_old_backup->Close();
+    }
+    if (where.empty() && IsRefusal(status.code())) {
+        m_reporter.Refused(text);
         return RunOutcome::kRefused;
     }
-    reporter.FileFailed(status.message());
+    m_reporter.FileFailed(text + where);
     return RunOutcome::kFileFailed;
 }
 
-// What the user must know beyond success, a line each: what was changed beyond the offset, and what was not done.
-std::string Notes(const SyncSettings& settings, const LineRewriter& rewriter) {
-    std::string notes;
-    const std::uint64_t clamped = rewriter.ClampedTimes();
-    if (clamped == 1) {
-        notes += "\n1 cue time was set to 00:00:00,000";
-    } else if (clamped > 1) {
-        notes += "\n" + std::to_string(clamped) + " cue times were set to 00:00:00,000";
+RunOutcome FileRun::Run() {
+    if (!m_settings.ValidateWindow()) {
+        m_reporter.Refused(kWindowMessage);
+        return RunOutcome::kRefused;
     }
-    const std::uint64_t unreadable = rewriter.UnreadableTimingLines();
-    if (unreadable == 1) {
-        notes += "\n1 line holds --> but no times that can be read; it was left as it is";
-    } else if (unreadable > 1) {
-        notes += "\n" + std::to_string(unreadable) +
-                 " lines hold --> but no times that can be read; they were left as they are";
+    Status status = FindInput();
+    if (status.ok()) {
+        status = OpenFiles();
     }
-    if (rewriter.TimingLines() == 0 && (settings.OffsetMs() != 0 || settings.m_bBetweenTimes != 0)) {
-        notes += "\nNo cue times were found in this file, so none was shifted";
+    LineRewriter rewriter(m_settings, IsWebVttName(m_names.input) ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip);
+    if (status.ok()) {
+        status = WriteResult(rewriter);
     }
-    return notes;
-}
-
-bool HasExtension(const std::string& path, std::string_view extension) {
-    if (path.size() < extension.size()) {
-        return false;
+    if (!status.ok()) {
+        return Fail(status);
     }
-    for (std::size_t i = 0; i < extension.size(); ++i) {
-        const char c = path[path.size() - extension.size() + i];
-        if ((c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) != extension[i]) {
-            return false;
-        }
+    // The old backup is let go only now: a replacing rename must not find it open (Windows).
+    if (m_old_backup != nullptr) {
+        m_old_backup->Close();
     }
-    return true;
+    status = m_input->RenameTo(m_names.original, /*replace=*/true);
+    if (!status.ok()) {
+        return Fail(status);
+    }
+    status = m_result->RenameTo(m_names.input, /*replace=*/false);
+    if (!status.ok()) {
+        return Fail(status,
+                    "\nThe original is stored as " + m_names.original + " and the result as " + m_names.temporary);
+    }
+    const std::string where = "\nThe original is stored as " + m_names.original + " and the result as " + m_names.input;
+    status = m_fs.SyncDirectory(m_names.input);
+    if (status.ok()) {
+        status = m_result->Close();
+    }
+    if (!status.ok()) {
+        return Fail(status, where);
+    }
+    m_input->Close();
+    m_reporter.Succeeded(kDoneText + m_names.original + RewriteNotes(m_settings, rewriter) + OtherNamesNote());
+    return RunOutcome::kDone;
 }
 
 }  // namespace
@@ -168,13 +247,9 @@ bool IsSubtitleExtension(std::string_view extension) {
     if (extension.size() != kExtensionLength - 1) {
         return false;
     }
-    char lower[kExtensionLength - 1];
-    for (std::size_t i = 0; i < extension.size(); ++i) {
-        const char c = extension[i];
-        lower[i] = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
-    const std::string_view folded(lower, sizeof lower);
-    return folded == "srt" || folded == "sub" || folded == "vtt";
+    const char folded[] = {Lower(extension[0]), Lower(extension[1]), Lower(extension[2])};
+    const std::string_view name(folded, sizeof folded);
+    return name == "srt" || name == "sub" || name == "vtt";
 }
 
 std::string TemporaryName(const std::string& path) {
@@ -186,47 +261,7 @@ std::string OriginalName(const std::string& path) {
 }
 
 RunOutcome SynchronizeFile(const SyncSettings& settings, RunReporter& reporter, FileSystem& file_system) {
-    if (!settings.ValidateWindow()) {
-        reporter.Refused(kWindowMessage);
-        return RunOutcome::kRefused;
-    }
-    const std::string& input = settings.m_strInputFile;
-    if (!HasSubtitleExtension(input)) {
-        reporter.Refused(kUnrecognizedFormatMessage);
-        return RunOutcome::kRefused;
-    }
-    const std::string temporary = TemporaryName(input);
-    const std::string original = OriginalName(input);
-    for (const std::string* name : {&input, &temporary, &original}) {
-        Status usable = file_system.CheckUsableName(*name);
-        if (!usable.ok()) {
-            return Report(usable, reporter);
-        }
-    }
-
-    LineRewriter rewriter(settings, HasExtension(input, ".vtt") ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip);
-    bool created = false;
-    Status status = WriteResult(input, temporary, rewriter, file_system, &created);
-    if (status.ok()) {
-        status = RemoveOldBackup(original, file_system);
-    }
-    if (status.ok()) {
-        status = file_system.Rename(input, original);
-    }
-    if (!status.ok()) {
-        if (created) {
-            file_system.Remove(temporary);  // the input is untouched; a partial result is of no use
-        }
-        return Report(status, reporter);
-    }
-    status = file_system.Rename(temporary, input);
-    if (!status.ok()) {
-        reporter.FileFailed(status.message() + "\nThe original is stored as " + original + " and the result as " +
-                            temporary);
-        return RunOutcome::kFileFailed;
-    }
-    reporter.Succeeded(kDoneText + original + Notes(settings, rewriter));
-    return RunOutcome::kDone;
+    return FileRun(settings, reporter, file_system).Run();
 }
 
 RunOutcome SynchronizeStream(const SyncSettings& settings,
@@ -238,17 +273,16 @@ RunOutcome SynchronizeStream(const SyncSettings& settings,
         return RunOutcome::kRefused;
     }
     LineRewriter rewriter(settings, SubtitleFormat::kDetect);
-    const std::string name = "standard input";
-    TextLineReader reader(input, name);
-    bool has_byte_order_mark = false;
-    Status status = PrepareInput(reader, name, &has_byte_order_mark);
-    if (status.ok()) {
-        status = RewriteLines(reader, output, has_byte_order_mark, rewriter);
-    }
+    const Status status = RewriteStream(input, "standard input", output, rewriter);
     if (!status.ok()) {
-        return Report(status, reporter);
+        if (IsRefusal(status.code())) {
+            reporter.Refused(status.message());
+            return RunOutcome::kRefused;
+        }
+        reporter.FileFailed(status.message());
+        return RunOutcome::kFileFailed;
     }
-    const std::string notes = Notes(settings, rewriter);
+    const std::string notes = RewriteNotes(settings, rewriter);
     reporter.Succeeded(notes.empty() ? notes : notes.substr(1));
     return RunOutcome::kDone;
 }

@@ -1,0 +1,84 @@
+#include "engine/rewrite_stream.h"
+
+#include <string_view>
+
+#include "platform/text_mode.h"
+
+namespace {
+
+constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+// Looks at the start of the input before anything is written: UTF-16 is refused, and a UTF-8 byte-order mark is
+// taken off the first line so that the line is classified like every other.
+Status PrepareInput(TextLineReader& reader, const std::string& name, bool* has_byte_order_mark) {
+    const Status status = reader.Begin();
+    // Before the status: UTF-16 holds NUL bytes, which the reader refuses with a vaguer reason.
+    const std::string_view head = reader.Head();
+    if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") {
+        return Status::Error(Status::Code::kUnsupported,
+                             "Cannot synchronize " + name +
+                                 ": it is UTF-16 text, which this program does not handle; save it as UTF-8 or ANSI "
+                                 "text and try again");
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    *has_byte_order_mark = head.substr(0, kUtf8ByteOrderMark.size()) == kUtf8ByteOrderMark;
+    if (*has_byte_order_mark) {
+        reader.Skip(kUtf8ByteOrderMark.size());
+    }
+    return Status::OK();
+}
+
+Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_order_mark, LineRewriter& rewriter) {
+    TextLineWriter writer(output);
+    if (has_byte_order_mark) {
+        writer.WriteRaw(kUtf8ByteOrderMark);
+    }
+    std::string_view line;
+    bool written = true;
+    while (written && reader.ReadLine(&line)) {
+        const std::size_t ready = rewriter.Feed(line);
+        for (std::size_t i = 0; i < ready; ++i) {
+            written = writer.WriteLine(rewriter.Line(i));
+        }
+    }
+    if (!reader.status().ok()) {
+        return reader.status();
+    }
+    for (std::size_t i = 0, ready = written ? rewriter.Finish() : 0; i < ready; ++i) {
+        writer.WriteLine(rewriter.Line(i));
+    }
+    writer.Flush();
+    return writer.status();
+}
+
+}  // namespace
+
+Status RewriteStream(ReadableFile& input, const std::string& name, WritableFile& output, LineRewriter& rewriter) {
+    TextLineReader reader(input, name);
+    bool has_byte_order_mark = false;
+    const Status status = PrepareInput(reader, name, &has_byte_order_mark);
+    return status.ok() ? RewriteLines(reader, output, has_byte_order_mark, rewriter) : status;
+}
+
+std::string RewriteNotes(const SyncSettings& settings, const LineRewriter& rewriter) {
+    std::string notes;
+    const std::uint64_t clamped = rewriter.ClampedTimes();
+    if (clamped == 1) {
+        notes += "\n1 cue time was set to 00:00:00,000";
+    } else if (clamped > 1) {
+        notes += "\n" + std::to_string(clamped) + " cue times were set to 00:00:00,000";
+    }
+    const std::uint64_t unreadable = rewriter.UnreadableTimingLines();
+    if (unreadable == 1) {
+        notes += "\n1 line holds --> but no times that can be read; it was left as it is";
+    } else if (unreadable > 1) {
+        notes += "\n" + std::to_string(unreadable) +
+                 " lines hold --> but no times that can be read; they were left as they are";
+    }
+    if (rewriter.TimingLines() == 0 && (settings.OffsetMs() != 0 || settings.m_bBetweenTimes != 0)) {
+        notes += "\nNo cue times were found in this file, so none was shifted";
+    }
+    return notes;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+
+#include "engine/rewrite_line.h"
+#include "engine/sync_settings.h"
+#include "platform/file_system.h"
+
+// Reads `input` as text (see TextLineReader; `name` is how messages call it), rewrites every line with `rewriter`
+// and writes the result to `output` with CR LF line ends, keeping a UTF-8 byte-order mark. UTF-16 text, and text the
+// reader refuses (a NUL byte, text after a Ctrl-Z), fail with kUnsupported; after a failure nothing more is written.
+// Does not Sync `output`.
+Status RewriteStream(ReadableFile& input, const std::string& name, WritableFile& output, LineRewriter& rewriter);
+
+// What the user must know beyond success, a line each, every line starting with '\n': cue times set to zero, lines
+// that hold "-->" but no readable times, and no cue times at all when an offset or a window was asked. Empty when
+// there is nothing to say.
+std::string RewriteNotes(const SyncSettings& settings, const LineRewriter& rewriter);
