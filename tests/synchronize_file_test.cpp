@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -73,9 +74,7 @@ TEST_F(SynchronizeFileTest, EdgeContents) {
         {"empty file", "", ""},
         {"ctrl-z with only marks and line ends after it", "1\r\n\x1A\r\n\x1A\n", "1\r\n"},
         {"utf-8 mark kept, first number renumbered", "\xEF\xBB\xBF" "7\r\nx", "\xEF\xBB\xBF" "7\r\nx\r\n"},
-        {"stale temporary overwritten", "5\n", "5\r\n"},
     };
-    WriteWholeFile(dir.File("film_new.srt"), "stale result of an earlier failed run, longer than the new one");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         WriteWholeFile(input, c.content);
@@ -271,11 +270,9 @@ TEST_F(SynchronizeFileTest, MissingFileIsReportedWithItsNameAndReason) {
 
 TEST_F(SynchronizeFileTest, FileInUseByAnotherHolderIsLeftAlone) {
     WriteWholeFile(input, kFilm);
-    for (const std::string& held : {input, dir.File("film_new.srt")}) {
+    WriteWholeFile(original, "an older backup");
+    for (const std::string& held : {input, original}) {
         SCOPED_TRACE(held);
-        if (!FileExists(held)) {
-            WriteWholeFile(held, "held by another program");
-        }
         const std::string held_content = ReadWholeFile(held);
         std::unique_ptr<ReadableFile> holder;
         ASSERT_TRUE(FileSystem::Default().OpenForReading(held, &holder).ok());
@@ -287,18 +284,102 @@ TEST_F(SynchronizeFileTest, FileInUseByAnotherHolderIsLeftAlone) {
         ASSERT_TRUE(holder->Close().ok());  // Windows keeps even this test's own reads out while it is held
         EXPECT_EQ(ReadWholeFile(input), kFilm);
         EXPECT_EQ(ReadWholeFile(held), held_content);
-        EXPECT_FALSE(FileExists(original));
+        EXPECT_EQ(dir.List(), (std::vector<std::string>{"film.srt", "film_original.srt"}));
     }
 }
 
-TEST_F(SynchronizeFileTest, BackupThatCannotBeDeletedStopsBeforeAnyRename) {
+TEST_F(SynchronizeFileTest, NamesTakenByOtherThingsAreRefusedBeforeAnyChange) {
     WriteWholeFile(input, kFilm);
-    std::filesystem::create_directory(original);
+    const std::string temporary = dir.File("film_new.srt");
+    const struct {
+        const char* name;
+        std::function<void()> make;
+        std::string message;
+    } cases[] = {
+        {"a directory as the backup", [&] { std::filesystem::create_directory(original); },
+         "Cannot open " + original + ": it is not a regular file"},
+        {"a result of one's own", [&] { WriteWholeFile(temporary, "the user's own file"); },
+         "Cannot create " + temporary +
+             ": a file of that name already exists (left by an interrupted run, or one of yours); move it away and "
+             "try again"},
+        {"the backup a hard link to the input", [&] { std::filesystem::create_hard_link(input, original); },
+         "Cannot synchronize " + input + ": it is the same file as " + original +
+             " (one name is a link to the other); nothing was changed"},
+#ifndef _WIN32
+        {"the result a link to a private file",
+         [&] {
+             WriteWholeFile(dir.File("secret.txt"), "private");
+             std::filesystem::permissions(dir.File("secret.txt"), std::filesystem::perms::owner_read);
+             std::filesystem::create_symlink("secret.txt", temporary);
+         },
+         "Cannot create " + temporary + ": a file of that name already exists"},
+        {"the backup a link to the input", [&] { std::filesystem::create_symlink("film.srt", original); },
+         "Cannot synchronize " + input + ": it is the same file as " + original},
+#endif
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.make();
+        const std::vector<std::string> before = dir.List();
+        std::vector<std::string> contents;
+        for (const std::string& name : before) {
+            contents.push_back(std::filesystem::is_regular_file(dir.File(name)) ? ReadWholeFile(dir.File(name)) : "");
+        }
+        reporter = RecordingReporter();
+        EXPECT_EQ(Run(AddSeconds(input, 1)), RunOutcome::kRefused);
+        ASSERT_EQ(reporter.refusals.size(), 1u);
+        EXPECT_EQ(reporter.refusals[0].rfind(c.message, 0), 0u) << reporter.refusals[0];
+        EXPECT_EQ(dir.List(), before);
+        for (std::size_t i = 0; i < before.size(); ++i) {
+            if (std::filesystem::is_regular_file(dir.File(before[i]))) {
+                EXPECT_EQ(ReadWholeFile(dir.File(before[i])), contents[i]) << before[i];
+            }
+        }
+        for (const std::string& name : before) {
+            if (name != "film.srt" && name != "secret.txt") {
+                std::filesystem::remove(dir.File(name));
+            }
+        }
+    }
+#ifndef _WIN32
+    EXPECT_EQ(std::filesystem::status(dir.File("secret.txt")).permissions(), std::filesystem::perms::owner_read);
+#endif
+}
+
+TEST_F(SynchronizeFileTest, AnInterruptedRunIsNamedWhenTheInputIsMissing) {
+    WriteWholeFile(original, kFilm);
+    WriteWholeFile(dir.File("film_new.srt"), kFilmAddedTwoSeconds);
     EXPECT_EQ(Run(AddSeconds(input, 1)), RunOutcome::kFileFailed);
-    ASSERT_EQ(reporter.failures.size(), 1u);
-    EXPECT_EQ(reporter.failures[0].rfind("Cannot remove " + original + ": ", 0), 0u) << reporter.failures[0];
-    EXPECT_EQ(ReadWholeFile(input), kFilm);
-    EXPECT_EQ(dir.List(), (std::vector<std::string>{"film.srt", "film_original.srt"}));
+    EXPECT_EQ(reporter.failures,
+              std::vector<std::string>{"Cannot open " + input + ": No such file or directory\nAn earlier run was "
+                                       "interrupted: the original is stored as " + original + " and the result as " +
+                                       dir.File("film_new.srt")});
+}
+
+TEST_F(SynchronizeFileTest, LinkedInputs) {
+    namespace fs = std::filesystem;
+    fs::create_directory(dir.File("store"));
+    const std::string real = dir.File("store/film.srt");
+    WriteWholeFile(real, kFilm);
+    fs::create_hard_link(real, input);
+    ASSERT_EQ(Run(AddSeconds(input, 2)), RunOutcome::kDone);
+    EXPECT_EQ(reporter.successes, std::vector<std::string>{"Done - original file is stored as\n" + original +
+                                                           "\n1 other name of this file (a hard link) keeps the old "
+                                                           "content"});
+    EXPECT_EQ(ReadWholeFile(input), kFilmAddedTwoSeconds);
+    EXPECT_EQ(ReadWholeFile(real), kFilm);
+#ifndef _WIN32
+    // A symbolic link: the file it leads to is re-timed, its backup kept beside it, and the link still leads to it.
+    fs::remove(input);
+    fs::create_symlink("store/film.srt", input);
+    reporter = RecordingReporter();
+    ASSERT_EQ(Run(AddSeconds(input, 2)), RunOutcome::kDone);
+    EXPECT_EQ(reporter.successes, std::vector<std::string>{"Done - original file is stored as\n" +
+                                                           dir.File("store/film_original.srt")});
+    EXPECT_TRUE(fs::is_symlink(input));
+    EXPECT_EQ(ReadWholeFile(input), kFilmAddedTwoSeconds);
+    EXPECT_EQ(ReadWholeFile(dir.File("store/film_original.srt")), kFilm);
+#endif
 }
 
 }  // namespace
