@@ -1,7 +1,5 @@
 #include "engine/rewrite_line.h"
 
-#include "engine/text_reversal.h"
-
 #include <cstring>
 
 namespace {
@@ -193,7 +191,7 @@ std::string_view LineRewriter::Rewrite(std::string_view line) {
     if (m_reversed.size() < line.size()) {
         m_reversed.resize(line.size());
     }
-    ReverseText(line, &m_reversed[0]);
+    m_reverser.Reverse(line, &m_reversed[0]);
     return std::string_view(m_reversed.data(), line.size());
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/sync_settings.h"
+#include "engine/text_reversal.h"
 
 // Rewrites subtitle lines one at a time, each by itself, from its length and content:
 // - a line of 1 to 3 bytes is a cue number: lowered by the reduce amount, or left alone when it reads as 0;
@@ -14,7 +15,7 @@
 // - every other line is text: reversed when the orientation switch is on.
 // The derived values of the settings are taken once, at construction.
 class LineRewriter {
-public:
+  public:
     explicit LineRewriter(const SyncSettings& settings);
 
     // The replacement of `line`. The view refers to `line` or to this object, and stays valid until the next call.
@@ -23,7 +24,7 @@ public:
     // How many cue times were set to 00:00:00,000 because the offset would have taken them below zero.
     std::uint64_t ClampedTimes() const { return m_clamped_times; }
 
-private:
+  private:
     std::string_view RewriteNumber(std::string_view line);
     std::string_view RewriteTiming(std::string_view line);
     CueTime Shift(CueTime time);
@@ -37,6 +38,7 @@ private:
     std::uint64_t m_clamped_times = 0;
     std::string m_out;
     std::string m_reversed;  // only grows, so that reversing a line never clears memory first
+    TextReverser m_reverser;
 };
 
 // One line rewritten with its own LineRewriter; for callers that handle a single line.
