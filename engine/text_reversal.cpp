@@ -18,18 +18,23 @@ std::uint64_t LoadWord(const unsigned char* p) {
     return word;
 }
 
-// Nonzero when a byte of `word` is '<' or '{', or with `digits` an ASCII digit. Each test works on the low seven bits
-// of every byte, where adding a constant below 0x80 carries into no other byte; bytes above 0x7F never match.
-std::uint64_t Find(std::uint64_t word, bool digits) {
-    const std::uint64_t low = word & (kOnes * 0x7F);
+// For a word of ASCII bytes: nonzero when a byte is '<' or '{', or with `digits` an ASCII digit. Adding a constant
+// below 0x80 to a byte below 0x80 carries into no other byte.
+std::uint64_t FindInAscii(std::uint64_t ascii, bool digits) {
     // The high bit of each byte is set when the byte is not '<', and when it is not '{'.
-    const std::uint64_t not_bracket = ((low ^ (kOnes * '<')) + kOnes * 0x7F) & ((low ^ (kOnes * '{')) + kOnes * 0x7F);
+    const std::uint64_t not_bracket =
+        ((ascii ^ (kOnes * '<')) + kOnes * 0x7F) & ((ascii ^ (kOnes * '{')) + kOnes * 0x7F);
     std::uint64_t found = ~not_bracket;
     if (digits) {
         // At or above '0', and not above '9'.
-        found |= (low + kOnes * (0x80 - '0')) & ~(low + kOnes * (0x7F - '9'));
+        found |= (ascii + kOnes * (0x80 - '0')) & ~(ascii + kOnes * (0x7F - '9'));
     }
-    return found & ~word & kHighBits;
+    return found & kHighBits;
+}
+
+// The same for any word: bytes above 0x7F never match.
+std::uint64_t Find(std::uint64_t word, bool digits) {
+    return FindInAscii(word & (kOnes * 0x7F), digits) & ~word;
 }
 
 // '<', '{' and digits start the units longer than a character; a line without them takes the fast path.
@@ -62,25 +67,41 @@ bool AnyIn(const unsigned char* p, std::size_t size, WordTest test, ByteTest byt
 
 enum class Shape { kAscii, kHighBytes, kMarkup };
 
-// Up to the first byte above 0x7F, from where RestoreClusters looks for markup.
-Shape Survey(const unsigned char* p, std::size_t size) {
-    const auto shape = [](std::uint64_t word) {
-        return (word & kHighBits) != 0 ? Shape::kHighBytes : MarkupIn(word) != 0 ? Shape::kMarkup : Shape::kAscii;
-    };
-    if (size < 8) {
-        std::uint64_t word = 0;  // zero bytes are neither high nor markup
-        for (std::size_t i = 0; i < size; ++i) {
-            word |= std::uint64_t{p[i]} << (8 * i);
+Shape ShapeOf(std::uint64_t word) {
+    return (word & kHighBits) != 0 ? Shape::kHighBytes : FindInAscii(word, true) != 0 ? Shape::kMarkup : Shape::kAscii;
+}
+
+// Reverses the line into `out` while its bytes are ASCII and no markup, eight at a time (the byte swap of a word is
+// the reversal of its bytes). Returns kAscii when the whole line is done, else what it found first.
+Shape ReversePlainAscii(const unsigned char* p, std::size_t size, char* out) {
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const std::uint64_t word = LoadWord(p + i);
+        const Shape shape = ShapeOf(word);
+        if (shape != Shape::kAscii) {
+            return shape;
         }
-        return shape(word);
+        const std::uint64_t swapped = __builtin_bswap64(word);
+        std::memcpy(out + size - i - 8, &swapped, 8);
     }
-    for (std::size_t i = 0; i + 8 < size; i += 8) {
-        const Shape found = shape(LoadWord(p + i));
-        if (found != Shape::kAscii) {
-            return found;
+    if (i < size) {
+        std::uint64_t last = 0;  // the last eight bytes, or the whole line with zeros, which are neither
+        if (size >= 8) {
+            last = LoadWord(p + size - 8);
+        } else {
+            for (std::size_t k = 0; k < size; ++k) {
+                last |= std::uint64_t{p[k]} << (8 * k);
+            }
+        }
+        const Shape shape = ShapeOf(last);
+        if (shape != Shape::kAscii) {
+            return shape;
+        }
+        for (; i < size; ++i) {
+            out[size - 1 - i] = static_cast<char>(p[i]);
         }
     }
-    return shape(LoadWord(p + size - 8));
+    return Shape::kAscii;
 }
 
 // Eight bytes at a time: the byte swap of a word is the reversal of its bytes.
@@ -130,7 +151,7 @@ Restored RestoreClusters(const unsigned char* p, std::size_t size, char* out) {
         if (lead < 0x80) {
             // Eight ASCII bytes are eight one-byte clusters, already in place; only the last may still gain marks.
             if (i + 8 <= size && (LoadWord(p + i) & kHighBits) == 0) {
-                if (MarkupIn(LoadWord(p + i))) {
+                if (FindInAscii(LoadWord(p + i), true) != 0) {
                     return Restored::kMarkup;
                 }
                 if (i > 0) {
@@ -179,9 +200,8 @@ void TextReverser::Reverse(std::string_view line, char* out) {
     const auto* text = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t size = line.size();
     bool utf8 = true;
-    switch (Survey(text, size)) {
+    switch (ReversePlainAscii(text, size, out)) {
         case Shape::kAscii:
-            ReverseBytes(text, size, out);
             return;
         case Shape::kHighBytes:
             ReverseBytes(text, size, out);
@@ -203,7 +223,7 @@ void TextReverser::Reverse(std::string_view line, char* out) {
         case Shape::kMarkup:
             // Cue numbers from 1000 on are text lines as well: one number, which stays as it is.
             if (std::all_of(text, text + size, IsAsciiDigit)) {
-                std::memcpy(out, text, size);
+                CopyUnit(text, size, out);
                 return;
             }
             utf8 = IsValidUtf8(text, size);
