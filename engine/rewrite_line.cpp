@@ -3,7 +3,6 @@
 #include <cstring>
 #include <limits>
 
-#include "engine/text_reversal.h"
 
 namespace {
 
@@ -311,7 +310,7 @@ std::string_view LineRewriter::RewriteText(std::string_view line, Slot& slot) {
         return text;
     }
     char* out = Reserve(slot.out, text.size());
-    ReverseText(text, out);
+    m_reverser.Reverse(text, out);
     return std::string_view(out, text.size());
 }
 

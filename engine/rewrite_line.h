@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "engine/sync_settings.h"
+#include "engine/text_reversal.h"
 #include "engine/timing_line.h"
 
 // How the lines of a file are read: SubRip (also for .sub files) or WebVTT. kDetect decides on the first line: WebVTT
@@ -96,6 +97,7 @@ class LineRewriter {
 
     std::string_view m_ready[2];
     Slot m_slots[2];
+    TextReverser m_reverser;
 };
 
 // One line rewritten by itself, as the only line of a SubRip file; for callers that handle a single line.

@@ -4,119 +4,115 @@
 #include <cstdint>
 #include <cstring>
 
+#include "engine/text_units.h"
+#include "engine/utf8.h"
+
 namespace {
 
-struct CodePointRange {
-    char32_t first;
-    char32_t last;
-};
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHighBits = kOnes * 0x80;
 
-constexpr CodePointRange kCombiningMarks[] = {
-#include "engine/combining_marks.inc"
-};
-
-// Decodes one UTF-8 sequence at `p` (strictly: no overlong forms, no surrogates, nothing past U+10FFFF). Returns its
-// length, or 0 when the bytes there are not valid UTF-8.
-std::size_t DecodeUtf8(const unsigned char* p, std::size_t available, char32_t* code_point) {
-    const unsigned char lead = p[0];
-    if (lead < 0x80) {
-        *code_point = lead;
-        return 1;
-    }
-    std::size_t length;
-    char32_t value;
-    char32_t minimum;
-    if ((lead & 0xE0) == 0xC0) {
-        length = 2, value = lead & 0x1F, minimum = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, value = lead & 0x0F, minimum = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, value = lead & 0x07, minimum = 0x10000;
-    } else {
-        return 0;
-    }
-    if (length > available) {
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((p[i] & 0xC0) != 0x80) {
-            return 0;
-        }
-        value = (value << 6) | (p[i] & 0x3F);
-    }
-    if (value < minimum || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) {
-        return 0;
-    }
-    *code_point = value;
-    return length;
-}
-
-// Code points below U+0800 (one or two UTF-8 bytes, where Hebrew and Arabic live) are looked up in a bitmap that
-// the compiler builds from the table, so that the common case needs no search.
-constexpr char32_t kBitmapLimit = 0x800;
-
-struct MarkBitmap {
-    std::uint64_t words[kBitmapLimit / 64];
-};
-
-constexpr MarkBitmap BuildMarkBitmap() {
-    MarkBitmap bitmap{};
-    for (const CodePointRange& range : kCombiningMarks) {
-        for (char32_t code_point = range.first; code_point <= range.last && code_point < kBitmapLimit; ++code_point) {
-            bitmap.words[code_point / 64] |= std::uint64_t{1} << (code_point % 64);
-        }
-    }
-    return bitmap;
-}
-
-constexpr MarkBitmap kLowMarks = BuildMarkBitmap();
-
-bool IsHighMark(char32_t code_point) {
-    const auto* end = std::end(kCombiningMarks);
-    const auto* after =
-        std::upper_bound(std::begin(kCombiningMarks), end, code_point,
-                         [](char32_t value, const CodePointRange& range) { return value < range.first; });
-    return after != std::begin(kCombiningMarks) && code_point <= (after - 1)->last;
-}
-
-bool IsAsciiWord(const unsigned char* p) {
+std::uint64_t LoadWord(const unsigned char* p) {
     std::uint64_t word;
     std::memcpy(&word, p, 8);
-    return (word & 0x8080808080808080ull) == 0;
+    return word;
 }
 
-inline bool IsMark(char32_t code_point) {
-    if (code_point < kBitmapLimit) {
-        return (kLowMarks.words[code_point / 64] >> (code_point % 64) & 1) != 0;
+// For a word of ASCII bytes: nonzero when a byte is '<' or '{', or with `digits` an ASCII digit. Adding a constant
+// below 0x80 to a byte below 0x80 carries into no other byte.
+std::uint64_t FindInAscii(std::uint64_t ascii, bool digits) {
+    // The high bit of each byte is set when the byte is not '<', and when it is not '{'.
+    const std::uint64_t not_bracket =
+        ((ascii ^ (kOnes * '<')) + kOnes * 0x7F) & ((ascii ^ (kOnes * '{')) + kOnes * 0x7F);
+    std::uint64_t found = ~not_bracket;
+    if (digits) {
+        // At or above '0', and not above '9'.
+        found |= (ascii + kOnes * (0x80 - '0')) & ~(ascii + kOnes * (0x7F - '9'));
     }
-    return IsHighMark(code_point);
+    return found & kHighBits;
 }
 
-bool HasHighBytes(std::string_view line) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-    std::size_t i = 0;
-    for (; i + 8 <= line.size(); i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, line.data() + i, 8);
-        if ((word & kHighBits) != 0) {
+// The same for any word: bytes above 0x7F never match.
+std::uint64_t Find(std::uint64_t word, bool digits) {
+    return FindInAscii(word & (kOnes * 0x7F), digits) & ~word;
+}
+
+// '<', '{' and digits start the units longer than a character; a line without them takes the fast path.
+std::uint64_t MarkupIn(std::uint64_t word) {
+    return Find(word, true);
+}
+
+bool IsMarkup(unsigned char c) {
+    return c == '<' || c == '{' || IsAsciiDigit(c);
+}
+
+std::uint64_t BracketIn(std::uint64_t word) {
+    return Find(word, false);
+}
+
+// Whether `test` finds something in a word of the `size` bytes at `p`, or `byte_test` in a byte of a short text. The
+// last word overlaps the one before it, which does no harm to a test.
+template <typename WordTest, typename ByteTest>
+bool AnyIn(const unsigned char* p, std::size_t size, WordTest test, ByteTest byte_test) {
+    if (size < 8) {
+        return std::any_of(p, p + size, byte_test);
+    }
+    for (std::size_t i = 0; i + 8 < size; i += 8) {
+        if (test(LoadWord(p + i)) != 0) {
             return true;
         }
     }
-    return std::any_of(line.begin() + i, line.end(), [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    return test(LoadWord(p + size - 8)) != 0;
+}
+
+enum class Shape { kAscii, kHighBytes, kMarkup };
+
+Shape ShapeOf(std::uint64_t word) {
+    return (word & kHighBits) != 0 ? Shape::kHighBytes : FindInAscii(word, true) != 0 ? Shape::kMarkup : Shape::kAscii;
+}
+
+// Reverses the line into `out` while its bytes are ASCII and no markup, eight at a time (the byte swap of a word is
+// the reversal of its bytes). Returns kAscii when the whole line is done, else what it found first.
+Shape ReversePlainAscii(const unsigned char* p, std::size_t size, char* out) {
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        const std::uint64_t word = LoadWord(p + i);
+        const Shape shape = ShapeOf(word);
+        if (shape != Shape::kAscii) {
+            return shape;
+        }
+        const std::uint64_t swapped = __builtin_bswap64(word);
+        std::memcpy(out + size - i - 8, &swapped, 8);
+    }
+    if (i < size) {
+        std::uint64_t last = 0;  // the last eight bytes, or the whole line with zeros, which are neither
+        if (size >= 8) {
+            last = LoadWord(p + size - 8);
+        } else {
+            for (std::size_t k = 0; k < size; ++k) {
+                last |= std::uint64_t{p[k]} << (8 * k);
+            }
+        }
+        const Shape shape = ShapeOf(last);
+        if (shape != Shape::kAscii) {
+            return shape;
+        }
+        for (; i < size; ++i) {
+            out[size - 1 - i] = static_cast<char>(p[i]);
+        }
+    }
+    return Shape::kAscii;
 }
 
 // Eight bytes at a time: the byte swap of a word is the reversal of its bytes.
-void ReverseBytes(std::string_view line, char* out) {
-    const std::size_t size = line.size();
+void ReverseBytes(const unsigned char* p, std::size_t size, char* out) {
     std::size_t i = 0;
     for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, line.data() + i, 8);
-        word = __builtin_bswap64(word);
+        const std::uint64_t word = __builtin_bswap64(LoadWord(p + i));
         std::memcpy(out + size - i - 8, &word, 8);
     }
     for (; i < size; ++i) {
-        out[size - 1 - i] = line[i];
+        out[size - 1 - i] = static_cast<char>(p[i]);
     }
 }
 
@@ -140,12 +136,12 @@ void CopyCluster(const unsigned char* from, std::size_t length, char* to) {
     }
 }
 
-// Turns the byte reversal of `line` in `out` into the reversal by cluster (a character and the combining marks that
-// follow it), each cluster keeping its bytes in order, decoding every character once. Returns false at the first
-// byte that is not valid UTF-8; `out` then holds a partial result.
-bool RestoreClusters(std::string_view line, char* out) {
-    const auto* p = reinterpret_cast<const unsigned char*>(line.data());
-    const std::size_t size = line.size();
+enum class Restored { kDone, kNotUtf8, kMarkup };
+
+// Turns the byte reversal of the line in `out` into the reversal by cluster (a character and the combining marks
+// that follow it), each cluster keeping its bytes in order, decoding every character once. Stops at the first byte
+// that is not valid UTF-8 or starts a longer unit; `out` then holds a partial result.
+Restored RestoreClusters(const unsigned char* p, std::size_t size, char* out) {
     std::size_t cluster_start = 0;
     std::size_t i = 0;
     while (i < size) {
@@ -154,7 +150,10 @@ bool RestoreClusters(std::string_view line, char* out) {
         std::size_t length;
         if (lead < 0x80) {
             // Eight ASCII bytes are eight one-byte clusters, already in place; only the last may still gain marks.
-            if (i + 8 <= size && IsAsciiWord(p + i)) {
+            if (i + 8 <= size && (LoadWord(p + i) & kHighBits) == 0) {
+                if (FindInAscii(LoadWord(p + i), true) != 0) {
+                    return Restored::kMarkup;
+                }
                 if (i > 0) {
                     CopyCluster(p + cluster_start, i - cluster_start, out + (size - i));
                 }
@@ -162,35 +161,167 @@ bool RestoreClusters(std::string_view line, char* out) {
                 i += 8;
                 continue;
             }
+            if (lead >= '0' && IsMarkup(lead)) {
+                return Restored::kMarkup;
+            }
             code_point = lead, length = 1;
         } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
             code_point = (static_cast<char32_t>(lead & 0x1F) << 6) | (p[i + 1] & 0x3F), length = 2;
         } else {
             length = DecodeUtf8(p + i, size - i, &code_point);
             if (length == 0) {
-                return false;
+                return Restored::kNotUtf8;
             }
         }
         // Every character but a mark starts a cluster; a mark at the very start has no base and starts the first.
-        if (i > 0 && (code_point < kCombiningMarks[0].first || !IsMark(code_point))) {
+        if (i > 0 && (code_point < kFirstMark || !IsCombiningMark(code_point))) {
             CopyCluster(p + cluster_start, i - cluster_start, out + (size - i));
             cluster_start = i;
         }
         i += length;
     }
     CopyCluster(p + cluster_start, size - cluster_start, out);
-    return true;
+    return Restored::kDone;
+}
+
+void CopyUnit(const unsigned char* from, std::size_t length, char* to) {
+    if (length > 8) {
+        std::memcpy(to, from, length);
+        return;
+    }
+    for (std::size_t k = 0; k < length; ++k) {
+        to[k] = static_cast<char>(from[k]);
+    }
 }
 
 }  // namespace
 
-bool IsCombiningMark(char32_t code_point) {
-    return IsMark(code_point);
+void TextReverser::Reverse(std::string_view line, char* out) {
+    const auto* text = reinterpret_cast<const unsigned char*>(line.data());
+    const std::size_t size = line.size();
+    bool utf8 = true;
+    switch (ReversePlainAscii(text, size, out)) {
+        case Shape::kAscii:
+            return;
+        case Shape::kHighBytes:
+            ReverseBytes(text, size, out);
+            switch (RestoreClusters(text, size, out)) {
+                case Restored::kDone:
+                    return;
+                case Restored::kNotUtf8:
+                    utf8 = false;
+                    if (!AnyIn(text, size, MarkupIn, IsMarkup)) {
+                        ReverseBytes(text, size, out);  // undoing the clusters already restored
+                        return;
+                    }
+                    break;
+                case Restored::kMarkup:
+                    utf8 = IsValidUtf8(text, size);
+                    break;
+            }
+            break;
+        case Shape::kMarkup:
+            // Cue numbers from 1000 on are text lines as well: one number, which stays as it is.
+            if (std::all_of(text, text + size, IsAsciiDigit)) {
+                CopyUnit(text, size, out);
+                return;
+            }
+            utf8 = IsValidUtf8(text, size);
+            break;
+    }
+    if (!IsFrameLine(line)) {
+        ReverseSegment(text, 0, size, utf8, out);
+        return;
+    }
+    for (std::size_t begin = 0;;) {
+        const std::size_t bar = line.find('|', begin);
+        const std::size_t end = bar == std::string_view::npos ? size : bar;
+        ReverseSegment(text, begin, end, utf8, out);
+        if (end == size) {
+            return;
+        }
+        out[bar] = '|';
+        begin = bar + 1;
+    }
+}
+
+void TextReverser::ReverseSegment(const unsigned char* text, std::size_t begin, std::size_t end, bool utf8, char* out) {
+    const UnitScanner scanner(text, end, utf8);
+    std::size_t middle_begin = begin;
+    std::size_t middle_end = end;
+    m_tags.clear();
+    // Brace blocks at either end and tag pairs need a look at the whole part before anything moves.
+    if (AnyIn(text + begin, end - begin, BracketIn, [](unsigned char c) { return c == '<' || c == '{'; })) {
+        bool leading = true;
+        middle_end = begin;
+        for (std::size_t i = begin, next; i < end; i = next) {
+            const UnitKind kind = scanner.Next(i, &next);
+            if (kind == UnitKind::kBraces) {
+                middle_begin = leading ? next : middle_begin;
+                continue;
+            }
+            leading = false;
+            middle_end = next;
+            if (kind == UnitKind::kTag && TagHasName(text, i)) {
+                m_tags.push_back({i, next, kNoPartner});
+            }
+        }
+        if (leading) {
+            middle_end = middle_begin;
+        }
+        if (m_tags.size() > 1) {
+            PairTags(text);
+        }
+        std::memcpy(out + begin, text + begin, middle_begin - begin);
+        std::memcpy(out + middle_end, text + middle_end, end - middle_end);
+    }
+    // A unit goes where the reversal puts it, moved by the difference in length of the pairs that change places
+    // around it; a tag with a partner writes the partner.
+    std::ptrdiff_t shift = 0;
+    std::size_t tag = 0;
+    for (std::size_t i = middle_begin, next; i < middle_end; i = next) {
+        const UnitKind kind = scanner.Next(i, &next);
+        const unsigned char* from = text + i;
+        std::size_t length = next - i;
+        if (kind == UnitKind::kTag && tag < m_tags.size() && m_tags[tag].start == i) {
+            const Tag& own = m_tags[tag++];
+            if (own.partner != kNoPartner) {
+                const Tag& partner = m_tags[own.partner];
+                from = text + partner.start;
+                length = partner.end - partner.start;
+                shift += static_cast<std::ptrdiff_t>(own.end - own.start) - static_cast<std::ptrdiff_t>(length);
+            }
+        }
+        CopyUnit(from, length, out + middle_begin + (middle_end - next) + shift);
+    }
+}
+
+void TextReverser::PairTags(const unsigned char* text) {
+    m_order.resize(m_tags.size());
+    for (std::size_t i = 0; i < m_order.size(); ++i) {
+        m_order[i] = i;
+    }
+    std::sort(m_order.begin(), m_order.end(), [&](std::size_t a, std::size_t b) {
+        const int names = CompareTagNames(text, m_tags[a].start, m_tags[b].start);
+        return names != 0 ? names < 0 : a < b;
+    });
+    // Within a name, in the order of the line: a closing tag takes the latest opening tag still waiting.
+    m_waiting.clear();
+    for (std::size_t k = 0; k < m_order.size(); ++k) {
+        const std::size_t index = m_order[k];
+        if (k > 0 && CompareTagNames(text, m_tags[m_order[k - 1]].start, m_tags[index].start) != 0) {
+            m_waiting.clear();
+        }
+        if (!TagCloses(text, m_tags[index].start)) {
+            m_waiting.push_back(index);
+        } else if (!m_waiting.empty()) {
+            m_tags[index].partner = m_waiting.back();
+            m_tags[m_waiting.back()].partner = index;
+            m_waiting.pop_back();
+        }
+    }
 }
 
 void ReverseText(std::string_view line, char* out) {
-    ReverseBytes(line, out);
-    if (HasHighBytes(line) && !RestoreClusters(line, out)) {
-        ReverseBytes(line, out);  // not UTF-8 after all: byte by byte, undoing the clusters already restored
-    }
+    TextReverser().Reverse(line, out);
 }
