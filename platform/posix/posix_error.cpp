@@ -9,6 +9,9 @@ Status PosixError(const char* verb, const std::string& path, int error) {
         case ENOENT:
             code = Status::Code::kNotFound;
             break;
+        case EEXIST:
+            code = Status::Code::kExists;
+            break;
         case EWOULDBLOCK:
             code = Status::Code::kInUse;
             break;

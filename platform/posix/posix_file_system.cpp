@@ -7,15 +7,48 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/file_system.h"
 #include "platform/posix/posix_error.h"
 
 namespace {
 
+FileIdentity IdentityOf(const struct stat& info) {
+    FileIdentity identity;
+    identity.device = static_cast<std::uint64_t>(info.st_dev);
+    identity.file = static_cast<std::uint64_t>(info.st_ino);
+    identity.links = static_cast<std::uint64_t>(info.st_nlink);
+    return identity;
+}
+
+// Renames `from` to `to` unless `to` exists, in one step that no file appearing at `to` meanwhile can slip through.
+// Returns 0 or the errno value; EEXIST when `to` exists.
+int RenameWithoutReplacing(const char* from, const char* to) {
+#ifdef RENAME_NOREPLACE
+    if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0) {
+        return 0;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return errno;
+    }
+#endif
+    // File systems (and kernels) without RENAME_NOREPLACE: link() refuses an existing name just as atomically, and
+    // the file has both names only until the old one is removed.
+    if (link(from, to) != 0) {
+        return errno;
+    }
+    if (unlink(from) != 0) {
+        const int error = errno;
+        unlink(to);  // names our own file, just linked
+        return error;
+    }
+    return 0;
+}
+
 // Holds a descriptor and, for files of a run, the exclusive lock that keeps other cooperating programs out.
 class Descriptor {
-public:
+  public:
     Descriptor(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
     ~Descriptor() { Close(); }
     Descriptor(const Descriptor&) = delete;
@@ -23,6 +56,25 @@ public:
 
     int fd() const { return m_fd; }
     const std::string& path() const { return m_path; }
+
+    Status Identify(FileIdentity* identity) const {
+        struct stat info;
+        if (fstat(m_fd, &info) != 0) {
+            return PosixError("Cannot read", m_path, errno);
+        }
+        *identity = IdentityOf(info);
+        return Status::OK();
+    }
+
+    Status RenameTo(const std::string& to, bool replace) {
+        const int error = replace ? (rename(m_path.c_str(), to.c_str()) == 0 ? 0 : errno)
+                                  : RenameWithoutReplacing(m_path.c_str(), to.c_str());
+        if (error != 0) {
+            return PosixError(("Cannot rename " + m_path + " to").c_str(), to, error);
+        }
+        m_path = to;
+        return Status::OK();
+    }
 
     Status Close() {
         if (m_fd < 0) {
@@ -37,7 +89,7 @@ public:
         return Status::OK();
     }
 
-private:
+  private:
     int m_fd;
     std::string m_path;
 };
@@ -71,19 +123,21 @@ Status WriteTo(int fd, const std::string& path, const char* data, std::size_t si
 }
 
 class PosixReadableFile : public ReadableFile {
-public:
+  public:
     PosixReadableFile(int fd, std::string path) : m_descriptor(fd, std::move(path)) {}
     Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
         return ReadFrom(m_descriptor.fd(), m_descriptor.path(), buffer, capacity, got);
     }
     Status Close() override { return m_descriptor.Close(); }
+    Status Identify(FileIdentity* identity) override { return m_descriptor.Identify(identity); }
+    Status RenameTo(const std::string& to, bool replace) override { return m_descriptor.RenameTo(to, replace); }
 
-private:
+  private:
     Descriptor m_descriptor;
 };
 
 class PosixWritableFile : public WritableFile {
-public:
+  public:
     PosixWritableFile(int fd, std::string path) : m_descriptor(fd, std::move(path)) {}
     Status Append(const char* data, std::size_t size) override {
         Status status = WriteTo(m_descriptor.fd(), m_descriptor.path(), data, size);
@@ -100,8 +154,10 @@ public:
         return Status::OK();
     }
     Status Close() override { return m_descriptor.Close(); }
+    Status Identify(FileIdentity* identity) override { return m_descriptor.Identify(identity); }
+    Status RenameTo(const std::string& to, bool replace) override { return m_descriptor.RenameTo(to, replace); }
 
-private:
+  private:
     // The disk starts writing while the rest is still being produced, so the final Sync has little left to wait for.
     // Only a hint: Sync still decides, and where the hint is missing nothing is lost but time.
     void StartWriteBack() {
@@ -129,7 +185,7 @@ Status LockExclusively(int fd, const std::string& path, const char* verb) {
 }
 
 class PosixFileSystem : public FileSystem {
-public:
+  public:
     Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
         // O_NONBLOCK keeps open() from waiting for a writer when the name is a FIFO, and O_NOCTTY keeps a terminal
         // from becoming ours; whatever is not a regular file is turned away before a byte is read.
@@ -155,13 +211,19 @@ public:
         if (!status.ok()) {
             return status;
         }
+        // Another run may have renamed the file away between our open() and flock() and released it: the lock then
+        // holds its backup, and `path` names a file of its making.
+        struct stat named;
+        if (stat(path.c_str(), &named) != 0 || named.st_dev != info.st_dev || named.st_ino != info.st_ino) {
+            return FileError(Status::Code::kInUse, "Cannot open", path, ReasonFor(Status::Code::kInUse));
+        }
         *file = std::move(opened);
         return Status::OK();
     }
 
-    Status CreateForWriting(const std::string& path, std::unique_ptr<WritableFile>* file) override {
-        // Not O_TRUNC: a file that another program holds must keep its bytes, so it is emptied only once locked.
-        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override {
+        // O_EXCL refuses every existing entry, a symbolic link included, whether or not it leads anywhere.
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
         if (fd < 0) {
             return PosixError("Cannot create", path, errno);
         }
@@ -169,9 +231,6 @@ public:
         Status status = LockExclusively(fd, path, "Cannot create");
         if (!status.ok()) {
             return status;
-        }
-        if (ftruncate(fd, 0) != 0) {
-            return PosixError("Cannot create", path, errno);
         }
         *file = std::move(created);
         return Status::OK();
@@ -189,14 +248,44 @@ public:
         return Status::OK();
     }
 
-    Status Rename(const std::string& from, const std::string& to) override {
-        if (Exists(to)) {
-            return PosixError(("Cannot rename " + from + " to").c_str(), to, EEXIST);
+    Status Identify(const std::string& path, FileIdentity* identity) override {
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0) {
+            return PosixError("Cannot open", path, errno);
         }
-        if (std::rename(from.c_str(), to.c_str()) != 0) {
-            return PosixError(("Cannot rename " + from + " to").c_str(), to, errno);
-        }
+        *identity = IdentityOf(info);
         return Status::OK();
+    }
+
+    Status ResolveLinks(const std::string& path, std::string* target) override {
+        struct stat info;
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            *target = path;
+            return Status::OK();
+        }
+        char* resolved = realpath(path.c_str(), /*resolved_path=*/nullptr);
+        if (resolved == nullptr) {
+            return PosixError("Cannot open", path, errno);
+        }
+        *target = resolved;
+        std::free(resolved);
+        return Status::OK();
+    }
+
+    Status SyncDirectory(const std::string& path) override {
+        const std::size_t slash = path.rfind('/');
+        const std::string directory =
+            slash == std::string::npos ? std::string(".") : path.substr(0, slash == 0 ? 1 : slash);
+        const int fd = open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) {
+            return PosixError("Cannot flush", directory, errno);
+        }
+        Descriptor held(fd, directory);
+        // Some file systems cannot flush a directory and say EINVAL: their renames are as durable as they make them.
+        if (fsync(fd) != 0 && errno != EINVAL) {
+            return PosixError("Cannot flush", directory, errno);
+        }
+        return held.Close();
     }
 
     void CopyPermissions(const std::string& from, const std::string& to) override {
@@ -226,7 +315,7 @@ public:
 };
 
 class StandardStream : public ReadableFile, public WritableFile {
-public:
+  public:
     StandardStream(int fd, const char* name) : m_fd(fd), m_name(name) {}
     Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
         return ReadFrom(m_fd, m_name, buffer, capacity, got);
@@ -235,7 +324,7 @@ public:
     Status Sync() override { return Status::OK(); }
     Status Close() override { return Status::OK(); }
 
-private:
+  private:
     int m_fd;
     std::string m_name;
 };
