@@ -1,9 +1,14 @@
-// Fails each file operation of a run in turn and checks that the input's content survives every one of them.
+// Fails each operation of a run in turn and checks that the input, the old backup and the message survive each one.
 #include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "engine/synchronize_file.h"
+#include "platform/forwarding_file_system.h"
 #include "tests/test_support.h"
 
 #ifndef _WIN32
@@ -12,107 +17,109 @@
 
 namespace {
 
-// Counts every operation of a run and makes the one numbered `fail_at` fail. With `silent_remove`, that failing
-// operation, when it is a Remove, claims success and does nothing (as some systems' delete calls do).
-class FaultyFileSystem : public FileSystem {
-public:
-    FaultyFileSystem(int fail_at, bool silent_remove) : m_fail_at(fail_at), m_silent_remove(silent_remove) {}
-
-    bool Tripped() const { return m_fail_at <= m_count; }
-
-    // Runs `call`, unless this operation is the one to fail.
+// Counts the operations of a run that can fail, by verb, and makes the one numbered `fail_at` (from 1; 0 for none)
+// fail with kIoError "Cannot VERB: injected fault".
+struct Faults {
     template <typename Call>
-    Status Guard(const char* verb, const std::string& path, Call call) {
-        return ++m_count == m_fail_at ? FileError(Status::Code::kIoError, verb, path, "injected fault") : call();
+    Status Step(const char* verb, Call call) {
+        operations.push_back(verb);
+        return operations.size() == fail_at
+                   ? Status::Error(Status::Code::kIoError, std::string("Cannot ") + verb + ": injected fault")
+                   : call();
     }
 
-    Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
-    Status CreateForWriting(const std::string& path, std::unique_ptr<WritableFile>* file) override;
-    bool Exists(const std::string& path) override { return m_real.Exists(path); }
-    Status Remove(const std::string& path) override {
-        if (m_silent_remove && m_count + 1 == m_fail_at) {
-            ++m_count;
-            return Status::OK();
-        }
-        return Guard("Cannot remove", path, [&] { return m_real.Remove(path); });
-    }
-    Status Rename(const std::string& from, const std::string& to) override {
-        return Guard("Cannot rename", from, [&] { return m_real.Rename(from, to); });
-    }
-    void CopyPermissions(const std::string& from, const std::string& to) override { m_real.CopyPermissions(from, to); }
-    Status CheckUsableName(const std::string& path) override { return m_real.CheckUsableName(path); }
-
-private:
-    FileSystem& m_real = FileSystem::Default();
-    int m_fail_at;
-    bool m_silent_remove;
-    int m_count = 0;
+    std::size_t fail_at;
+    std::vector<std::string> operations;
 };
 
-class FaultyReadableFile : public ReadableFile {
-public:
-    FaultyReadableFile(std::unique_ptr<ReadableFile> real, FaultyFileSystem& faults, std::string path)
-        : m_real(std::move(real)), m_faults(faults), m_path(std::move(path)) {}
-    Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
-        return m_faults.Guard("Cannot read", m_path, [&] { return m_real->Read(buffer, capacity, got); });
-    }
+// A failing call changes nothing, except that a failing write stores half of its bytes and a failing close still
+// lets go of the file.
+template <typename Forwarding>
+class FaultyFile : public Forwarding {
+  public:
+    template <typename Target>
+    FaultyFile(Target target, Faults& faults) : Forwarding(std::move(target)), m_faults(faults) {}
+
     Status Close() override {
-        const Status closed = m_real->Close();  // a failed close still lets go of the file
-        return m_faults.Guard("Cannot close", m_path, [&] { return closed; });
+        const Status closed = Forwarding::Close();
+        return m_faults.Step("close", [&] { return closed; });
+    }
+    Status Identify(FileIdentity* identity) override {
+        return m_faults.Step("identify", [&] { return Forwarding::Identify(identity); });
+    }
+    Status RenameTo(const std::string& to, bool replace) override {
+        return m_faults.Step("rename", [&] { return Forwarding::RenameTo(to, replace); });
     }
 
-private:
-    std::unique_ptr<ReadableFile> m_real;
-    FaultyFileSystem& m_faults;
-    std::string m_path;
+  protected:
+    Faults& m_faults;
 };
 
-class FaultyWritableFile : public WritableFile {
-public:
-    FaultyWritableFile(std::unique_ptr<WritableFile> real, FaultyFileSystem& faults, std::string path)
-        : m_real(std::move(real)), m_faults(faults), m_path(std::move(path)) {}
+class FaultyReadableFile : public FaultyFile<ForwardingReadableFile> {
+  public:
+    using FaultyFile::FaultyFile;
+    Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
+        return m_faults.Step("read", [&] { return ForwardingReadableFile::Read(buffer, capacity, got); });
+    }
+};
+
+class FaultyWritableFile : public FaultyFile<ForwardingWritableFile> {
+  public:
+    using FaultyFile::FaultyFile;
     Status Append(const char* data, std::size_t size) override {
-        const Status status = m_faults.Guard("Cannot write", m_path, [&] { return m_real->Append(data, size); });
+        const Status status = m_faults.Step("write", [&] { return ForwardingWritableFile::Append(data, size); });
         if (!status.ok()) {
-            m_real->Append(data, size / 2);  // a write that fails part-way
+            ForwardingWritableFile::Append(data, size / 2);
         }
         return status;
     }
     Status Sync() override {
-        return m_faults.Guard("Cannot flush", m_path, [&] { return m_real->Sync(); });
+        return m_faults.Step("flush", [&] { return ForwardingWritableFile::Sync(); });
     }
-    Status Close() override {
-        const Status closed = m_real->Close();  // a failed close still lets go of the file
-        return m_faults.Guard("Cannot close", m_path, [&] { return closed; });
-    }
-
-private:
-    std::unique_ptr<WritableFile> m_real;
-    FaultyFileSystem& m_faults;
-    std::string m_path;
 };
 
-Status FaultyFileSystem::OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) {
-    return Guard("Cannot open", path, [&] {
-        std::unique_ptr<ReadableFile> real;
-        Status status = m_real.OpenForReading(path, &real);
-        if (status.ok()) {
-            *file = std::make_unique<FaultyReadableFile>(std::move(real), *this, path);
-        }
-        return status;
-    });
-}
+// Every call but Exists and CopyPermissions, which cannot fail, goes through `faults`.
+class FaultyFileSystem : public ForwardingFileSystem {
+  public:
+    explicit FaultyFileSystem(Faults& faults) : ForwardingFileSystem(FileSystem::Default()), m_faults(faults) {}
 
-Status FaultyFileSystem::CreateForWriting(const std::string& path, std::unique_ptr<WritableFile>* file) {
-    return Guard("Cannot create", path, [&] {
-        std::unique_ptr<WritableFile> real;
-        Status status = m_real.CreateForWriting(path, &real);
-        if (status.ok()) {
-            *file = std::make_unique<FaultyWritableFile>(std::move(real), *this, path);
+    Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
+        return m_faults.Step(
+            "open", [&] { return Wrap<FaultyReadableFile>(ForwardingFileSystem::OpenForReading(path, file), file); });
+    }
+    Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override {
+        return m_faults.Step(
+            "create", [&] { return Wrap<FaultyWritableFile>(ForwardingFileSystem::CreateNew(path, file), file); });
+    }
+    Status Remove(const std::string& path) override {
+        return m_faults.Step("remove", [&] { return ForwardingFileSystem::Remove(path); });
+    }
+    Status Identify(const std::string& path, FileIdentity* identity) override {
+        return m_faults.Step("identify", [&] { return ForwardingFileSystem::Identify(path, identity); });
+    }
+    Status ResolveLinks(const std::string& path, std::string* target) override {
+        return m_faults.Step("resolve", [&] { return ForwardingFileSystem::ResolveLinks(path, target); });
+    }
+    Status SyncDirectory(const std::string& path) override {
+        return m_faults.Step("flush the directory", [&] { return ForwardingFileSystem::SyncDirectory(path); });
+    }
+    Status CheckUsableName(const std::string& path) override {
+        return m_faults.Step("use", [&] { return ForwardingFileSystem::CheckUsableName(path); });
+    }
+
+  private:
+    template <typename Faulty, typename File>
+    Status Wrap(Status opened, std::unique_ptr<File>* file) {
+        if (opened.ok()) {
+            *file = std::make_unique<Faulty>(std::move(*file), m_faults);
         }
-        return status;
-    });
-}
+        return opened;
+    }
+
+    Faults& m_faults;
+};
+
+const char kOldBackup[] = "an older backup";
 
 // Several blocks of input, so that a run reads and writes more than once.
 std::string LargeSubtitle() {
@@ -123,46 +130,81 @@ std::string LargeSubtitle() {
     return text;
 }
 
-// After any failed run the input's bytes are whole under its own name or under its "_original" name.
-void ExpectInputWhole(const TempDir& dir, const std::string& content, const RecordingReporter& reporter) {
-    EXPECT_TRUE(reporter.successes.empty());
-    ASSERT_EQ(reporter.failures.size(), 1u);
+std::optional<std::string> ContentOf(const std::string& path) {
+    return FileExists(path) ? std::optional<std::string>(ReadWholeFile(path)) : std::nullopt;
+}
+
+// A run in a fresh directory that holds the input and, with `old_backup`, an older "_original" file.
+struct RunInDirectory {
+    RunInDirectory(const std::string& content, bool old_backup, std::size_t fail_at) : faults{fail_at, {}} {
+        WriteWholeFile(input, content);
+        if (old_backup) {
+            WriteWholeFile(original, kOldBackup);
+        }
+        SyncSettings settings;
+        settings.m_strInputFile = input;
+        settings.m_nSeconds = 1;
+        FaultyFileSystem file_system(faults);
+        outcome = SynchronizeFile(settings, reporter, file_system);
+    }
+
+    TempDir dir;
     const std::string input = dir.File("film.srt");
     const std::string original = dir.File("film_original.srt");
-    const bool whole_in_place = FileExists(input) && ReadWholeFile(input) == content;
-    const bool whole_as_backup = FileExists(original) && ReadWholeFile(original) == content;
-    EXPECT_TRUE(whole_in_place || whole_as_backup) << reporter.failures[0];
-    if (!whole_in_place) {
-        // The message must tell the user where the original and the result are.
-        EXPECT_NE(reporter.failures[0].find("The original is stored as " + original), std::string::npos);
+    const std::string temporary = dir.File("film_new.srt");
+    Faults faults;
+    RecordingReporter reporter;
+    RunOutcome outcome;
+};
+
+// After a failed run: no success, one failure message, with the injected fault; the input whole under its own name or
+// its
+// "_original" name; under its own name the input or the complete result; under the "_original" name the old backup or
+// the input; the "_new" file gone unless it holds the complete result and the input has left its name; and once the
+// input has left its name, the complete result kept and a message that says where it and the original are.
+void ExpectSafe(const RunInDirectory& run, const std::string& content, bool old_backup, const std::string& result) {
+    ASSERT_EQ(run.outcome, RunOutcome::kFileFailed);
+    EXPECT_TRUE(run.reporter.successes.empty());
+    ASSERT_EQ(run.reporter.failures.size(), 1u);
+    const std::string& message = run.reporter.failures[0];
+    EXPECT_NE(message.find("injected fault"), std::string::npos) << message;
+    for (const std::string& name : run.dir.List()) {
+        EXPECT_TRUE(name == "film.srt" || name == "film_original.srt" || name == "film_new.srt") << name << " left";
+    }
+    const std::optional<std::string> at_input = ContentOf(run.input);
+    const std::optional<std::string> at_original = ContentOf(run.original);
+    const std::optional<std::string> at_temporary = ContentOf(run.temporary);
+    const bool input_in_place = at_input == content;
+    EXPECT_TRUE(input_in_place || at_original == content) << "the input is lost: " << message;
+    EXPECT_TRUE(!at_input || input_in_place || at_input == result) << "a partial result as the input: " << message;
+    EXPECT_TRUE(at_original == content || (old_backup ? at_original == kOldBackup : !at_original))
+        << "the old backup is lost: " << message;
+    if (at_temporary) {
+        EXPECT_FALSE(input_in_place) << run.temporary << " left beside the untouched input: " << message;
+        EXPECT_TRUE(at_temporary == result) << "a partial result left as " << run.temporary << ": " << message;
+    }
+    if (!input_in_place) {
+        EXPECT_TRUE(at_input == result || at_temporary == result) << "the result is lost: " << message;
+        EXPECT_NE(message.find(run.original), std::string::npos) << "where is the original? " << message;
+        EXPECT_NE(message.find(at_temporary ? run.temporary : run.input), std::string::npos)
+            << "where is the result? " << message;
     }
 }
 
 TEST(FaultInjection, EveryFailingStepKeepsTheInput) {
     const std::string content = LargeSubtitle();
-    for (const bool silent_remove : {false, true}) {
-        int steps = 0;
-        for (int fail_at = 1;; ++fail_at) {
-            SCOPED_TRACE("step " + std::to_string(fail_at) + (silent_remove ? " (silent remove)" : ""));
-            TempDir dir;
-            WriteWholeFile(dir.File("film.srt"), content);
-            WriteWholeFile(dir.File("film_original.srt"), "an older backup");
-            FaultyFileSystem faults(fail_at, silent_remove);
-            RecordingReporter reporter;
-            SyncSettings settings;
-            settings.m_strInputFile = dir.File("film.srt");
-            settings.m_nSeconds = 1;
-            const RunOutcome outcome = SynchronizeFile(settings, reporter, faults);
-            if (!faults.Tripped()) {
-                EXPECT_EQ(outcome, RunOutcome::kDone);
-                break;
-            }
-            ++steps;
-            EXPECT_EQ(outcome, RunOutcome::kFileFailed);
-            ExpectInputWhole(dir, content, reporter);
+    for (const bool old_backup : {false, true}) {
+        SCOPED_TRACE(old_backup ? "with an old backup" : "without an old backup");
+        const RunInDirectory clean(content, old_backup, 0);
+        ASSERT_EQ(clean.outcome, RunOutcome::kDone);
+        const std::vector<std::string>& steps = clean.faults.operations;
+        const std::string result = ReadWholeFile(clean.input);
+        // At least: open, read, create, write, flush, two renames, flush the directory, two closes.
+        EXPECT_GE(steps.size(), 10u);
+        for (std::size_t fail_at = 1; fail_at <= steps.size(); ++fail_at) {
+            SCOPED_TRACE("failing step " + std::to_string(fail_at) + ": " + steps[fail_at - 1]);
+            ExpectSafe(RunInDirectory(content, old_backup, fail_at), content, old_backup, result);
         }
-        // open, reads, create, writes, flush, two closes, remove, two renames
-        EXPECT_GE(steps, 12);
     }
 }
 
