@@ -27,7 +27,7 @@ bool IsWebVttName(const std::string& path) {
 
 std::string InsertBeforeExtension(const std::string& path, const char* tag) {
     std::string name = path;
-    name.insert(path.size() - kExtensionLength, tag);
+    name.insert(path.size() < kExtensionLength ? path.size() : path.size() - kExtensionLength, tag);
     return name;
 }
 
@@ -50,7 +50,11 @@ bool IsRefusal(Status::Code code) {
 class FileRun {
 public:
     FileRun(const SyncSettings& settings, RunReporter& reporter, FileSystem& file_system)
-        : m_settings(settings), m_reporter(reporter), m_fs(file_system), m_names(settings.m_strInputFile) {}
+        : m_settings(settings),
+          m_reporter(reporter),
+          m_fs(file_system),
+          m_names(settings.m_strInputFile),
+          m_given_names(settings.m_strInputFile) {}
 
     RunOutcome Run();
 
@@ -58,6 +62,7 @@ private:
     Status CheckNames(const RunNames& names);
     Status FindInput();
     Status OpenFiles();
+    Status CheckNoNameLeadsToTheInput();
     Status WriteResult(LineRewriter& rewriter);
     RunOutcome Fail(const Status& status, const std::string& where = std::string());
     std::string InterruptedRunHint();
@@ -66,7 +71,8 @@ private:
     const SyncSettings& m_settings;
     RunReporter& m_reporter;
     FileSystem& m_fs;
-    RunNames m_names;
+    RunNames m_names;        // beside the file the input name leads to
+    RunNames m_given_names;  // beside the input name itself, when that is a link
     std::unique_ptr<ReadableFile> m_input;
     std::unique_ptr<ReadableFile> m_old_backup;
     std::unique_ptr<WritableFile> m_result;
@@ -83,22 +89,8 @@ Status FileRun::CheckNames(const RunNames& names) {
             return usable;
         }
     }
-    // A name that leads to the input itself (a link made to undo a run, say) would lose it in the renames.
-    FileIdentity input;
-    if (!m_fs.Identify(names.input, &input).ok()) {
-        return Status::OK();  // opening the input tells why
-    }
-    for (const std::string* name : {&names.original, &names.temporary}) {
-        FileIdentity other;
-        if (m_fs.Identify(*name, &other).ok() && other.SameFileAs(input)) {
-            return Status::Error(Status::Code::kUnsupported,
-                                 "Cannot synchronize " + names.input + ": it is the same file as " + *name +
-                                     " (one name is a link to the other); nothing was changed");
-        }
-    }
     return Status::OK();
 }
-
 
 // A symbolic link is followed: the run works beside the file it leads to, so that the link keeps leading to the
 // re-timed file.
@@ -109,8 +101,16 @@ Status FileRun::FindInput() {
     }
     std::string target;
     status = m_fs.ResolveLinks(m_names.input, &target);
-    if (!status.ok() || target == m_names.input) {
+    if (status.code() == Status::Code::kNotFound || (status.ok() && target == m_names.input)) {
         return Status::OK();  // a missing input is reported when it is opened
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    if (!HasSubtitleExtension(target)) {
+        return Status::Error(Status::Code::kUnsupported,
+                             "Cannot synchronize " + m_names.input + ": it is a link to " + target +
+                                 ", whose name does not end in .srt, .sub or .vtt");
     }
     m_names = RunNames(target);
     return CheckNames(m_names);
@@ -123,8 +123,9 @@ Status FileRun::OpenFiles() {
                    ? Status::Error(status.code(), status.message() + InterruptedRunHint())
                    : status;
     }
-    if (!m_input->Identify(&m_input_identity).ok()) {
-        m_input_identity = FileIdentity();
+    status = CheckNoNameLeadsToTheInput();
+    if (!status.ok()) {
+        return status;
     }
     // An old backup is held too, so that a program using it is not pulled from under it.
     if (m_fs.Exists(m_names.original)) {
@@ -140,6 +141,30 @@ Status FileRun::OpenFiles() {
                                                 "try again");
     }
     return status;
+}
+
+// A backup or result name that leads to the input itself (a link made to undo a run, say) would lose it in the
+// renames. Checked once the input is held, so that no other run can move it meanwhile.
+Status FileRun::CheckNoNameLeadsToTheInput() {
+    Status status = m_input->Identify(&m_input_identity);
+    if (!status.ok()) {
+        return status;
+    }
+    for (const RunNames* names : {&m_given_names, &m_names}) {
+        for (const std::string* name : {&names->original, &names->temporary}) {
+            FileIdentity other;
+            status = m_fs.Identify(*name, &other);
+            if (!status.ok() && status.code() != Status::Code::kNotFound) {
+                return status;
+            }
+            if (status.ok() && other.SameFileAs(m_input_identity)) {
+                return Status::Error(Status::Code::kUnsupported,
+                                     "Cannot synchronize " + m_given_names.input + ": it is the same file as " + *name +
+                                         " (one name is a link to the other); nothing was changed");
+            }
+        }
+    }
+    return Status::OK();
 }
 
 Status FileRun::WriteResult(LineRewriter& rewriter) {
@@ -217,7 +242,11 @@ RunOutcome FileRun::Run() {
     }
     // The old backup is let go only now: a replacing rename must not find it open (Windows).
     if (m_old_backup != nullptr) {
-        m_old_backup->Close();
+        status = m_old_backup->Close();
+        m_old_backup.reset();
+        if (!status.ok()) {
+            return Fail(status);
+        }
     }
     status = m_input->RenameTo(m_names.original, /*replace=*/true);
     if (!status.ok()) {
@@ -233,10 +262,12 @@ RunOutcome FileRun::Run() {
     if (status.ok()) {
         status = m_result->Close();
     }
+    if (status.ok()) {
+        status = m_input->Close();
+    }
     if (!status.ok()) {
         return Fail(status, where);
     }
-    m_input->Close();
     m_reporter.Succeeded(kDoneText + m_names.original + RewriteNotes(m_settings, rewriter) + OtherNamesNote());
     return RunOutcome::kDone;
 }

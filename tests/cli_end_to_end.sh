@@ -102,7 +102,7 @@ if [ "${cli[0]}" != wine ]; then
     ln -s /dev/zero zero.srt
     refusals="$refusals
 fifo.srt|Cannot open fifo.srt: it is not a regular file
-zero.srt|Cannot open zero.srt: it is not a regular file"
+zero.srt|Cannot synchronize zero.srt: it is a link to /dev/zero, whose name does not end in .srt, .sub or .vtt"
 fi
 listing() { find . -maxdepth 1 -printf '%f %y %s\n' | sort && find . -maxdepth 1 -type f -exec cksum {} + | sort; }
 before=$(listing)
