@@ -74,6 +74,25 @@ cmp -s a_original.srt "$work/a.before" || fail "a_original.srt differs from the 
 [ "$(cat a.srt)" = "$(printf '1\r\n00:00:02,500 --> 00:00:03,500\r\nHi\r')" ] || fail "a.srt: $(od -c a.srt)"
 [ "$(ls | sort | tr '\n' ' ')" = "a.srt a_original.srt b.SUB b_original.SUB " ] || fail "files left: $(ls)"
 
+# With '-' among the files standard output carries only the stream; success texts go to standard error.
+cp a_original.srt c.srt
+stdin_file=$work/a.before expect_status 0 "file and stream" "${cli[@]}" --add 1 c.srt -
+[ "$(tr -d '\r' <"$work/out")" = "$(printf '1\n00:00:02,000 --> 00:00:03,000\nHi')" ] || fail "stream mixed: $(cat "$work/out")"
+grep -q '^kelvaro-cli: c.srt: Done - original file is stored as' "$work/err" || fail "file and stream: $(cat "$work/err")"
+rm c.srt c_original.srt
+
+# An input that cannot be renamed (immutable): the old backup is kept, nothing else is left.
+if [ "${cli[0]}" != wine ] && [ "$(id -u)" -eq 0 ] && cp a.srt d.srt && chattr +i d.srt 2>/dev/null; then
+    printf 'old backup\n' >d_original.srt
+    expect_status 1 "immutable input" "${cli[@]}" --add 1 d.srt
+    chattr -i d.srt
+    grep -q '^kelvaro-cli: d.srt: Cannot rename d.srt to d_original.srt' "$work/err" || fail "immutable: $(cat "$work/err")"
+    [ "$(cat d_original.srt)" = "old backup" ] || fail "immutable: the old backup was lost"
+    cmp -s d.srt a.srt || fail "immutable: the input changed"
+    [ ! -e d_new.srt ] || fail "immutable: d_new.srt left"
+    rm -f d.srt d_original.srt
+fi
+
 # A failing file does not stop the next one; any failure gives status 1.
 expect_status 1 "missing then present" "${cli[@]}" missing.srt a.srt
 grep -q '^kelvaro-cli: missing.srt: Cannot open missing.srt' "$work/err" || fail "missing file message: $(cat "$work/err")"
