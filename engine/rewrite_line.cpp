@@ -19,40 +19,22 @@ bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
 
-// Whether the line holds "-->". Most lines have no '>' at all (UTF-8 letters never contain the byte), so the line is
-// looked at eight bytes at a time, the last eight overlapping the ones before, which costs less than a library search
-// or a byte loop per line.
+// Whether the line holds "-->". Most lines have no '>' at all (UTF-8 letters never contain the byte), and the C
+// library's search looks at many bytes at a time.
 bool ContainsArrow(std::string_view line) {
-    const char* p = line.data();
-    const std::size_t size = line.size();
-    if (size < 8) {
-        for (std::size_t i = 2; i < size; ++i) {
-            if (p[i] == '>' && p[i - 1] == '-' && p[i - 2] == '-') {
-                return true;
-            }
-        }
-        return false;
-    }
-    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-    constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
-    for (std::size_t i = 0;; i += 8) {
-        if (i + 8 > size) {
-            i = size - 8;
-        }
-        std::uint64_t word;
-        std::memcpy(&word, p + i, 8);
-        const std::uint64_t matches = word ^ (kOnes * '>');
-        // Flags every byte that is '>' (and maybe some after one), which is checked below.
-        for (std::uint64_t flags = (matches - kOnes) & ~matches & kHighBits; flags != 0; flags &= flags - 1) {
-            const std::size_t at = i + static_cast<std::size_t>(__builtin_ctzll(flags)) / 8;
-            if (at >= 2 && p[at] == '>' && p[at - 1] == '-' && p[at - 2] == '-') {
-                return true;
-            }
-        }
-        if (i + 8 == size) {
+    const char* const begin = line.data();
+    const char* const end = begin + line.size();
+    for (const char* p = begin + 2; p < end;) {
+        const auto* found = static_cast<const char*>(std::memchr(p, '>', static_cast<std::size_t>(end - p)));
+        if (found == nullptr) {
             return false;
         }
+        if (found[-1] == '-' && found[-2] == '-') {
+            return true;
+        }
+        p = found + 1;
     }
+    return false;
 }
 
 // ASCII digits with optional blanks around them: a cue number if a timing line follows.

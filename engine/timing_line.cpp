@@ -6,6 +6,7 @@
 namespace {
 
 constexpr std::uint64_t kLargestTime = std::numeric_limits<CueTime>::max();
+constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -36,24 +37,40 @@ std::uint64_t ReadDigits(std::string_view text, std::size_t* pos, std::size_t* c
     return value;
 }
 
-// The usual SubRip time, HH:MM:SS,mmm, read in one go: eight digits at known places.
+// The usual SubRip time, HH:MM:SS,mmm, read in one go: the twelve bytes are checked and taken apart as two words
+// whose lowest byte is the first.
 bool ReadFixedTime(const char* p, CueTime* ms) {
-    if (p[2] != ':' || p[5] != ':' || p[8] != ',') {
+    std::uint64_t clock;  // HH:MM:SS
+    std::uint32_t fraction_bytes;  // ,mmm
+    std::memcpy(&clock, p, 8);
+    std::memcpy(&fraction_bytes, p + 8, 4);
+    if (!kLittleEndian) {
+        clock = __builtin_bswap64(clock);
+        fraction_bytes = __builtin_bswap32(fraction_bytes);
+    }
+    const std::uint64_t fraction = fraction_bytes;
+    constexpr std::uint64_t kClockDigits = 0xFFFF00FFFF00FFFFull;
+    constexpr std::uint64_t kClockShape = 0x30303A30303A3030ull;  // "00:00:00" read backwards
+    constexpr std::uint64_t kFractionDigits = 0xFFFFFF00u;
+    constexpr std::uint64_t kFractionShape = 0x3030302Cu;  // ",000" read backwards
+    // A digit is 0x30 to 0x39: its high nibble is 3, and adding 6 leaves it there.
+    const auto is_shape = [](std::uint64_t word, std::uint64_t digits, std::uint64_t shape) {
+        const std::uint64_t high = 0xF0F0F0F0F0F0F0F0ull & digits;
+        return (word & ~digits) == (shape & ~digits) && (word & high) == (shape & high) &&
+               ((word + (0x0606060606060606ull & digits)) & high) == (shape & high);
+    };
+    if (!is_shape(clock, kClockDigits, kClockShape) || !is_shape(fraction, kFractionDigits, kFractionShape)) {
         return false;
     }
-    constexpr std::size_t kDigitPlaces[9] = {0, 1, 3, 4, 6, 7, 9, 10, 11};
-    CueTime d[9];
-    bool all_digits = true;
-    for (int i = 0; i < 9; ++i) {
-        d[i] = static_cast<CueTime>(static_cast<unsigned char>(p[kDigitPlaces[i]])) - '0';
-        all_digits &= d[i] <= 9;
-    }
-    const CueTime minutes = d[2] * 10 + d[3];
-    const CueTime seconds = d[4] * 10 + d[5];
-    if (!all_digits || minutes > 59 || seconds > 59) {
+    const auto digit = [](std::uint64_t word, int place) { return static_cast<CueTime>(word >> (8 * place) & 0x0F); };
+    const CueTime minutes = digit(clock, 3) * 10 + digit(clock, 4);
+    const CueTime seconds = digit(clock, 6) * 10 + digit(clock, 7);
+    if (minutes > 59 || seconds > 59) {
         return false;
     }
-    *ms = (d[6] * 100 + d[7] * 10 + d[8]) + 1000 * (seconds + 60 * (minutes + 60 * (d[0] * 10 + d[1])));
+    const CueTime hours = digit(clock, 0) * 10 + digit(clock, 1);
+    const CueTime milliseconds = digit(fraction, 1) * 100 + digit(fraction, 2) * 10 + digit(fraction, 3);
+    *ms = milliseconds + 1000 * (seconds + 60 * (minutes + 60 * hours));
     return true;
 }
 
@@ -190,6 +207,14 @@ char* PutClockTime(char* out, CueTime ms, char separator, bool with_hours) {
     out = PutTwoDigits(out, ms % 60000 / 1000);
     *out++ = separator;
     const CueTime milliseconds = ms % 1000;
+    *out++ = static_cast<char>('0' + milliseconds / 100);
+    return PutTwoDigits(out, milliseconds % 100);
+}
+    out = PutTwoDigits(out, total_minutes - hours * 60);
+    *out++ = ':';
+    out = PutTwoDigits(out, total_seconds - total_minutes * 60);
+    *out++ = separator;
+    const CueTime milliseconds = ms - total_seconds * 1000;
     *out++ = static_cast<char>('0' + milliseconds / 100);
     return PutTwoDigits(out, milliseconds % 100);
 }
