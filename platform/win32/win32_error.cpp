@@ -7,6 +7,9 @@ Status::Code CodeFor(DWORD error) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
             return Status::Code::kNotFound;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return Status::Code::kExists;
         case ERROR_SHARING_VIOLATION:
         case ERROR_LOCK_VIOLATION:
             return Status::Code::kInUse;

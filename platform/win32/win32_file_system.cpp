@@ -1,6 +1,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstddef>
+#include <cstring>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/win32/win32_error.h"
@@ -13,8 +16,9 @@ const char kIsDirectoryReason[] = "Is a directory";
 // ReadFile and WriteFile take a DWORD count; larger requests go in pieces of this size.
 constexpr std::size_t kLargestTransfer = 1u << 30;
 
-constexpr int kRenameAttempts = 5;
-constexpr DWORD kRenameRetryMilliseconds = 50;
+// A virus scanner or indexer may hold the file being replaced for a moment after it was written.
+constexpr int kReplaceAttempts = 5;
+constexpr DWORD kReplaceRetryMilliseconds = 50;
 
 bool IsDirectory(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -34,8 +38,43 @@ Status NotRegularFile(const std::string& path) {
     return FileError(Status::Code::kNotRegularFile, "Cannot open", path, ReasonFor(Status::Code::kNotRegularFile));
 }
 
+FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+    FileIdentity identity;
+    identity.device = info.dwVolumeSerialNumber;
+    identity.file = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    identity.links = info.nNumberOfLinks;
+    return identity;
+}
+
+// Fills `buffer` with the FILE_RENAME_INFO that renames a file to `to`: its variable-size name must be a full path.
+Status PrepareRename(const std::string& verb, const std::string& to, bool replace, std::vector<unsigned char>* buffer) {
+    const int wide_length = MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, /*lpWideCharStr=*/nullptr, 0);
+    std::wstring wide(wide_length > 0 ? static_cast<std::size_t>(wide_length) : 0, L'\0');
+    if (wide_length <= 0 || MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, &wide[0], wide_length) != wide_length) {
+        return WindowsError(verb.c_str(), to, GetLastError());
+    }
+    const DWORD full_length = GetFullPathNameW(wide.c_str(), 0, /*lpBuffer=*/nullptr, /*lpFilePart=*/nullptr);
+    if (full_length == 0) {
+        return WindowsError(verb.c_str(), to, GetLastError());
+    }
+    // FileName is declared as one WCHAR; the name runs on past the end of the struct, its terminator included.
+    buffer->assign(offsetof(FILE_RENAME_INFO, FileName) + full_length * sizeof(WCHAR), 0);
+    if (buffer->size() < sizeof(FILE_RENAME_INFO)) {
+        buffer->resize(sizeof(FILE_RENAME_INFO), 0);
+    }
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer->data());
+    const DWORD written = GetFullPathNameW(wide.c_str(), full_length, info->FileName, /*lpFilePart=*/nullptr);
+    if (written == 0 || written >= full_length) {
+        return WindowsError(verb.c_str(), to, written == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE);
+    }
+    info->ReplaceIfExists = replace ? TRUE : FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = written * sizeof(WCHAR);
+    return Status::OK();
+}
+
 class Handle {
-public:
+  public:
     Handle(HANDLE handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
     ~Handle() { Close(); }
     Handle(const Handle&) = delete;
@@ -43,6 +82,42 @@ public:
 
     HANDLE get() const { return m_handle; }
     const std::string& path() const { return m_path; }
+
+    Status Identify(FileIdentity* identity) const {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(m_handle, &info)) {
+            return WindowsError("Cannot read", m_path, GetLastError());
+        }
+        *identity = IdentityOf(info);
+        return Status::OK();
+    }
+
+    Status RenameTo(const std::string& to, bool replace) {
+        const std::string verb = "Cannot rename " + m_path + " to";
+        std::vector<unsigned char> buffer;
+        const Status status = PrepareRename(verb, to, replace, &buffer);
+        if (!status.ok()) {
+            return status;
+        }
+        for (int attempt = 1;; ++attempt) {
+            if (SetFileInformationByHandle(m_handle, FileRenameInfo, buffer.data(),
+                                           static_cast<DWORD>(buffer.size()))) {
+                m_path = to;
+                return Status::OK();
+            }
+            const DWORD error = GetLastError();
+            // Windows answers ERROR_ALREADY_EXISTS, some versions of Wine a sharing violation: what counts is that the
+            // name is taken.
+            if (!replace && GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
+                return FileError(Status::Code::kExists, verb.c_str(), to, ReasonFor(Status::Code::kExists));
+            }
+            const bool held_by_another = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
+            if (!replace || !held_by_another || IsDirectory(to) || attempt == kReplaceAttempts) {
+                return PathError(verb.c_str(), to, error);
+            }
+            Sleep(kReplaceRetryMilliseconds);
+        }
+    }
 
     Status Close() {
         if (m_handle == INVALID_HANDLE_VALUE) {
@@ -56,7 +131,7 @@ public:
         return Status::OK();
     }
 
-private:
+  private:
     HANDLE m_handle;
     std::string m_path;
 };
@@ -93,19 +168,21 @@ Status WriteTo(HANDLE handle, const std::string& name, const char* data, std::si
 }
 
 class Win32ReadableFile : public ReadableFile {
-public:
+  public:
     Win32ReadableFile(HANDLE handle, std::string path) : m_handle(handle, std::move(path)) {}
     Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
         return ReadFrom(m_handle.get(), m_handle.path(), buffer, capacity, got);
     }
     Status Close() override { return m_handle.Close(); }
+    Status Identify(FileIdentity* identity) override { return m_handle.Identify(identity); }
+    Status RenameTo(const std::string& to, bool replace) override { return m_handle.RenameTo(to, replace); }
 
-private:
+  private:
     Handle m_handle;
 };
 
 class Win32WritableFile : public WritableFile {
-public:
+  public:
     Win32WritableFile(HANDLE handle, std::string path) : m_handle(handle, std::move(path)) {}
     Status Append(const char* data, std::size_t size) override {
         return WriteTo(m_handle.get(), m_handle.path(), data, size);
@@ -117,18 +194,21 @@ public:
         return Status::OK();
     }
     Status Close() override { return m_handle.Close(); }
+    Status Identify(FileIdentity* identity) override { return m_handle.Identify(identity); }
+    Status RenameTo(const std::string& to, bool replace) override { return m_handle.RenameTo(to, replace); }
 
-private:
+  private:
     Handle m_handle;
 };
 
 class Win32FileSystem : public FileSystem {
-public:
+  public:
     Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
-        // Share mode 0: no other program can open the file while the run reads it.
-        const HANDLE handle =
-            CreateFileA(path.c_str(), GENERIC_READ, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, /*hTemplateFile=*/nullptr);
+        // Share mode 0: no other program can open the file while the run holds it; DELETE lets the run rename it
+        // through this very handle.
+        const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | DELETE, /*dwShareMode=*/0,
+                                          /*lpSecurityAttributes=*/nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, /*hTemplateFile=*/nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             const DWORD error = GetLastError();
             return error == ERROR_ACCESS_DENIED && IsDirectory(path) ? NotRegularFile(path)
@@ -143,24 +223,26 @@ public:
         return Status::OK();
     }
 
-    Status CreateForWriting(const std::string& path, std::unique_ptr<WritableFile>* file) override {
-        // Not CREATE_ALWAYS: a file that another program holds must keep its bytes, so it is emptied only once the
-        // handle is ours.
-        const HANDLE handle =
-            CreateFileA(path.c_str(), GENERIC_WRITE, /*dwShareMode=*/0, /*lpSecurityAttributes=*/nullptr, OPEN_ALWAYS,
-                        FILE_ATTRIBUTE_NORMAL, /*hTemplateFile=*/nullptr);
+    Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override {
+        const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, /*dwShareMode=*/0,
+                                          /*lpSecurityAttributes=*/nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                          /*hTemplateFile=*/nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            return PathError("Cannot create", path, GetLastError());
+            const DWORD error = GetLastError();
+            // Where a directory's name is answered with "Access is denied" rather than "already exists", the name is
+            // still taken.
+            if (error == ERROR_ACCESS_DENIED && IsDirectory(path)) {
+                return FileError(Status::Code::kExists, "Cannot create", path, ReasonFor(Status::Code::kExists));
+            }
+            return WindowsError("Cannot create", path, error);
         }
-        auto created = std::make_unique<Win32WritableFile>(handle, path);
-        if (!SetEndOfFile(handle)) {
-            return WindowsError("Cannot create", path, GetLastError());
-        }
-        *file = std::move(created);
+        *file = std::make_unique<Win32WritableFile>(handle, path);
         return Status::OK();
     }
 
-    bool Exists(const std::string& path) override { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+    bool Exists(const std::string& path) override {
+        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    }
 
     Status Remove(const std::string& path) override {
         if (!DeleteFileA(path.c_str())) {
@@ -169,21 +251,32 @@ public:
         return Status::OK();
     }
 
-    Status Rename(const std::string& from, const std::string& to) override {
-        const std::string verb = "Cannot rename " + from + " to";
-        // Without MOVEFILE_REPLACE_EXISTING an existing `to` is refused. A virus scanner or indexer may hold the
-        // file just closed for a moment, hence the short retries.
-        for (int attempt = 1;; ++attempt) {
-            if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) {
-                return Status::OK();
-            }
-            const DWORD error = GetLastError();
-            if (error != ERROR_SHARING_VIOLATION || attempt == kRenameAttempts) {
-                return WindowsError(verb.c_str(), to, error);
-            }
-            Sleep(kRenameRetryMilliseconds);
+    Status Identify(const std::string& path, FileIdentity* identity) override {
+        // No access asked, so a file that another program (or this run) holds with share mode 0 still answers;
+        // backup semantics let a directory answer too.
+        const HANDLE handle =
+            CreateFileA(path.c_str(), /*dwDesiredAccess=*/0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                        /*lpSecurityAttributes=*/nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                        /*hTemplateFile=*/nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return WindowsError("Cannot open", path, GetLastError());
         }
+        Handle held(handle, path);
+        const Status status = held.Identify(identity);
+        return status.ok() ? held.Close() : status;
     }
+
+    // A file opened through a symbolic link is the file it leads to, and a rename through its handle moves that
+    // file's own entry; so the name needs no resolving before the run holds the file.
+    Status ResolveLinks(const std::string& path, std::string* target) override {
+        *target = path;
+        return Status::OK();
+    }
+
+    // Nothing to do: Windows gives ordinary programs no call that flushes a directory (FlushFileBuffers reaches the
+    // entries of a directory only through a handle to the whole volume, which needs an administrator). NTFS journals
+    // every rename, so a crash may undo a recent one but never leaves it half done.
+    Status SyncDirectory(const std::string& /*path*/) override { return Status::OK(); }
 
     // A new file takes the access rules of its folder, as every file saved there does; nothing to copy.
     void CopyPermissions(const std::string& /*from*/, const std::string& /*to*/) override {}
@@ -203,7 +296,7 @@ public:
 };
 
 class StandardStream : public ReadableFile, public WritableFile {
-public:
+  public:
     StandardStream(DWORD which, const char* name) : m_which(which), m_name(name) {}
     // Asked on each call: the handle may be replaced after start-up, and ReadFile/WriteFile never translate bytes.
     Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
@@ -215,7 +308,7 @@ public:
     Status Sync() override { return Status::OK(); }
     Status Close() override { return Status::OK(); }
 
-private:
+  private:
     DWORD m_which;
     std::string m_name;
 };
