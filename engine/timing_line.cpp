@@ -210,11 +210,3 @@ char* PutClockTime(char* out, CueTime ms, char separator, bool with_hours) {
     *out++ = static_cast<char>('0' + milliseconds / 100);
     return PutTwoDigits(out, milliseconds % 100);
 }
-    out = PutTwoDigits(out, total_minutes - hours * 60);
-    *out++ = ':';
-    out = PutTwoDigits(out, total_seconds - total_minutes * 60);
-    *out++ = separator;
-    const CueTime milliseconds = ms - total_seconds * 1000;
-    *out++ = static_cast<char>('0' + milliseconds / 100);
-    return PutTwoDigits(out, milliseconds % 100);
-}
