@@ -164,13 +164,26 @@ if [ "${cli[0]}" != wine ] && command -v flock >/dev/null; then
     cmp -s a.srt "$work/a.locked" || fail "a.srt changed while in use"
 fi
 
-# Usage errors: status 2 and a hint to --help.
-for args in "--add 1 --reduce 1 a.srt" "--from 00:01:00 a.srt" "--add 9:00:00,000 a.srt" "--reduce-number 5001 a.srt" \
-    "--nope a.srt" ""; do
-    # shellcheck disable=SC2086
+# Usage errors: status 2, the reason and a hint to --help on standard error, and nothing done.
+before=$(listing)
+while IFS='|' read -r args message; do
+    # shellcheck disable=SC2086 # args are words
     expect_status 2 "usage '$args'" "${cli[@]}" $args
-    grep -q -- "--help" "$work/err" || fail "usage '$args' gives no hint: $(cat "$work/err")"
-done
+    printf "kelvaro-cli: %s\nTry 'kelvaro-cli --help' for more information.\n" "$message" >"$work/want"
+    cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "usage '$args': $(cat "$work/err")"
+    [ ! -s "$work/out" ] || fail "usage '$args': output $(cat "$work/out")"
+    [ "$(listing)" = "$before" ] || fail "usage '$args': directory changed: $(ls -l)"
+done <<'EOF'
+--add 1 --reduce 1 a.srt|give at most one of --add and --reduce
+--from 00:01:00 a.srt|give both --from and --to, or neither
+--add 9:00:00,000 a.srt|invalid time '9:00:00,000' for --add (H:MM:SS,mmm or seconds, at most 3:59:59,999)
+--reduce-number 5001 a.srt|invalid number '5001' for --reduce-number (0 to 5000)
+--nope a.srt|unknown option '--nope'
+-5 a.srt|unknown option '-5'
+--switch-orientation=1 a.srt|option '--switch-orientation' takes no value
+a.srt --to|option '--to' needs a value
+|no FILE given
+EOF
 expect_status 0 "help" "${cli[@]}" --help
 grep -q 'Usage: kelvaro-cli' "$work/out" || fail "help text"
 
