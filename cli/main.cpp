@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (options.show_help) {
-        std::fputs(kUsage, stdout);
+        std::fputs(HelpText().c_str(), stdout);
         return 0;
     }
     if (options.show_version) {

@@ -1,232 +1,222 @@
 #include "cli/options.h"
 
+#include <CLI.hpp>
 #include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <memory>
 
-const char kUsage[] =
-    "Usage: kelvaro-cli [OPTIONS] FILE...\n"
+#include "cli/help_formatter.h"
+#include "cli/option_values.h"
+
+namespace {
+
+const char kDescription[] =
     "Re-times subtitle files (.srt, .sub, .vtt) in place; the untouched input is kept as NAME_original.EXT.\n"
-    "FILE - reads standard input and writes the result to standard output.\n"
-    "\n"
-    "  --add TIME             add TIME to every cue time\n"
-    "  --reduce TIME          subtract TIME from every cue time\n"
-    "                         TIME is H:MM:SS,mmm, H:MM:SS.mmm or seconds such as 2.5; at most 3:59:59,999\n"
-    "  --reduce-number N      lower cue numbers by N (0 to 5000)\n"
-    "  --switch-orientation   reverse every text line (right to left / left to right)\n"
-    "  --from HH:MM:SS --to HH:MM:SS\n"
-    "                         shift only the cue times inside this window, bounds included\n"
-    "  --help                 show this help\n"
-    "  --version              show the version\n"
-    "\n"
+    "FILE - reads standard input and writes the result to standard output.";
+
+const char kFooter[] =
     "Formats: SubRip (.srt, .sub) and WebVTT (.vtt; on standard input, text whose first line starts with WEBVTT).\n"
     "A timing line is START --> END: hours of one or more digits (WebVTT may leave them out), blanks anywhere around\n"
     "the arrow, ',' or '.' before 1 to 3 digits of milliseconds; whatever follows END is kept. A cue number is a line\n"
     "of digits right before a timing line. Lines that hold --> but no readable times, MicroDVD frame lines\n"
     "({start}{end}text) and SubViewer times are left as they are, and the run says so. WebVTT keeps its own syntax.\n"
     "\n"
-    "Exit status: 0 when every file was done, 1 when any failed or was refused, 2 for a usage error.\n";
+    "Exit status: 0 when every file was done, 1 when any failed or was refused, 2 for a usage error.";
 
-namespace {
+const char kTimeForm[] = " (H:MM:SS,mmm or seconds, at most 3:59:59,999)";
 
-constexpr std::uint32_t kMaxReduceNumber = 5000;
-constexpr std::uint64_t kMaxOffsetMs = ((3ull * 60 + 59) * 60 + 59) * 1000 + 999;
-
-constexpr std::size_t kAnyDigits = static_cast<std::size_t>(-1);
-constexpr std::uint64_t kValueCap = 1ull << 40;  // far past every range checked here; values stop growing there
-
-// Reads between `min_digits` and `max_digits` decimal digits at `*pos`.
-bool ReadDigits(const std::string& text, std::size_t* pos, std::size_t min_digits, std::size_t max_digits,
-                std::uint64_t* value) {
-    std::size_t count = 0;
-    *value = 0;
-    while (*pos < text.size() && text[*pos] >= '0' && text[*pos] <= '9' && count < max_digits) {
-        *value = std::min(*value * 10 + static_cast<std::uint64_t>(text[*pos] - '0'), kValueCap);
-        ++*pos;
-        ++count;
-    }
-    return count >= min_digits;
+bool LooksLikeOption(const std::string& arg) {
+    return arg.size() > 1 && arg[0] == '-';
 }
 
-bool Expect(const std::string& text, std::size_t* pos, char c) {
-    if (*pos < text.size() && text[*pos] == c) {
-        ++*pos;
-        return true;
-    }
-    return false;
+// CLI11 keeps a "--" that ends the options among the arguments it did not take.
+bool PastEndOfOptions(const CLI::App& app) {
+    const std::vector<std::string> untaken = app.remaining();
+    return std::find(untaken.begin(), untaken.end(), "--") != untaken.end();
 }
 
-// H:MM:SS with the fields' ranges; `hours_max` differs between an offset and a time of day.
-bool ReadClock(const std::string& text, std::size_t* pos, std::uint64_t hours_max, std::uint64_t* seconds) {
-    std::uint64_t hours, minutes, secs;
-    if (!ReadDigits(text, pos, 1, 2, &hours) || !Expect(text, pos, ':') || !ReadDigits(text, pos, 2, 2, &minutes) ||
-        !Expect(text, pos, ':') || !ReadDigits(text, pos, 2, 2, &secs)) {
-        return false;
-    }
-    if (hours > hours_max || minutes > 59 || secs > 59) {
-        return false;
-    }
-    *seconds = (hours * 60 + minutes) * 60 + secs;
-    return true;
+// The arguments of kelvaro-cli, read by CLI11 into a CliOptions; the checks that span options follow the reading.
+class CommandLine {
+  public:
+    explicit CommandLine(CliOptions* options);
+
+    // Reads `args`; throws CLI::ParseError on a usage error.
+    void Parse(const std::vector<std::string>& args);
+    // The program's wording for `error`, where CLI11's differs.
+    std::string Describe(const CLI::ParseError& error) const;
+    std::string Help() const { return m_app.help(); }
+
+  private:
+    void AddValueOption(const char* group,
+                        const char* name,
+                        const char* type,
+                        const char* description,
+                        std::function<void(const std::string&)> take);
+    void AddOffsetOptions();
+    void AddCueOptions();
+    void AddWindowOptions();
+    void AddOtherOptions();
+    void AddFiles();
+    void CheckCombinations() const;
+    void ApplyWindow(int from_seconds, int to_seconds);
+
+    CLI::App m_app;
+    CliOptions* m_options;
+    int m_from_seconds = 0;
+    int m_to_seconds = 0;
+};
+
+CommandLine::CommandLine(CliOptions* options) : m_app(kDescription, "kelvaro-cli"), m_options(options) {
+    m_app.formatter(std::make_shared<HelpFormatter>());
+    m_app.footer(kFooter);
+    m_app.set_help_flag();  // --help is an option like the others, so that a usage error beside it still counts
+    m_app.allow_windows_style_options(false);  // "/dir/a.srt" is a file on Windows too
+    m_app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)->disable_flag_override();
+    AddOffsetOptions();
+    AddCueOptions();
+    AddWindowOptions();
+    AddOtherOptions();
+    AddFiles();
 }
 
-bool ParseMilliseconds(const std::string& text, std::uint64_t* total_ms) {
-    std::size_t pos = 0;
-    if (text.find(':') != std::string::npos) {
-        std::uint64_t seconds, milliseconds = 0;
-        if (!ReadClock(text, &pos, 3, &seconds)) {
-            return false;
-        }
-        if (pos < text.size() && (Expect(text, &pos, ',') || Expect(text, &pos, '.')) &&
-            !ReadDigits(text, &pos, 3, 3, &milliseconds)) {
-            return false;
-        }
-        *total_ms = seconds * 1000 + milliseconds;
-        return pos == text.size();
-    }
-    std::uint64_t seconds, fraction = 0;
-    if (!ReadDigits(text, &pos, 1, kAnyDigits, &seconds)) {
-        return false;
-    }
-    if (Expect(text, &pos, '.')) {
-        const std::size_t start = pos;
-        if (!ReadDigits(text, &pos, 1, 3, &fraction)) {
-            return false;
-        }
-        for (std::size_t digits = pos - start; digits < 3; ++digits) {
-            fraction *= 10;
-        }
-    }
-    *total_ms = seconds * 1000 + fraction;
-    return pos == text.size();
+void CommandLine::AddValueOption(const char* group,
+                                 const char* name,
+                                 const char* type,
+                                 const char* description,
+                                 std::function<void(const std::string&)> take) {
+    m_app.add_option_function<std::string>(name, std::move(take), description)->type_name(type)->group(group);
 }
 
-bool ParseReduceNumber(const std::string& text, std::uint32_t* number) {
-    std::size_t pos = 0;
-    std::uint64_t value;
-    if (!ReadDigits(text, &pos, 1, kAnyDigits, &value) || pos != text.size() || value > kMaxReduceNumber) {
-        return false;
+void CommandLine::AddOffsetOptions() {
+    const auto offset = [this](std::string name, std::int32_t direction) {
+        return [this, name, direction](const std::string& value) {
+            if (!ParseOffset(value, &m_options->settings)) {
+                throw CLI::ValidationError("invalid time '" + value + "' for " + name + kTimeForm);
+            }
+            m_options->settings.m_nDirection = direction;
+        };
+    };
+    AddValueOption("Offset", "--add", "TIME", "add TIME to every cue time", offset("--add", 0));
+    AddValueOption("Offset", "--reduce", "TIME",
+                   "subtract TIME from every cue time\n"
+                   "(TIME: H:MM:SS,mmm, H:MM:SS.mmm or seconds such as 2.5; at most 3:59:59,999)",
+                   offset("--reduce", 1));
+}
+
+void CommandLine::AddCueOptions() {
+    AddValueOption("Cue numbers and text", "--reduce-number", "N", "lower cue numbers by N (0 to 5000)",
+                   [this](const std::string& value) {
+                       if (!ParseReduceNumber(value, &m_options->settings.m_nReduceNumber)) {
+                           throw CLI::ValidationError("invalid number '" + value + "' for --reduce-number (0 to 5000)");
+                       }
+                   });
+    m_app
+        .add_flag_callback(
+            "--switch-orientation", [this] { m_options->settings.m_bSwitchOrientation = 1; },
+            "reverse every text line (right to left / left to right)")
+        ->group("Cue numbers and text");
+}
+
+void CommandLine::AddWindowOptions() {
+    const auto time_of_day = [](std::string name, int* seconds) {
+        return [name, seconds](const std::string& value) {
+            if (!ParseTimeOfDay(value, seconds)) {
+                throw CLI::ValidationError("invalid time of day '" + value + "' for " + name + " (HH:MM:SS)");
+            }
+        };
+    };
+    AddValueOption("Window", "--from", "HH:MM:SS",
+                   "shift only the cue times inside a window that starts at this time of day, bounds included",
+                   time_of_day("--from", &m_from_seconds));
+    AddValueOption("Window", "--to", "HH:MM:SS", "the end of that window; give both --from and --to, or neither",
+                   time_of_day("--to", &m_to_seconds));
+}
+
+void CommandLine::AddOtherOptions() {
+    m_app.add_flag("--help", m_options->show_help, "show this help")->group("Other");
+    m_app.add_flag("--version", m_options->show_version, "show the version")->group("Other");
+}
+
+void CommandLine::AddFiles() {
+    // CLI11 takes a dash and a digit ("-5") for a negative number, so it would pass as a file; before "--" it is
+    // refused here, and CLI11 then reports it as unexpected like any other unknown option.
+    const CLI::Validator not_an_option(
+        [this](std::string& file) {
+            return LooksLikeOption(file) && !PastEndOfOptions(m_app) ? std::string("an option") : std::string();
+        },
+        "");
+    m_app.add_option("FILE", m_options->files)
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->check(not_an_option);
+    m_app.validate_positionals();
+}
+
+void CommandLine::Parse(const std::vector<std::string>& args) {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 reads from the back
+    m_app.parse(reversed);
+    CheckCombinations();
+    if (m_app.count("--from") > 0) {
+        ApplyWindow(m_from_seconds, m_to_seconds);
     }
-    *number = static_cast<std::uint32_t>(value);
-    return true;
+}
+
+void CommandLine::CheckCombinations() const {
+    if (m_app.count("--add") + m_app.count("--reduce") > 1) {
+        throw CLI::ValidationError("give at most one of --add and --reduce");
+    }
+    if ((m_app.count("--from") > 0) != (m_app.count("--to") > 0)) {
+        throw CLI::ValidationError("give both --from and --to, or neither");
+    }
+    if (m_options->files.empty() && !m_options->show_help && !m_options->show_version) {
+        throw CLI::ValidationError("no FILE given");
+    }
+}
+
+void CommandLine::ApplyWindow(int from_seconds, int to_seconds) {
+    SyncSettings& settings = m_options->settings;
+    // The window is a time of day; any date serves, and the dialog's own is used.
+    settings.m_bBetweenTimes = 1;
+    settings.m_timeFrom = MakeLocalTime(1975, 3, 21, from_seconds / 3600, from_seconds / 60 % 60, from_seconds % 60);
+    settings.m_timeTo = MakeLocalTime(1975, 3, 21, to_seconds / 3600, to_seconds / 60 % 60, to_seconds % 60);
+}
+
+std::string CommandLine::Describe(const CLI::ParseError& error) const {
+    if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+        for (const std::string& arg : m_app.remaining()) {
+            if (arg != "--") {
+                return "unknown option '" + arg + "'";
+            }
+        }
+    }
+    if (dynamic_cast<const CLI::ArgumentMismatch*>(&error) != nullptr) {
+        // A value missing, or one given to a flag. CLI11 begins the message with the option's name, with or without
+        // its dashes.
+        const std::string what = error.what();
+        std::string name = what.substr(0, what.find_first_of(": "));
+        name = "--" + name.substr(std::min(name.find_first_not_of('-'), name.size()));
+        if (const CLI::Option* option = m_app.get_option_no_throw(name)) {
+            return "option '" + name + (option->get_items_expected_max() == 0 ? "' takes no value" : "' needs a value");
+        }
+    }
+    return error.what();
 }
 
 }  // namespace
 
-bool ParseOffset(const std::string& text, SyncSettings* settings) {
-    std::uint64_t total_ms;
-    if (!ParseMilliseconds(text, &total_ms) || total_ms > kMaxOffsetMs) {
-        return false;
-    }
-    settings->m_nHours = static_cast<std::uint32_t>(total_ms / 3600000);
-    settings->m_nMinutes = static_cast<std::uint32_t>(total_ms / 60000 % 60);
-    settings->m_nSeconds = static_cast<std::uint32_t>(total_ms / 1000 % 60);
-    settings->m_nMilliseconds = static_cast<std::uint32_t>(total_ms % 1000);
-    return true;
-}
-
-bool ParseTimeOfDay(const std::string& text, int* seconds) {
-    std::size_t pos = 0;
-    std::uint64_t value;
-    if (!ReadClock(text, &pos, 23, &value) || pos != text.size()) {
-        return false;
-    }
-    *seconds = static_cast<int>(value);
-    return true;
-}
-
 bool ParseOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error) {
-    SyncSettings& settings = options->settings;
-    settings.m_nDirection = 0;
-    bool have_offset = false;
-    bool have_from = false;
-    bool have_to = false;
-    bool only_files = false;
-    int from_seconds = 0;
-    int to_seconds = 0;
-
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        std::string arg = args[i];
-        if (only_files || arg == "-" || arg.compare(0, 2, "--") != 0) {
-            if (!only_files && arg.size() > 1 && arg[0] == '-' && arg != "-") {
-                *error = "unknown option '" + arg + "'";
-                return false;
-            }
-            options->files.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
-            only_files = true;
-            continue;
-        }
-        std::string value;
-        bool has_inline_value = false;
-        const std::size_t equals = arg.find('=');
-        if (equals != std::string::npos) {
-            value = arg.substr(equals + 1);
-            arg.resize(equals);
-            has_inline_value = true;
-        }
-        const bool takes_value =
-            arg == "--add" || arg == "--reduce" || arg == "--reduce-number" || arg == "--from" || arg == "--to";
-        if (takes_value && !has_inline_value) {
-            if (i + 1 >= args.size()) {
-                *error = "option '" + arg + "' needs a value";
-                return false;
-            }
-            value = args[++i];
-        } else if (!takes_value && has_inline_value) {
-            *error = "option '" + arg + "' takes no value";
-            return false;
-        }
-
-        if (arg == "--add" || arg == "--reduce") {
-            if (have_offset) {
-                *error = "give at most one of --add and --reduce";
-                return false;
-            }
-            if (!ParseOffset(value, &settings)) {
-                *error = "invalid time '" + value + "' for " + arg + " (H:MM:SS,mmm or seconds, at most 3:59:59,999)";
-                return false;
-            }
-            have_offset = true;
-            settings.m_nDirection = arg == "--reduce" ? 1 : 0;
-        } else if (arg == "--reduce-number") {
-            if (!ParseReduceNumber(value, &settings.m_nReduceNumber)) {
-                *error = "invalid number '" + value + "' for --reduce-number (0 to 5000)";
-                return false;
-            }
-        } else if (arg == "--from" || arg == "--to") {
-            int* seconds = arg == "--from" ? &from_seconds : &to_seconds;
-            if (!ParseTimeOfDay(value, seconds)) {
-                *error = "invalid time of day '" + value + "' for " + arg + " (HH:MM:SS)";
-                return false;
-            }
-            (arg == "--from" ? have_from : have_to) = true;
-        } else if (arg == "--switch-orientation") {
-            settings.m_bSwitchOrientation = 1;
-        } else if (arg == "--help") {
-            options->show_help = true;
-        } else if (arg == "--version") {
-            options->show_version = true;
-        } else {
-            *error = "unknown option '" + arg + "'";
-            return false;
-        }
-    }
-
-    if (have_from != have_to) {
-        *error = "give both --from and --to, or neither";
-        return false;
-    }
-    if (have_from) {
-        // The window is a time of day; any date serves, and the dialog's own is used.
-        settings.m_bBetweenTimes = 1;
-        settings.m_timeFrom = MakeLocalTime(1975, 3, 21, from_seconds / 3600, from_seconds / 60 % 60, from_seconds % 60);
-        settings.m_timeTo = MakeLocalTime(1975, 3, 21, to_seconds / 3600, to_seconds / 60 % 60, to_seconds % 60);
-    }
-    if (options->files.empty() && !options->show_help && !options->show_version) {
-        *error = "no FILE given";
+    options->settings.m_nDirection = 0;
+    CommandLine command_line(options);
+    try {
+        command_line.Parse(args);
+    } catch (const CLI::ParseError& parse_error) {
+        *error = command_line.Describe(parse_error);
         return false;
     }
     return true;
+}
+
+std::string HelpText() {
+    CliOptions options;
+    return CommandLine(&options).Help();
 }

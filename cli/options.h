@@ -17,11 +17,5 @@ struct CliOptions {
 // description of what is wrong.
 bool ParseOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error);
 
-// An offset: H:MM:SS,mmm or H:MM:SS.mmm (hours 0 to 3, minutes and seconds 0 to 59, milliseconds 0 to 999), H:MM:SS,
-// or plain seconds with up to three decimals; at most 3:59:59,999. On success sets the four offset fields.
-bool ParseOffset(const std::string& text, SyncSettings* settings);
-
-// A time of day HH:MM:SS (hours 0 to 23); on success sets `*seconds` to the seconds since midnight.
-bool ParseTimeOfDay(const std::string& text, int* seconds);
-
-extern const char kUsage[];
+// The text --help prints: a usage line, what the program does, the options by topic, formats and exit statuses.
+std::string HelpText();

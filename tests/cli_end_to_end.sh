@@ -184,8 +184,17 @@ done <<'EOF'
 a.srt --to|option '--to' needs a value
 |no FILE given
 EOF
+
+# Help and version as help2man reads them: a usage line, each option at the start of an indented line.
 expect_status 0 "help" "${cli[@]}" --help
-grep -q 'Usage: kelvaro-cli' "$work/out" || fail "help text"
+tr -d '\r' <"$work/out" >"$work/help"
+grep -q '^Usage: kelvaro-cli \[OPTIONS\] FILE\.\.\.$' "$work/help" || fail "usage line: $(head -1 "$work/help")"
+for option in --add --reduce --reduce-number --switch-orientation --from --to --help --version; do
+    grep -qE -- "^  $option( |$)" "$work/help" || fail "help lists no $option: $(cat "$work/help")"
+done
+grep -q '^Exit status: 0 when every file was done' "$work/help" || fail "help tells no exit status"
+expect_status 0 "version" "${cli[@]}" --version
+grep -qE '^kelvaro-cli [0-9]+\.[0-9]+' "$work/out" || fail "version: $(cat "$work/out")"
 
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -1,5 +1,7 @@
 #include "cli/options.h"
 
+#include "cli/option_values.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -66,7 +68,8 @@ TEST(ParseOptions, TellsFilesFromOptions) {
         {{"--", "-5", "--add", "-", "--"}, {"-5", "--add", "-", "--"}, 0, false},
         {{"--add", "2", "--", "-x"}, {"-x"}, 2000, false},
         {{"--reduce-number", "3", "--reduce-number=0", "a"}, {"a"}, 0, false},
-        {{"--help"}, {}, 0, true},
+        {{"--help", "--help"}, {}, 0, true},
+        {{"--switch-orientation", "a", "--switch-orientation"}, {"a"}, 0, false},
         {{"--version", "a.srt", "--help"}, {"a.srt"}, 0, true},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <CLI.hpp>
+#include <string>
+
+// CLI11's help layout with the usage line first, as GNU tools have it and help2man reads it: "Usage: NAME [OPTIONS]
+// FILE...", the description, each option group under its own heading with one blank line between, then the footer.
+// Positional arguments appear on the usage line only.
+class HelpFormatter : public CLI::Formatter {
+  public:
+    HelpFormatter();
+
+    std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override;
+    std::string make_option_usage(const CLI::Option* option) const override;
+};
