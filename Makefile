@@ -65,3 +65,22 @@ bench: native
 
 clean:
 	rm -rf build
+
+# Release. `make dist` leaves dist/Kelvaro-VERSION-windows.zip (the 32-bit programs) and
+# dist/kelvaro-cli_VERSION_ARCH.deb; `make install PREFIX=DIR` installs kelvaro-cli, its man page and its bash
+# completion (default PREFIX /usr/local). VERSION is project(VERSION) in CMakeLists.txt.
+VERSION := $(shell sed -n 's/^project.Kelvaro VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+DEB_ARCH := $(shell dpkg --print-architecture 2>/dev/null)
+PREFIX ?= /usr/local
+DIST := dist
+
+.PHONY: dist install
+
+dist: build
+	@rm -f $(DIST)/Kelvaro-*-windows.zip $(DIST)/kelvaro-cli_*.deb
+	@cd $(NATIVE) && cpack -G DEB >/dev/null
+	@cd $(WIN32) && cpack -G ZIP >/dev/null
+	@ls -l $(DIST)/Kelvaro-$(VERSION)-windows.zip $(DIST)/kelvaro-cli_$(VERSION)_$(DEB_ARCH).deb
+
+install: native
+	cmake --install $(NATIVE) --prefix $(PREFIX) --strip
