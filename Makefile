@@ -74,7 +74,7 @@ DEB_ARCH := $(shell dpkg --print-architecture 2>/dev/null)
 PREFIX ?= /usr/local
 DIST := dist
 
-.PHONY: dist install
+.PHONY: dist install test-dist
 
 dist: build
 	@rm -f $(DIST)/Kelvaro-*-windows.zip $(DIST)/kelvaro-cli_*.deb
@@ -84,3 +84,9 @@ dist: build
 
 install: native
 	cmake --install $(NATIVE) --prefix $(PREFIX) --strip
+
+test: test-dist
+
+test-dist: dist
+	@scripts/test-deb.sh $(DIST)/kelvaro-cli_$(VERSION)_$(DEB_ARCH).deb
+	@source scripts/wine-env.sh && scripts/test-zip.sh $(DIST)/Kelvaro-$(VERSION)-windows.zip wine
