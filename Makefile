@@ -78,8 +78,8 @@ DIST := dist
 
 dist: build
 	@rm -f $(DIST)/Kelvaro-*-windows.zip $(DIST)/kelvaro-cli_*.deb
-	@cd $(NATIVE) && cpack -G DEB >/dev/null
-	@cd $(WIN32) && cpack -G ZIP >/dev/null
+	@cd $(NATIVE) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@cd $(WIN32) && cpack -G ZIP >cpack.log 2>&1 || { cat cpack.log; exit 1; }
 	@ls -l $(DIST)/Kelvaro-$(VERSION)-windows.zip $(DIST)/kelvaro-cli_$(VERSION)_$(DEB_ARCH).deb
 
 install: native
