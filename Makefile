@@ -65,3 +65,28 @@ bench: native
 
 clean:
 	rm -rf build
+
+# Release. `make dist` leaves dist/Kelvaro-VERSION-windows.zip (the 32-bit programs) and
+# dist/kelvaro-cli_VERSION_ARCH.deb; `make install PREFIX=DIR` installs kelvaro-cli, its man page and its bash
+# completion (default PREFIX /usr/local). VERSION is project(VERSION) in CMakeLists.txt.
+VERSION := $(shell sed -n 's/^project.Kelvaro VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+DEB_ARCH := $(shell dpkg --print-architecture 2>/dev/null)
+PREFIX ?= /usr/local
+DIST := dist
+
+.PHONY: dist install test-dist
+
+dist: build
+	@rm -f $(DIST)/Kelvaro-*-windows.zip $(DIST)/kelvaro-cli_*.deb
+	@cd $(NATIVE) && cpack -G DEB >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@cd $(WIN32) && cpack -G ZIP >cpack.log 2>&1 || { cat cpack.log; exit 1; }
+	@ls -l $(DIST)/Kelvaro-$(VERSION)-windows.zip $(DIST)/kelvaro-cli_$(VERSION)_$(DEB_ARCH).deb
+
+install: native
+	cmake --install $(NATIVE) --prefix $(PREFIX) --strip
+
+test: test-dist
+
+test-dist: dist
+	@scripts/test-deb.sh $(DIST)/kelvaro-cli_$(VERSION)_$(DEB_ARCH).deb
+	@source scripts/wine-env.sh && scripts/test-zip.sh $(DIST)/Kelvaro-$(VERSION)-windows.zip wine

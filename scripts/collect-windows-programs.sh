@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Puts the Windows programs at the top of their build trees: WIN64/Kelvaro.exe, WIN64/kelvaro-cli.exe, WIN32/Kelvaro.exe.
+# Puts the Windows programs at the top of their build trees: WIN64/Kelvaro.exe, WIN64/kelvaro-cli.exe, WIN32/Kelvaro.exe
+# and WIN32/kelvaro-cli.exe (the 32-bit pair is what the release zip holds).
 set -euo pipefail
 win64=$1
 win32=$2
