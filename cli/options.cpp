@@ -221,8 +221,8 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions* options, std
     if (have_from) {
         // The window is a time of day; any date serves, and the dialog's own is used.
         settings.m_bBetweenTimes = 1;
-        settings.m_timeFrom = MakeLocalTime(1975, 3, 21, from_seconds / 3600, from_seconds / 60 % 60, from_seconds % 60);
-        settings.m_timeTo = MakeLocalTime(1975, 3, 21, to_seconds / 3600, to_seconds / 60 % 60, to_seconds % 60);
+        settings.m_timeFrom = WindowTime(from_seconds / 3600, from_seconds / 60 % 60, from_seconds % 60);
+        settings.m_timeTo = WindowTime(to_seconds / 3600, to_seconds / 60 % 60, to_seconds % 60);
     }
     if (options->files.empty() && !options->show_help && !options->show_version) {
         *error = "no FILE given";
