@@ -6,12 +6,13 @@
 
 #include "cli/options.h"
 #include "engine/synchronize_file.h"
+#include "kelvaro_version.h"
 #include "platform/file_system.h"
 
 namespace {
 
 const char kProgram[] = "kelvaro-cli";
-const char kVersion[] = "kelvaro-cli 1.2\n";
+const char kVersion[] = "kelvaro-cli " KELVARO_VERSION "\n";
 
 // Prints the outcome of one FILE: success text to standard output, anything else to standard error. When standard
 // output carries a rewritten stream (a FILE is "-"), success texts go to standard error too, a line each, so that

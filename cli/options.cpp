@@ -177,8 +177,8 @@ void CommandLine::ApplyWindow(int from_seconds, int to_seconds) {
     SyncSettings& settings = m_options->settings;
     // The window is a time of day; any date serves, and the dialog's own is used.
     settings.m_bBetweenTimes = 1;
-    settings.m_timeFrom = MakeLocalTime(1975, 3, 21, from_seconds / 3600, from_seconds / 60 % 60, from_seconds % 60);
-    settings.m_timeTo = MakeLocalTime(1975, 3, 21, to_seconds / 3600, to_seconds / 60 % 60, to_seconds % 60);
+    settings.m_timeFrom = WindowTime(from_seconds / 3600, from_seconds / 60 % 60, from_seconds % 60);
+    settings.m_timeTo = WindowTime(to_seconds / 3600, to_seconds / 60 % 60, to_seconds % 60);
 }
 
 std::string CommandLine::Describe(const CLI::ParseError& error) const {

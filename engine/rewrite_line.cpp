@@ -3,7 +3,6 @@
 #include <cstring>
 #include <limits>
 
-
 namespace {
 
 constexpr std::string_view kWebVttSignature = "WEBVTT";
@@ -79,11 +78,9 @@ char* Reserve(std::string& buffer, std::size_t size) {
 
 LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
     : m_offset_ms(settings.OffsetMs()),
-      m_window_from_ms(settings.WindowFromMs()),
-      m_window_to_ms(settings.WindowToMs()),
+      m_window(settings.Window()),
       m_reduce_number(settings.m_nReduceNumber),
       m_switch_orientation(settings.m_bSwitchOrientation != 0),
-      m_between_times(settings.m_bBetweenTimes != 0),
       m_format(format) {
     Reserve(m_slots[0].out, 64);
     Reserve(m_slots[1].out, 64);
@@ -208,7 +205,7 @@ std::string_view LineRewriter::Classify(std::string_view line, Slot& slot) {
 }
 
 bool LineRewriter::Shift(CueTime* time, bool* clamped) const {
-    if (m_between_times && (*time < m_window_from_ms || *time > m_window_to_ms)) {
+    if (!m_window.Contains(*time)) {
         return true;  // outside the window: stays as it is
     }
     const std::int64_t shifted = static_cast<std::int64_t>(*time) + m_offset_ms;

@@ -64,16 +64,14 @@ class LineRewriter {
     std::string_view RewriteNumber(std::string_view line, Slot& slot) const;
     std::string_view RewriteText(std::string_view line, Slot& slot);
     std::string_view ShiftInlineTimestamps(std::string_view line, std::string& buffer);
-    // Shifts `*time` when it is inside the window (or the window is off), stopping at 0 (`*clamped` then set).
+    // Shifts `*time` when it is inside the run's window, stopping at 0 (`*clamped` then set).
     // Returns false, changing nothing, when the shift would take it past the largest time.
     bool Shift(CueTime* time, bool* clamped) const;
 
     std::int32_t m_offset_ms;
-    CueTime m_window_from_ms;
-    CueTime m_window_to_ms;
+    TimeWindow m_window;
     std::uint32_t m_reduce_number;
     bool m_switch_orientation;
-    bool m_between_times;
     SubtitleFormat m_format;
     Block m_block = Block::kCues;
     bool m_at_block_start = true;  // the previous line was blank, or this is the first line

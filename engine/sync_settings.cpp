@@ -14,23 +14,26 @@ CueTime TimeOfDayMs(CalendarTime time) {
 
 }  // namespace
 
+CalendarTime WindowTime(int hour, int minute, int second) {
+    return MakeLocalTime(1975, 3, 21, hour, minute, second);
+}
+
 std::int32_t SyncSettings::OffsetMs() const {
     const std::uint32_t magnitude = ((m_nHours * 60 + m_nMinutes) * 60 + m_nSeconds) * 1000 + m_nMilliseconds;
     return static_cast<std::int32_t>(m_nDirection == 1 ? 0u - magnitude : magnitude);
 }
 
-CueTime SyncSettings::WindowFromMs() const {
-    return TimeOfDayMs(m_timeFrom);
-}
-
-CueTime SyncSettings::WindowToMs() const {
-    return TimeOfDayMs(m_timeTo);
-}
-
-bool SyncSettings::IsInWindow(CueTime time) const {
-    return WindowFromMs() <= time && time <= WindowToMs();
+TimeWindow SyncSettings::Window() const {
+    if (m_bBetweenTimes == 0) {
+        return TimeWindow{};
+    }
+    return TimeWindow{TimeOfDayMs(m_timeFrom), TimeOfDayMs(m_timeTo)};
 }
 
 bool SyncSettings::ValidateWindow() const {
-    return m_bBetweenTimes == 0 || WindowFromMs() < WindowToMs();
+    if (m_bBetweenTimes == 0) {
+        return true;
+    }
+    const TimeWindow window = Window();
+    return window.from < window.to;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "platform/local_time.h"
@@ -8,8 +9,20 @@
 // A time of a cue: milliseconds since 00:00:00,000.
 using CueTime = std::uint32_t;
 
-// Every parameter of one synchronization run, as the dialog's controls hold them, and the three numbers derived from
-// them. The fields are not range-checked here: the dialog validates them, and the derived values use 32-bit
+// The cue times a run shifts: those from `from` to `to`, both included. By default every time.
+struct TimeWindow {
+    CueTime from = 0;
+    CueTime to = std::numeric_limits<CueTime>::max();
+
+    bool Contains(CueTime time) const { return from <= time && time <= to; }
+};
+
+// A window bound as the dialog's time pickers and the command line hold it: the given local time of day on the
+// pickers' fixed date, 1975-03-21. Only the time of day counts.
+CalendarTime WindowTime(int hour, int minute, int second);
+
+// Every parameter of one synchronization run, as the dialog's controls hold them, and the offset and window derived
+// from them. The fields are not range-checked here: the dialog validates them, and the derived values use 32-bit
 // arithmetic whatever they hold.
 struct SyncSettings {
     std::uint32_t m_nHours = 0;
@@ -26,11 +39,9 @@ struct SyncSettings {
 
     // The signed offset in milliseconds, negative when reducing.
     std::int32_t OffsetMs() const;
-    // The window bounds: the local time of day of m_timeFrom and m_timeTo, in milliseconds.
-    CueTime WindowFromMs() const;
-    CueTime WindowToMs() const;
-    // Whether `time` lies inside the window, both bounds included.
-    bool IsInWindow(CueTime time) const;
+    // The cue times this run shifts: with the window on, from the local time of day of m_timeFrom to that of
+    // m_timeTo; with it off, every time. It asks the system for local time: a run takes it once, not per line.
+    TimeWindow Window() const;
     // Whether a run may start: always with the window off; with it on, only when From is before To.
     bool ValidateWindow() const;
 };

@@ -85,3 +85,6 @@ public:
 // Standard input and output as files, in binary mode, without locks. The objects live for the whole process.
 ReadableFile& StandardInput();
 WritableFile& StandardOutput();
+
+// True when `path` names a directory, reached through symbolic links; false for anything else or nothing.
+bool IsDirectory(const std::string& path);

@@ -7,9 +7,20 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 export program="${1:-$root/build/win64/Kelvaro.exe}"
 export work="$root/build/docs-run" docs="$root/docs" root
 source "$root/scripts/wine-env.sh"
-rm -rf "$work" && mkdir -p "$work"
-cp "$root/samples/film.srt" "$work/film.srt"
-printf '%s' "Z:$(echo "$work/film.srt" | tr / '\\')" >"$work/kv.ini"
+# The pictures show a neutral path, S:\Subtitles\film.srt, rather than this machine's: drive S: of the Wine prefix
+# is mapped to a folder of the docs run for as long as the run lasts.
+drive="$WINEPREFIX/dosdevices/s:"
+if [ "$(readlink "$drive" || true)" = "$work/drive-s" ]; then
+    rm -f "$drive"  # left by a run that was cut short
+elif [ -e "$drive" ] || [ -L "$drive" ]; then
+    echo "docs-screenshots: drive S: is already mapped in $WINEPREFIX" >&2
+    exit 1
+fi
+rm -rf "$work" && mkdir -p "$work/drive-s/Subtitles"
+cp "$root/samples/film.srt" "$work/drive-s/Subtitles/film.srt"
+printf '%s' 'S:\Subtitles\film.srt' >"$work/kv.ini"
+ln -s "$work/drive-s" "$drive"
+trap 'rm -f "$drive"' EXIT
 
 shoot() {
     # The dialog and anything over it, cut from the screen with a small margin. Not with xwd: Wine gives its windows
@@ -27,7 +38,7 @@ session() {
     (cd "$work" && exec wine "$program") &
     local kelvaro=$! window=""
     for _ in $(seq 100); do
-        window=$(xdotool search --name '^Kelvaro v1\.2' 2>/dev/null | head -1) && [ -n "$window" ] && break
+        window=$(xdotool search --name '^Kelvaro v' 2>/dev/null | head -1) && [ -n "$window" ] && break
         sleep 0.1
     done
     sleep 1
@@ -45,4 +56,4 @@ session() {
 }
 export -f shoot session
 env -u DISPLAY "$root/scripts/with-display.sh" bash -c session
-echo "Files after the run:" && ls "$work"
+echo "Files after the run:" && ls "$work" "$work/drive-s/Subtitles"

@@ -25,7 +25,7 @@ screenshot() {
     (cd "$work" && exec wine "$program") &
     local kelvaro=$!
     for _ in $(seq 100); do
-        xdotool search --name '^Kelvaro v1\.2' >/dev/null 2>&1 && break
+        xdotool search --name '^Kelvaro v' >/dev/null 2>&1 && break
         sleep 0.1
     done
     sleep 1

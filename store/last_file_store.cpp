@@ -1,8 +1,8 @@
 #include "store/last_file_store.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <memory>
 
 #include "platform/current_directory.h"
 #include "platform/text_mode.h"
@@ -11,34 +11,51 @@ namespace {
 
 constexpr std::size_t kCapacity = 256;
 
-std::string StoreFileName(const std::string& directory) {
-    return directory + PathSeparator() + "kv.ini";
+std::string StorePath(const std::string& directory, const char* name) {
+    return directory + PathSeparator() + name;
 }
 
 }  // namespace
 
-std::string LoadLastFile(const std::string& directory) {
-    // Update mode, though only reading follows: a file the user may not write is not trusted as the store.
-    std::FILE* file = std::fopen(StoreFileName(directory).c_str(), "r+b");
-    if (file == nullptr) {
+std::string LoadLastFile(const std::string& directory, FileSystem& file_system) {
+    std::unique_ptr<ReadableFile> file;
+    if (!file_system.OpenForReading(StorePath(directory, "kv.ini"), &file).ok()) {
         return std::string();
     }
     // Every CR LF pair shrinks to one byte, so twice the capacity (and one byte to see a pair at the edge) suffices.
     char raw[2 * kCapacity + 1];
-    const std::size_t got = std::fread(raw, 1, sizeof raw, file);
-    std::fclose(file);
-    std::string text = DecodeText(std::string_view(raw, got));
+    std::size_t size = 0;
+    std::size_t got = 0;
+    bool read = true;
+    while (size < sizeof raw && (read = file->Read(raw + size, sizeof raw - size, &got).ok()) && got > 0) {
+        size += got;
+    }
+    if (!file->Close().ok() || !read) {
+        return std::string();
+    }
+    std::string text = DecodeText(std::string_view(raw, size));
     text.resize(std::min(text.size(), kCapacity));
     text.resize(std::strlen(text.c_str()));  // up to the first NUL
     return text;
 }
 
-void SaveLastFile(const std::string& directory, const std::string& path) {
-    std::FILE* file = std::fopen(StoreFileName(directory).c_str(), "wb");
-    if (file == nullptr) {
+void SaveLastFile(const std::string& directory, const std::string& path, FileSystem& file_system) {
+    // CreateNew refuses an existing name, so the content goes to a fresh file that then replaces the store whole.
+    const std::string store = StorePath(directory, "kv.ini");
+    const std::string fresh = StorePath(directory, "kv.ini.new");
+    // One left by a save that was cut short is taken away first.
+    if (file_system.Exists(fresh) && !file_system.Remove(fresh).ok()) {
+        return;
+    }
+    std::unique_ptr<WritableFile> file;
+    if (!file_system.CreateNew(fresh, &file).ok()) {
         return;
     }
     const std::string raw = EncodeText(path);
-    std::fwrite(raw.data(), 1, raw.size(), file);
-    std::fclose(file);
+    const bool replaced =
+        file->Append(raw.data(), raw.size()).ok() && file->Sync().ok() && file->RenameTo(store, /*replace=*/true).ok();
+    [[maybe_unused]] const Status closed = file->Close();
+    if (!replaced) {
+        [[maybe_unused]] const Status removed = file_system.Remove(fresh);
+    }
 }

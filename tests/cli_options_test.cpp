@@ -47,8 +47,8 @@ TEST(ParseOptions, BuildsTheSettings) {
     EXPECT_EQ(options.settings.m_nReduceNumber, 5000u);
     EXPECT_EQ(options.settings.m_bSwitchOrientation, 1);
     EXPECT_EQ(options.settings.m_bBetweenTimes, 1);
-    EXPECT_EQ(options.settings.WindowFromMs(), 60000u);
-    EXPECT_EQ(options.settings.WindowToMs(), 120000u);
+    EXPECT_EQ(options.settings.Window().from, 60000u);
+    EXPECT_EQ(options.settings.Window().to, 120000u);
     EXPECT_EQ(options.files, (std::vector<std::string>{"a.srt", "--b.srt"}));
 
     CliOptions plain;

@@ -343,6 +343,30 @@ TEST(FileSystem, AHeldFileStaysTheSameFileThroughItsRename) {
     }
 }
 
+TEST(FileSystem, IsDirectoryOnlyForDirectories) {
+    TempDir dir;
+    WriteWholeFile(dir.File("film.srt"), "film");
+    fs::create_directory(dir.File("folder.srt"));
+    if (kSymbolicLinks) {
+        fs::create_symlink("folder.srt", dir.File("link"));
+    }
+    const struct {
+        const char* name;
+        bool needs_links;
+        bool directory;
+    } cases[] = {
+        {"folder.srt", false, true},
+        {"film.srt", false, false},
+        {"missing", false, false},
+        {"link", true, true},
+    };
+    for (const auto& c : cases) {
+        if (!c.needs_links || kSymbolicLinks) {
+            EXPECT_EQ(IsDirectory(dir.File(c.name)), c.directory) << c.name;
+        }
+    }
+}
+
 TEST(FileSystem, ResolveLinksFollowsLinksToTheFileTheyLeadTo) {
     TempDir dir;
     const std::string film = dir.File("film.srt");

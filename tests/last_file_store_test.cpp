@@ -1,11 +1,76 @@
 #include "store/last_file_store.h"
 
+#include <memory>
+
 #include <gtest/gtest.h>
 
-#include "platform/current_directory.h"
+#include "platform/forwarding_file_system.h"
 #include "tests/test_support.h"
 
 namespace {
+
+Status Fault(const std::string& verb) {
+    return Status::Error(Status::Code::kIoError, "Cannot " + verb + ": injected fault");
+}
+
+// Fails the one operation named `failing`: "write" (after storing half of the bytes), "flush" or "rename".
+class FailingWritableFile : public ForwardingWritableFile {
+  public:
+    FailingWritableFile(std::unique_ptr<WritableFile> target, const std::string& failing)
+        : ForwardingWritableFile(std::move(target)), m_failing(failing) {}
+
+    Status Append(const char* data, std::size_t size) override {
+        if (m_failing != "write") {
+            return ForwardingWritableFile::Append(data, size);
+        }
+        EXPECT_TRUE(ForwardingWritableFile::Append(data, size / 2).ok());
+        return Fault("write");
+    }
+    Status Sync() override { return m_failing == "flush" ? Fault("flush") : ForwardingWritableFile::Sync(); }
+    Status RenameTo(const std::string& to, bool replace) override {
+        return m_failing == "rename" ? Fault("rename") : ForwardingWritableFile::RenameTo(to, replace);
+    }
+
+  private:
+    std::string m_failing;
+};
+
+class FailingReadableFile : public ForwardingReadableFile {
+  public:
+    using ForwardingReadableFile::ForwardingReadableFile;
+    Status Read(char*, std::size_t, std::size_t*) override { return Fault("read"); }
+};
+
+// The system's file system with one operation failing: "open", "read", "create", or one of FailingWritableFile's.
+class FailingFileSystem : public ForwardingFileSystem {
+  public:
+    explicit FailingFileSystem(std::string failing)
+        : ForwardingFileSystem(FileSystem::Default()), m_failing(std::move(failing)) {}
+
+    Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
+        if (m_failing == "open") {
+            return Fault("open");
+        }
+        const Status status = ForwardingFileSystem::OpenForReading(path, file);
+        if (status.ok() && m_failing == "read") {
+            *file = std::make_unique<FailingReadableFile>(std::move(*file));
+        }
+        return status;
+    }
+    Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override {
+        if (m_failing == "create") {
+            return Fault("create");
+        }
+        const Status status = ForwardingFileSystem::CreateNew(path, file);
+        if (status.ok()) {
+            *file = std::make_unique<FailingWritableFile>(std::move(*file), m_failing);
+        }
+        return status;
+    }
+
+  private:
+    std::string m_failing;
+};
 
 TEST(LastFileStore, MissingStoreLoadsEmpty) {
     TempDir dir;
@@ -49,6 +114,41 @@ TEST(LastFileStore, SavedLineEndsBecomeCrLf) {
     TempDir dir;
     SaveLastFile(dir.path(), "a\nb");
     EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), "a\r\nb");
+}
+
+TEST(LastFileStore, AFailedSaveKeepsTheOldStoreAndLeavesNothingElse) {
+    for (const char* failing : {"create", "write", "flush", "rename"}) {
+        SCOPED_TRACE(failing);
+        TempDir dir;
+        SaveLastFile(dir.path(), "C:\\old\\film.srt");
+        FailingFileSystem file_system(failing);
+        SaveLastFile(dir.path(), "C:\\new\\film.srt", file_system);
+        EXPECT_EQ(dir.List(), std::vector<std::string>{"kv.ini"});
+        EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), "C:\\old\\film.srt");
+    }
+}
+
+TEST(LastFileStore, SaveReplacesATemporaryLeftByAnEarlierSave) {
+    TempDir dir;
+    WriteWholeFile(dir.File("kv.ini.new"), "C:\\half");
+    SaveLastFile(dir.path(), "C:\\subs\\film.srt");
+    EXPECT_EQ(dir.List(), std::vector<std::string>{"kv.ini"});
+    EXPECT_EQ(LoadLastFile(dir.path()), "C:\\subs\\film.srt");
+}
+
+TEST(LastFileStore, AStoreThatCannotBeReadLoadsEmpty) {
+    TempDir dir;
+    SaveLastFile(dir.path(), "C:\\subs\\film.srt");
+    for (const char* failing : {"open", "read"}) {
+        FailingFileSystem file_system(failing);
+        EXPECT_EQ(LoadLastFile(dir.path(), file_system), "") << failing;
+    }
+    // Held by another program.
+    std::unique_ptr<ReadableFile> held;
+    ASSERT_TRUE(FileSystem::Default().OpenForReading(dir.File("kv.ini"), &held).ok());
+    EXPECT_EQ(LoadLastFile(dir.path()), "");
+    ASSERT_TRUE(held->Close().ok());
+    EXPECT_EQ(LoadLastFile(dir.path()), "C:\\subs\\film.srt");
 }
 
 TEST(LastFileStore, SaveIntoAMissingDirectoryIsSilent) {

@@ -6,8 +6,8 @@ namespace {
 
 SyncSettings Window(int from_seconds, int to_seconds, bool on) {
     SyncSettings settings;
-    settings.m_timeFrom = MakeLocalTime(1975, 3, 21, from_seconds / 3600, from_seconds / 60 % 60, from_seconds % 60);
-    settings.m_timeTo = MakeLocalTime(1975, 3, 21, to_seconds / 3600, to_seconds / 60 % 60, to_seconds % 60);
+    settings.m_timeFrom = WindowTime(from_seconds / 3600, from_seconds / 60 % 60, from_seconds % 60);
+    settings.m_timeTo = WindowTime(to_seconds / 3600, to_seconds / 60 % 60, to_seconds % 60);
     settings.m_bBetweenTimes = on ? 1 : 0;
     return settings;
 }
@@ -42,13 +42,24 @@ TEST(SyncSettings, WindowMustIncreaseOnlyWhenOn) {
 }
 
 TEST(SyncSettings, WindowBoundsAreTimesOfDayAndInclusive) {
-    const SyncSettings settings = Window(3723, 7200, true);
-    EXPECT_EQ(settings.WindowFromMs(), 3723000u);  // 01:02:03, as the timing line 01:02:03,000
-    EXPECT_EQ(settings.WindowToMs(), 7200000u);
-    EXPECT_TRUE(settings.IsInWindow(3723000));
-    EXPECT_TRUE(settings.IsInWindow(7200000));
-    EXPECT_FALSE(settings.IsInWindow(3722999));
-    EXPECT_FALSE(settings.IsInWindow(7200001));
+    const TimeWindow window = Window(3723, 7200, true).Window();
+    EXPECT_EQ(window.from, 3723000u);  // 01:02:03, as the timing line 01:02:03,000
+    EXPECT_EQ(window.to, 7200000u);
+    const struct {
+        CueTime time;
+        bool inside;
+    } cases[] = {{3723000, true}, {7200000, true}, {5000000, true}, {3722999, false}, {7200001, false}, {0, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.time);
+        EXPECT_EQ(window.Contains(c.time), c.inside);
+    }
+}
+
+TEST(SyncSettings, WindowOffHoldsEveryTime) {
+    const TimeWindow window = Window(3723, 7200, false).Window();
+    for (CueTime time : {0u, 3722999u, 7200001u, 0xFFFFFFFFu}) {
+        EXPECT_TRUE(window.Contains(time)) << time;
+    }
 }
 
 }  // namespace

@@ -164,8 +164,8 @@ TEST_F(SynchronizeFileTest, SuccessTextSaysWhatWasNotDone) {
     reduce_five.m_nDirection = 1;
     SyncSettings window_only = AddSeconds(input, 0);
     window_only.m_bBetweenTimes = 1;
-    window_only.m_timeTo = MakeLocalTime(1975, 3, 21, 1, 0, 0);
-    window_only.m_timeFrom = MakeLocalTime(1975, 3, 21, 0, 0, 0);
+    window_only.m_timeTo = WindowTime(1, 0, 0);
+    window_only.m_timeFrom = WindowTime(0, 0, 0);
     const struct {
         const char* name;
         const char* content;
@@ -217,8 +217,8 @@ TEST_F(SynchronizeFileTest, RefusalsTouchNothing) {
 
     SyncSettings reversed_window = AddSeconds(input, 1);
     reversed_window.m_bBetweenTimes = 1;
-    reversed_window.m_timeFrom = MakeLocalTime(1975, 3, 21, 0, 20, 0);
-    reversed_window.m_timeTo = MakeLocalTime(1975, 3, 21, 0, 10, 0);
+    reversed_window.m_timeFrom = WindowTime(0, 20, 0);
+    reversed_window.m_timeTo = WindowTime(0, 10, 0);
     const struct {
         const char* name;
         SyncSettings settings;
@@ -256,8 +256,8 @@ TEST_F(SynchronizeFileTest, RefusalsTouchNothing) {
 TEST_F(SynchronizeFileTest, WindowOffIgnoresReversedBounds) {
     WriteWholeFile(input, "00:00:01,000 --> 00:00:02,000\n");
     SyncSettings settings = AddSeconds(input, 1);
-    settings.m_timeFrom = MakeLocalTime(1975, 3, 21, 0, 20, 0);
-    settings.m_timeTo = MakeLocalTime(1975, 3, 21, 0, 10, 0);
+    settings.m_timeFrom = WindowTime(0, 20, 0);
+    settings.m_timeTo = WindowTime(0, 10, 0);
     ASSERT_EQ(Run(settings), RunOutcome::kDone);
     EXPECT_EQ(ReadWholeFile(input), "00:00:02,000 --> 00:00:03,000\r\n");
 }

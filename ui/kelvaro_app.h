@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/win32/afx_app.h"
+#include "win32ui/app.h"
 
 // The application object: runs the main dialog modally, then lets the process end.
 class CKelvaroApp : public CWinApp {
@@ -11,6 +11,8 @@ class CKelvaroApp : public CWinApp {
 
   protected:
     const CommandMap* GetCommandMap() const override;
+    // The program has no help file: the help command (F1) shows a short how-to in a message box.
+    void OnHelp();
 
   private:
     static const CommandMapEntry kCommandEntries[];

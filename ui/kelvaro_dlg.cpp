@@ -6,13 +6,14 @@
 
 #include "engine/synchronize_file.h"
 #include "platform/current_directory.h"
-#include "platform/win32/afx_app.h"
-#include "platform/win32/afx_data_exchange.h"
-#include "platform/win32/afx_file_dialog.h"
-#include "platform/win32/afx_message_box.h"
+#include "platform/file_system.h"
 #include "store/last_file_store.h"
 #include "ui/resource.h"
 #include "ui/subtitle_file.h"
+#include "win32ui/app.h"
+#include "win32ui/data_exchange.h"
+#include "win32ui/file_dialog.h"
+#include "win32ui/message_box.h"
 
 namespace {
 
@@ -20,11 +21,9 @@ const char kSubtitleFilter[] =
     "Subtitles files (*.sub;*.srt;*.vtt)|*.sub;*.srt;*.vtt|sub Files (*.sub)|*.sub|srt Files (*.srt)|*.srt|"
     "vtt Files (*.vtt)|*.vtt|All Files (*.*)|*.*||";
 
-struct Tooltip {
-    int id;
-    const char* text;
-};
-const Tooltip kTooltips[] = {
+}  // namespace
+
+const CKelvaroDlg::Tooltip CKelvaroDlg::kTooltips[] = {
     {IDC_ADD_TIME, "Add time to subtitles"},
     {IDC_REDUCE_NUMBER, "Reduce subtitles unique id"},
     {IDC_REDUCE_TIME, "Reduce time from subtitles"},
@@ -39,6 +38,9 @@ const Tooltip kTooltips[] = {
     {IDC_FROM_TIME, "From"},
     {IDC_TO_TIME, "To"},
 };
+const std::size_t CKelvaroDlg::kTooltipCount = sizeof kTooltips / sizeof kTooltips[0];
+
+namespace {
 
 // Every outcome of a run, file errors included, reaches the user in the program's message box.
 class MessageBoxReporter : public RunReporter {
@@ -47,11 +49,6 @@ class MessageBoxReporter : public RunReporter {
     void Refused(const std::string& text) override { AfxMessageBox(text); }
     void FileFailed(const std::string& text) override { AfxMessageBox(text); }
 };
-
-bool IsDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
 
 }  // namespace
 
@@ -69,7 +66,7 @@ const MessageMapEntry CKelvaroDlg::kMessageEntries[] = {
 const MessageMap CKelvaroDlg::kMessageMap = {&kDialogMessageMap, kMessageEntries,
                                              sizeof kMessageEntries / sizeof kMessageEntries[0]};
 
-CKelvaroDlg::CKelvaroDlg(CWnd* parent) : CDialog(IDD_MAIN_DIALOG, parent) {
+CKelvaroDlg::CKelvaroDlg() : CDialog(IDD_MAIN_DIALOG) {
     m_hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
 }
 
@@ -107,8 +104,8 @@ BOOL CKelvaroDlg::OnInitDialog() {
 
     m_tooltip.Create(this, TTS_ALWAYSTIP);
     m_tooltip.Activate(TRUE);
-    for (const Tooltip& tip : kTooltips) {
-        m_tooltip.AddTool(GetDlgItem(tip.id), tip.text);
+    for (std::size_t i = 0; i < kTooltipCount; ++i) {
+        m_tooltip.AddTool(GetDlgItem(kTooltips[i].id), kTooltips[i].text);
     }
 
     m_strStartDir = CurrentDirectory();
@@ -118,7 +115,7 @@ BOOL CKelvaroDlg::OnInitDialog() {
     if (!m_strInputFile.empty()) {
         m_btnSynchronize.EnableWindow(TRUE);
     }
-    m_timeFrom = MakeLocalTime(1975, 3, 21, 0, 0, 0);
+    m_timeFrom = WindowTime(0, 0, 0);
     m_timeTo = m_timeFrom;
     DragAcceptFiles(m_hWnd, TRUE);
 
@@ -164,7 +161,7 @@ void CKelvaroDlg::OnKillfocusTimeField() {
 }
 
 void CKelvaroDlg::OnBrowse() {
-    CFileDialog dialog(TRUE, "sub", nullptr, OFN_FILEMUSTEXIST, kSubtitleFilter);
+    CFileDialog dialog("sub", OFN_FILEMUSTEXIST, kSubtitleFilter);
     if (dialog.DoModal() != IDOK) {
         return;
     }

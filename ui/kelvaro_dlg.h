@@ -4,11 +4,12 @@
 
 #include <shellapi.h>
 
+#include <cstddef>
 #include <string>
 
 #include "engine/sync_settings.h"
-#include "platform/win32/afx_dialog.h"
-#include "platform/win32/afx_tooltip.h"
+#include "win32ui/dialog.h"
+#include "win32ui/tooltip.h"
 
 class CDataExchange;
 
@@ -16,10 +17,19 @@ class CDataExchange;
 // re-times m_strInputFile with them, and the chosen file is remembered in "kv.ini" in the start-up directory.
 class CKelvaroDlg : public CDialog, public SyncSettings {
   public:
-    explicit CKelvaroDlg(CWnd* parent = nullptr);
+    CKelvaroDlg();
     ~CKelvaroDlg() override;
 
     BOOL PreTranslateMessage(MSG* msg) override;
+
+    // A control and the tooltip the dialog gives it.
+    struct Tooltip {
+        int id;
+        const char* text;
+    };
+    // Every tooltip of the dialog, in the order the dialog registers them.
+    static const Tooltip kTooltips[];
+    static const std::size_t kTooltipCount;
 
     CButton m_btnSynchronize;
     // The working directory when the dialog opened, whole. Empty when the system could not tell it; the last-file

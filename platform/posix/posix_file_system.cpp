@@ -345,3 +345,8 @@ WritableFile& StandardOutput() {
     static StandardStream output(STDOUT_FILENO, "standard output");
     return output;
 }
+
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}

@@ -20,11 +20,6 @@ constexpr std::size_t kLargestTransfer = 1u << 30;
 constexpr int kReplaceAttempts = 5;
 constexpr DWORD kReplaceRetryMilliseconds = 50;
 
-bool IsDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
 // Opening or deleting a directory as a file fails with "Access is denied"; the user is told what the name really is.
 Status PathError(const char* verb, const std::string& path, DWORD error) {
     if (error == ERROR_ACCESS_DENIED && IsDirectory(path)) {
@@ -328,4 +323,9 @@ ReadableFile& StandardInput() {
 WritableFile& StandardOutput() {
     static StandardStream output(STD_OUTPUT_HANDLE, "standard output");
     return output;
+}
+
+bool IsDirectory(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

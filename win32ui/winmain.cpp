@@ -1,7 +1,7 @@
 // The GUI entry point, linked only into the program itself so that test programs keep their own main().
 #include <windows.h>
 
-#include "platform/win32/afx_app.h"
+#include "win32ui/app.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
     return AfxWinMain();

@@ -7,18 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/win32/afx_wnd.h"
-
-// The system's open-file dialog. `filter` is written as "Name|patterns|Name|patterns||"; the first entry is
-// preselected. Without a parent the application's main window owns the dialog, so it is modal to it.
+// The system's open-file dialog, with no file name filled in. `filter` is written as "Name|patterns|Name|patterns||";
+// the first entry is preselected. The application's main window owns the dialog, so it is modal to it.
 class CFileDialog {
   public:
-    CFileDialog(BOOL openFileDialog,
-                const char* defaultExtension = nullptr,
-                const char* fileName = nullptr,
-                DWORD flags = 0,
-                const char* filter = nullptr,
-                CWnd* parent = nullptr);
+    explicit CFileDialog(const char* defaultExtension = nullptr, DWORD flags = 0, const char* filter = nullptr);
 
     // IDOK when the user chose a file, IDCANCEL otherwise.
     INT_PTR DoModal();
@@ -33,5 +26,4 @@ class CFileDialog {
     std::string m_strDefaultExtension;
     // Large enough for any path the system accepts, so a long one is never refused for our buffer's sake.
     std::vector<char> m_szFileName;
-    CWnd* m_pParentWnd;
 };

@@ -1,14 +1,14 @@
-#include "platform/win32/afx_dialog.h"
+#include "win32ui/dialog.h"
 
 #include <exception>
 
-#include "platform/win32/afx_app.h"
-#include "platform/win32/afx_data_exchange.h"
-#include "platform/win32/afx_message_box.h"
+#include "win32ui/app.h"
+#include "win32ui/data_exchange.h"
+#include "win32ui/message_box.h"
 
 const MessageMap kDialogMessageMap = {nullptr, nullptr, 0};
 
-CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
+CDialog::CDialog(UINT templateId) : m_nIDTemplate(templateId) {}
 
 CDialog::~CDialog() {
     if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
@@ -18,18 +18,13 @@ CDialog::~CDialog() {
 
 BOOL CDialog::Create() {
     m_bModalDone = false;
-    const HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
-    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), parent, &DialogProc,
-                              reinterpret_cast<LPARAM>(this)) != nullptr;
+    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), /*hWndParent=*/nullptr,
+                              &DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
 INT_PTR CDialog::DoModal() {
-    const HWND parent = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
     if (!Create()) {
         return -1;
-    }
-    if (parent != nullptr) {
-        ::EnableWindow(parent, FALSE);
     }
     MSG msg;
     while (!m_bModalDone) {
@@ -46,10 +41,6 @@ INT_PTR CDialog::DoModal() {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-    }
-    if (parent != nullptr) {
-        ::EnableWindow(parent, TRUE);
-        SetActiveWindow(parent);
     }
     if (m_hWnd != nullptr) {
         DestroyWindow(m_hWnd);

@@ -1,6 +1,6 @@
-#include "platform/win32/afx_file_dialog.h"
+#include "win32ui/file_dialog.h"
 
-#include "platform/win32/afx_app.h"
+#include "win32ui/app.h"
 
 namespace {
 
@@ -8,13 +8,8 @@ constexpr std::size_t kFileNameCapacity = 32768;
 
 }  // namespace
 
-CFileDialog::CFileDialog(BOOL /*openFileDialog*/,
-                         const char* defaultExtension,
-                         const char* fileName,
-                         DWORD flags,
-                         const char* filter,
-                         CWnd* parent)
-    : m_ofn(), m_szFileName(kFileNameCapacity, '\0'), m_pParentWnd(parent) {
+CFileDialog::CFileDialog(const char* defaultExtension, DWORD flags, const char* filter)
+    : m_ofn(), m_szFileName(kFileNameCapacity, '\0') {
     if (filter != nullptr) {
         m_strFilter = filter;
         for (char& c : m_strFilter) {
@@ -26,15 +21,12 @@ CFileDialog::CFileDialog(BOOL /*openFileDialog*/,
     if (defaultExtension != nullptr) {
         m_strDefaultExtension = defaultExtension;
     }
-    if (fileName != nullptr) {
-        lstrcpynA(m_szFileName.data(), fileName, static_cast<int>(m_szFileName.size()));
-    }
     m_ofn.lStructSize = sizeof m_ofn;
     m_ofn.Flags = flags | OFN_EXPLORER;
 }
 
 INT_PTR CFileDialog::DoModal() {
-    CWnd* owner = m_pParentWnd != nullptr ? m_pParentWnd : AfxGetMainWnd();
+    CWnd* owner = AfxGetMainWnd();
     m_ofn.hwndOwner = owner != nullptr ? owner->m_hWnd : nullptr;
     m_ofn.lpstrFilter = m_strFilter.empty() ? nullptr : m_strFilter.c_str();
     m_ofn.nFilterIndex = 1;

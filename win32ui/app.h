@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "platform/win32/afx_wnd.h"
+#include "win32ui/wnd.h"
 
 class CWinApp;
 
@@ -22,11 +22,17 @@ struct CommandMap {
     std::size_t count;
 };
 
+// A row for a derived application's map, written as OnAppCommand(ID_HELP, &CMyApp::OnHelp).
+template <class App>
+constexpr CommandMapEntry OnAppCommand(UINT id, void (App::*handler)()) {
+    return {id, static_cast<void (CWinApp::*)()>(handler)};
+}
+
 // The application object. Exactly one exists, constructed during static initialisation; the entry point calls its
 // InitInstance and, only when that returns TRUE, runs a message loop until WM_QUIT.
 class CWinApp {
   public:
-    explicit CWinApp(const char* appName = nullptr);
+    CWinApp();
     virtual ~CWinApp();
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
@@ -44,8 +50,6 @@ class CWinApp {
     virtual const CommandMap* GetCommandMap() const;
     // Kept for the program's start-up sequence; Windows has drawn 3-D controls itself since Windows 95.
     void Enable3dControls() {}
-    // The program has no help file: the help command shows a short how-to in a message box.
-    void OnHelp();
 };
 
 CWinApp* AfxGetApp();
@@ -55,5 +59,3 @@ inline void AfxEnableControlContainer() {}
 // What WinMain does: selects the ANSI code page for multibyte routines, registers the common control classes, then
 // runs the application object. Returns the process exit code.
 int AfxWinMain();
-
-extern const char kHelpText[];

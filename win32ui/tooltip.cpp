@@ -1,4 +1,4 @@
-#include "platform/win32/afx_tooltip.h"
+#include "win32ui/tooltip.h"
 
 #include <commctrl.h>
 
@@ -15,21 +15,13 @@ BOOL CToolTipCtrl::Create(CWnd* owner, DWORD style) {
     return m_hWnd != nullptr;
 }
 
-BOOL CToolTipCtrl::AddTool(HWND control, const char* text, const RECT* rect, UINT id) {
+BOOL CToolTipCtrl::AddTool(HWND control, const char* text) {
     // The size without the newest field, which every version of the common controls accepts.
     TOOLINFOA tool = {};
     tool.cbSize = TTTOOLINFOA_V2_SIZE;
     tool.hwnd = GetParent(control);
-    if (id == 0) {
-        tool.uFlags = TTF_IDISHWND;
-        tool.uId = reinterpret_cast<UINT_PTR>(control);
-    } else {
-        tool.hwnd = control;
-        tool.uId = id;
-    }
-    if (rect != nullptr) {
-        tool.rect = *rect;
-    }
+    tool.uFlags = TTF_IDISHWND;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
     tool.lpszText = const_cast<char*>(text);
     return SendMessageA(m_hWnd, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool)) != 0;
 }

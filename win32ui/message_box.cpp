@@ -1,8 +1,8 @@
-#include "platform/win32/afx_message_box.h"
+#include "win32ui/message_box.h"
 
 #include <vector>
 
-#include "platform/win32/afx_app.h"
+#include "win32ui/app.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ std::string AfxGetAppName() {
     return name;
 }
 
-int AfxMessageBox(const std::string& text, UINT type, UINT /*helpId*/) {
+int AfxMessageBox(const std::string& text, UINT type) {
     if ((type & MB_ICONMASK) == 0) {
         type |= MB_ICONEXCLAMATION;
     }

@@ -1,4 +1,4 @@
-#include "platform/win32/afx_wnd.h"
+#include "win32ui/wnd.h"
 
 #include <vector>
 

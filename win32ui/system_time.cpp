@@ -1,4 +1,4 @@
-#include "platform/win32/afx_time.h"
+#include "win32ui/system_time.h"
 
 #include <time.h>
 

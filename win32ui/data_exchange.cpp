@@ -1,10 +1,10 @@
-#include "platform/win32/afx_data_exchange.h"
+#include "win32ui/data_exchange.h"
 
 #include <commctrl.h>
 
-#include "platform/win32/afx_dialog.h"
-#include "platform/win32/afx_message_box.h"
-#include "platform/win32/afx_time.h"
+#include "win32ui/dialog.h"
+#include "win32ui/message_box.h"
+#include "win32ui/system_time.h"
 
 const char kNotANumberMessage[] = "Please enter a whole number (digits only).";
 
@@ -58,13 +58,6 @@ bool ParseUnsigned(const std::string& text, std::uint32_t* value) {
 
 HWND CDataExchange::PrepareCtrl(int id) {
     m_hWndLastControl = ::GetDlgItem(m_pDlgWnd->m_hWnd, id);
-    m_bEditLastControl = false;
-    return m_hWndLastControl;
-}
-
-HWND CDataExchange::PrepareEditCtrl(int id) {
-    PrepareCtrl(id);
-    m_bEditLastControl = true;
     return m_hWndLastControl;
 }
 
@@ -85,7 +78,7 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
 
 void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
     CWnd edit;
-    edit.m_hWnd = pDX->PrepareEditCtrl(id);
+    edit.m_hWnd = pDX->PrepareCtrl(id);
     if (pDX->m_bSaveAndValidate) {
         value = edit.GetWindowText();
     } else {
@@ -95,7 +88,7 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value) {
 
 void DDX_Text(CDataExchange* pDX, int id, std::uint32_t& value) {
     CWnd edit;
-    edit.m_hWnd = pDX->PrepareEditCtrl(id);
+    edit.m_hWnd = pDX->PrepareCtrl(id);
     if (!pDX->m_bSaveAndValidate) {
         edit.SetWindowText(std::to_string(value));
         return;

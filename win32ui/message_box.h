@@ -6,8 +6,8 @@
 
 // Shows `text` in a modal message box owned by the application's active window and returns the button pressed.
 // The caption is the executable's file name without its extension ("Kelvaro" for Kelvaro.exe). A type that names
-// no icon gets the exclamation icon. `helpId` is accepted for the familiar signature; the program has no help file.
-int AfxMessageBox(const std::string& text, UINT type = MB_OK, UINT helpId = 0);
+// no icon gets the exclamation icon.
+int AfxMessageBox(const std::string& text, UINT type = MB_OK);
 
 // The executable's file name without directory and extension.
 std::string AfxGetAppName();

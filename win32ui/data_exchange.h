@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/local_time.h"
-#include "platform/win32/afx_wnd.h"
+#include "win32ui/wnd.h"
 
 class CDialog;
 
@@ -19,15 +19,14 @@ class CDataExchange {
   public:
     CDataExchange(CDialog* dialog, BOOL saveAndValidate) : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
 
+    // The dialog's control `id`, which becomes the one a failure puts the focus back on.
     HWND PrepareCtrl(int id);
-    HWND PrepareEditCtrl(int id);
     // Puts the focus back on the prepared control (an edit gets its text selected) and ends the exchange.
     [[noreturn]] void Fail();
 
     CDialog* m_pDlgWnd;
     BOOL m_bSaveAndValidate;
     HWND m_hWndLastControl = nullptr;
-    bool m_bEditLastControl = false;
 };
 
 // Attaches `control` to the dialog's control `id` the first time.

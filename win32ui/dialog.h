@@ -6,7 +6,7 @@
 
 #include <cstddef>
 
-#include "platform/win32/afx_wnd.h"
+#include "win32ui/wnd.h"
 
 class CDialog;
 class CDataExchange;
@@ -49,18 +49,17 @@ MessageMapEntry OnDropFilesMessage(void (Dialog::*handler)(HDROP)) {
     return {WM_DROPFILES, 0, 0, nullptr, nullptr, static_cast<void (CDialog::*)(HDROP)>(handler)};
 }
 
-// A dialog built from a template resource of this executable. DoModal runs it with its own message loop, so that
-// PreTranslateMessage sees every message first. Exceptions never leave the dialog procedure: one that reaches it is
-// shown in a message box.
+// A top-level dialog built from a template resource of this executable. DoModal runs it with its own message loop, so
+// that PreTranslateMessage sees every message first. Exceptions never leave the dialog procedure: one that reaches it
+// is shown in a message box.
 class CDialog : public CWnd {
   public:
-    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+    explicit CDialog(UINT templateId);
     ~CDialog() override;
     CDialog(const CDialog&) = delete;
     CDialog& operator=(const CDialog&) = delete;
 
-    // Shows the dialog, disables the parent, and returns the EndDialog result once it closes; -1 when the dialog
-    // cannot be created.
+    // Shows the dialog and returns the EndDialog result once it closes; -1 when the dialog cannot be created.
     INT_PTR DoModal();
     // Creates the dialog without a loop of its own (tests pump messages themselves). False on failure.
     BOOL Create();
@@ -96,7 +95,6 @@ class CDialog : public CWnd {
     void CenterWindow();
 
     UINT m_nIDTemplate;
-    CWnd* m_pParentWnd;
     bool m_bModalDone = false;
     int m_nModalResult = -1;
     bool m_bLockNotifications = false;

@@ -10,7 +10,6 @@ class CWnd {
   public:
     virtual ~CWnd() = default;
 
-    HWND GetSafeHwnd() const { return m_hWnd; }
     // The child window with this control id, or null.
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     BOOL EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
