@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# kelvaro-cli as a user runs it: the worked examples through standard input, files re-timed in place, exit statuses.
+# kelvaro-cli as a user runs it: the worked examples and the corpus through standard input, files re-timed in place,
+# refusals, exit statuses.
 # Usage: cli_end_to_end.sh DATA_DIR CLI_COMMAND...
 set -u
 data=$1
@@ -7,13 +8,12 @@ shift
 cli=("$@")
 failures=0
 checks=0
-
 fail() {
     echo "FAIL: $*" >&2
     failures=$((failures + 1))
 }
-
-expect_status() {  # expected-status description command...
+# expect_status STATUS WHAT COMMAND...: runs COMMAND with standard input from $stdin_file, outputs in $work/out, err.
+expect_status() {
     local expected=$1 what=$2
     shift 2
     "$@" >"$work/out" 2>"$work/err" <"${stdin_file:-/dev/null}"
@@ -21,11 +21,9 @@ expect_status() {  # expected-status description command...
     checks=$((checks + 1))
     [ "$status" -eq "$expected" ] || fail "$what: status $status, expected $expected ($(head -c 300 "$work/err"))"
 }
-
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# The worked examples, each through '-'.
 while IFS='|' read -r input options expected; do
     case $input in \#*) continue ;; esac
     # shellcheck disable=SC2086 # options are words
@@ -35,44 +33,32 @@ while IFS='|' read -r input options expected; do
     [ "$actual" = "$wanted" ] || fail "'$input' with '$options': got [$actual], expected [$wanted]"
 done <"$data/worked_examples.txt"
 
-# In stream mode what the user must know goes to standard error, and the status stays 0.
-printf -- '-1-->\n{1}{2}x\n' >"$work/notes.srt"
-stdin_file=$work/notes.srt expect_status 0 "stream notes" "${cli[@]}" --add 1 -
-grep -q '^kelvaro-cli: -: 1 line holds --> but no times that can be read; it was left as it is' "$work/err" ||
-    fail "stream notes: $(cat "$work/err")"
-grep -q 'No cue times were found in this file, so none was shifted' "$work/err" || fail "no times: $(cat "$work/err")"
-[ "$(tr -d '\r' <"$work/out")" = "$(cat "$work/notes.srt")" ] || fail "stream notes output: $(cat "$work/out")"
-
-# The corpus, each row through '-': the result on standard output, each note of the success text on standard error.
+# The corpus: the result on standard output, each line of the success text on standard error, status 0.
 while IFS='|' read -r input options expected notes; do
     case $input in \#* | '') continue ;; esac
     # shellcheck disable=SC2086 # options are words
-    "${cli[@]}" $options - <"$data/corpus/$input" >"$work/out" 2>"$work/err"
-    status=$?
-    checks=$((checks + 1))
-    [ "$status" -eq 0 ] || fail "corpus $input with '$options' through '-': status $status ($(head -c 300 "$work/err"))"
+    stdin_file=$data/corpus/$input expect_status 0 "corpus $input $options" "${cli[@]}" $options -
     cmp -s "$work/out" "$data/corpus/$expected" ||
-        fail "corpus $input with '$options' through '-': $(cmp "$work/out" "$data/corpus/$expected" 2>&1)"
+        fail "corpus $input $options: $(cmp "$work/out" "$data/corpus/$expected" 2>&1)"
     while [ -n "$notes" ]; do
-        note=${notes%% / *}
-        grep -qF -- "$note" "$work/err" || fail "corpus $input with '$options': no '$note' on standard error"
-        [ "$note" = "$notes" ] && break
+        grep -qF -- "kelvaro-cli: -: ${notes%% / *}" "$work/err" || fail "corpus $input $options: no '${notes%% / *}'"
+        [ "${notes#* / }" = "$notes" ] && break
         notes=${notes#* / }
     done
 done <"$data/corpus/MANIFEST"
 
 # Files in place: the result takes the name, the original is kept byte for byte.
 mkdir -p "$work/subs"
-printf '1\n00:00:01,000 --> 00:00:02,000\nHi\n' >"$work/subs/a.srt"
-printf '2\r\n00:00:03,000 --> 00:00:04,000\r\n' >"$work/subs/b.SUB"
-cp "$work/subs/a.srt" "$work/a.before"
 cd "$work/subs" || exit 1
+printf '1\n00:00:01,000 --> 00:00:02,000\nHi\n' >a.srt
+printf '2\r\n00:00:03,000 --> 00:00:04,000\r\n' >b.SUB
+cp a.srt "$work/a.before"
 expect_status 0 "two files" "${cli[@]}" --add 0:00:01,500 a.srt b.SUB
 printf 'Done - original file is stored as\na_original.srt\nDone - original file is stored as\nb_original.SUB\n' >"$work/want"
 cmp -s <(tr -d '\r' <"$work/out") "$work/want" || fail "success text: $(cat "$work/out")"
 cmp -s a_original.srt "$work/a.before" || fail "a_original.srt differs from the input"
 [ "$(cat a.srt)" = "$(printf '1\r\n00:00:02,500 --> 00:00:03,500\r\nHi\r')" ] || fail "a.srt: $(od -c a.srt)"
-[ "$(ls | sort | tr '\n' ' ')" = "a.srt a_original.srt b.SUB b_original.SUB " ] || fail "files left: $(ls)"
+[ "$(ls | sort | tr "\n" " ")" = "a.srt a_original.srt b.SUB b_original.SUB " ] || fail "files left: $(ls)"
 
 # With '-' among the files standard output carries only the stream; success texts go to standard error.
 cp a_original.srt c.srt
@@ -93,64 +79,6 @@ if [ "${cli[0]}" != wine ] && [ "$(id -u)" -eq 0 ] && cp a.srt d.srt && chattr +
     rm -f d.srt d_original.srt
 fi
 
-# A failing file does not stop the next one; any failure gives status 1.
-expect_status 1 "missing then present" "${cli[@]}" missing.srt a.srt
-grep -q '^kelvaro-cli: missing.srt: Cannot open missing.srt' "$work/err" || fail "missing file message: $(cat "$work/err")"
-grep -q 'Done - original file is stored as' "$work/out" || fail "the second file was not processed"
-expect_status 1 "bad extension" "${cli[@]}" notes.text
-grep -q 'Unrecognized subtitle format' "$work/err" || fail "format message: $(cat "$work/err")"
-expect_status 1 "reversed window" "${cli[@]}" --from 00:10:00 --to 00:10:00 a.srt
-printf 'kelvaro-cli: a.srt: You have chosen to synch according to times.\nFrom time is after To time.\nReselect times\n' >"$work/want"
-cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "window message: $(cat "$work/err")"
-
-# Refusals: status 1, a message naming the file and the reason, no success text, the directory as it was.
-mkdir "$work/refused"
-cd "$work/refused" || exit 1
-printf '1\r\nA\0B\r\n' >binary.srt
-printf '1\r\n\032text\r\n' >tail.srt
-cp "${cli[-1]}" program.srt
-printf '1\n' >film.ass
-mkdir folder.srt
-refusals="binary.srt|looks like a binary file
-tail.srt|it holds an end-of-file mark (Ctrl-Z) with 4 bytes of text after it, which would be lost
-program.srt|looks like a binary file
-film.ass|kelvaro-cli: film.ass: Unrecognized subtitle format
-folder.srt|Cannot open folder.srt: it is not a regular file"
-if [ "${cli[0]}" != wine ]; then
-    mkfifo fifo.srt
-    ln -s /dev/zero zero.srt
-    refusals="$refusals
-fifo.srt|Cannot open fifo.srt: it is not a regular file
-zero.srt|Cannot synchronize zero.srt: it is a link to /dev/zero, whose name does not end in .srt, .sub or .vtt"
-fi
-listing() { find . -maxdepth 1 -printf '%f %y %s\n' | sort && find . -maxdepth 1 -type f -exec cksum {} + | sort; }
-before=$(listing)
-while IFS='|' read -r file message; do
-    expect_status 1 "refused $file" timeout 20 "${cli[@]}" "$file"
-    grep -q "$message" "$work/err" || fail "$file: message $(cat "$work/err")"
-    [ ! -s "$work/out" ] || fail "$file: output $(cat "$work/out")"
-    [ "$(listing)" = "$before" ] || fail "$file: directory changed: $(ls -l)"
-done <<<"$refusals"
-cp "$work/a.before" film.VTT
-expect_status 0 "vtt" "${cli[@]}" film.VTT
-[ -f film_original.VTT ] || fail "vtt: files left: $(ls)"
-
-# Standard input that is refused: status 1, the message names it, and no output follows the refusal. The fault here
-# comes after the first blocks, some of which may already be out.
-{
-    for cue in $(seq 1 12000); do printf '%s\n00:00:01,000 --> 00:00:02,000\nwords\n\n' $((cue % 1000)); done
-    printf 'late\0\nafter the fault\n'
-} >"$work/stream.in"
-printf '1\r\n\0' >"$work/nul.in"
-printf '1\r\n\032more' >"$work/tail.in"
-for input in "$work/nul.in" "$work/tail.in" "$work/stream.in"; do
-    stdin_file=$input expect_status 1 "refused stream $input" "${cli[@]}" -
-    grep -q '^kelvaro-cli: -: Cannot synchronize standard input: ' "$work/err" || fail "stream: $(cat "$work/err")"
-    ! grep -q -e 'after the fault' -e late "$work/out" || fail "stream $input: output after the refusal"
-    [ "$input" = "$work/stream.in" ] || [ ! -s "$work/out" ] || fail "stream $input: output $(od -c "$work/out")"
-done
-cd "$work/subs" || exit 1
-
 # Another program holding a lock on the file: refused as in use, nothing changed. (Wine keeps its own share modes.)
 if [ "${cli[0]}" != wine ] && command -v flock >/dev/null; then
     cp a.srt "$work/a.locked"
@@ -163,6 +91,81 @@ if [ "${cli[0]}" != wine ] && command -v flock >/dev/null; then
     [ ! -s "$work/out" ] || fail "success text for a file in use: $(cat "$work/out")"
     cmp -s a.srt "$work/a.locked" || fail "a.srt changed while in use"
 fi
+
+# A failing file does not stop the next one; any failure gives status 1.
+expect_status 1 "missing then present" "${cli[@]}" missing.srt a.srt
+grep -q '^kelvaro-cli: missing.srt: Cannot open missing.srt' "$work/err" || fail "missing file message: $(cat "$work/err")"
+grep -q 'Done - original file is stored as' "$work/out" || fail "the second file was not processed"
+expect_status 1 "reversed window" "${cli[@]}" --from 00:10:00 --to 00:10:00 a.srt
+printf 'kelvaro-cli: a.srt: You have chosen to synch according to times.\nFrom time is after To time.\nReselect times\n' >"$work/want"
+cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "window message: $(cat "$work/err")"
+
+# Refusals: status 1, a message naming the file and the reason, no success text, the directory as it was (modes
+# included). The faults in late.srt and late_tail.srt come after the first block of the result is written.
+mkdir "$work/refused"
+cd "$work/refused" || exit 1
+for cue in $(seq 1 12000); do printf '%s\n00:00:01,000 --> 00:00:02,000\nwords\n\n' $((cue % 1000)); done >"$work/cues"
+{ cat "$work/cues" && printf 'late\0\nafter the fault\n'; } >late.srt
+{ cat "$work/cues" && printf '\032\r\n\032z'; } >late_tail.srt
+printf '1\r\nA\0B\r\n' >binary.srt
+printf '1\r\n\032text\r\n' >tail.srt
+printf '\377\3761\0\r\0\n\0' >utf16.srt
+printf '\376\377\0''1' >utf16be.sub
+cp "${cli[-1]}" program.srt
+for name in film film.srtx film.ass e.srt f.srt g.srt h.srt i.srt; do printf '1\n' >"$name"; done
+mkdir folder.srt e_original.srt
+printf 'mine\n' >f_new.srt
+ln g.srt g_original.srt
+cannot="Cannot synchronize"
+unrecognized="Unrecognized subtitle format"
+refusals="late.srt|$cannot late.srt: it looks like a binary file or UTF-16 text without a byte-order mark
+late_tail.srt|$cannot late_tail.srt: it holds an end-of-file mark (Ctrl-Z) with 1 byte of text after it, which would be lost
+binary.srt|looks like a binary file
+tail.srt|it holds an end-of-file mark (Ctrl-Z) with 4 bytes of text after it, which would be lost
+utf16.srt|$cannot utf16.srt: it is UTF-16
+utf16be.sub|$cannot utf16be.sub: it is UTF-16
+program.srt|looks like a binary file
+film|kelvaro-cli: film: $unrecognized
+film.srtx|$unrecognized
+film.ass|$unrecognized
+a.b/c|$unrecognized
+srt|$unrecognized
+$(printf 'n%.0s' {1..300}).srt|Cannot use
+folder.srt|Cannot open folder.srt: it is not a regular file
+e.srt|Cannot open e_original.srt: it is not a regular file
+f.srt|Cannot create f_new.srt: a file of that name already exists (left by an interrupted run, or one of yours)
+g.srt|$cannot g.srt: it is the same file as g_original.srt (one name is a link to the other); nothing was changed"
+if [ "${cli[0]}" != wine ]; then
+    mkfifo fifo.srt
+    ln -s /dev/zero zero.srt
+    printf 'private\n' >secret.txt
+    chmod 400 secret.txt
+    ln -s secret.txt h_new.srt
+    ln -s i.srt i_original.srt
+    refusals="$refusals
+fifo.srt|Cannot open fifo.srt: it is not a regular file
+zero.srt|$cannot zero.srt: it is a link to /dev/zero, whose name does not end in .srt, .sub or .vtt
+h.srt|Cannot create h_new.srt: a file of that name already exists
+i.srt|$cannot i.srt: it is the same file as i_original.srt"
+fi
+listing() { find . -maxdepth 1 -printf '%f %y %m %s\n' | sort && find . -maxdepth 1 -type f -exec cksum {} + | sort; }
+before=$(listing)
+while IFS='|' read -r file message; do
+    expect_status 1 "refused $file" timeout 20 "${cli[@]}" "$file"
+    grep -qF -- "$message" "$work/err" || fail "$file: message $(cat "$work/err")"
+    [ ! -s "$work/out" ] || fail "$file: output $(cat "$work/out")"
+    [ "$(listing)" = "$before" ] || fail "$file: directory changed: $(ls -l)"
+done <<<"$refusals"
+
+# Standard input that is refused: status 1, the message names it, and no output follows the refusal, though the
+# first blocks of a long input may already be out.
+printf '1\r\n\0' >"$work/nul.in"
+for input in "$work/nul.in" tail.srt late.srt; do
+    stdin_file=$input expect_status 1 "refused stream $input" "${cli[@]}" -
+    grep -q '^kelvaro-cli: -: Cannot synchronize standard input: ' "$work/err" || fail "stream: $(cat "$work/err")"
+    ! grep -q -e 'after the fault' -e late "$work/out" || fail "stream $input: output after the refusal"
+    [ "$input" = late.srt ] || [ ! -s "$work/out" ] || fail "stream $input: output $(od -c "$work/out")"
+done
 
 # Usage errors: status 2, the reason and a hint to --help on standard error, and nothing done.
 before=$(listing)

@@ -12,14 +12,9 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     std::random_device random;
-    const fs::path base = fs::temp_directory_path();
-    for (;;) {
-        const fs::path candidate = base / ("kelvaro-test-" + std::to_string(random()));
-        if (fs::create_directory(candidate)) {
-            m_path = candidate.string();
-            return;
-        }
-    }
+    do {
+        m_path = (fs::temp_directory_path() / ("kelvaro-test-" + std::to_string(random()))).string();
+    } while (!fs::create_directory(m_path));
 }
 
 TempDir::~TempDir() {
@@ -41,16 +36,14 @@ std::vector<std::string> TempDir::List() const {
 }
 
 std::string ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::ostringstream content;
-    content << in.rdbuf();
+    content << std::ifstream(path, std::ios::binary).rdbuf();
     return content.str();
 }
 
 void WriteWholeFile(const std::string& path, const std::string& content) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(content.data(), static_cast<std::streamsize>(content.size()));
-    ASSERT_TRUE(out.good()) << path;
+    ASSERT_TRUE(out.write(content.data(), static_cast<std::streamsize>(content.size())).good()) << path;
 }
 
 bool FileExists(const std::string& path) {

@@ -4,7 +4,6 @@
 #include <vector>
 
 #include "engine/run_reporter.h"
-#include "platform/file_system.h"
 #include "tests/memory_files.h"
 
 // A fresh directory for one test, removed with everything in it when the test ends.

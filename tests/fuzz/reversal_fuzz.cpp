@@ -9,6 +9,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/text_reversal.h"
 #include "engine/utf8.h"
@@ -61,100 +62,63 @@ void CheckRawLine(std::string_view line) {
 }
 
 // Takes choices from the fuzz bytes; zeros once they run out.
-class Choices {
-  public:
-    Choices(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-    std::size_t Below(std::size_t bound) { return m_next < m_size ? m_data[m_next++] % bound : 0; }
-    bool Done() const { return m_next >= m_size; }
+struct Choices {
+    std::size_t Below(std::size_t bound) { return next < size ? data[next++] % bound : 0; }
+    bool Done() const { return next >= size; }
 
-  private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_next = 0;
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t next = 0;
 };
 
-template <std::size_t N>
-std::string_view Pick(Choices& choices, const std::string_view (&options)[N]) {
-    return options[choices.Below(N)];
-}
-
-// Pieces that start with no mark, so that no mark follows a tag or brace block.
-constexpr std::string_view kWords[] = {
-    "שלום",
-    "עולם",
-    "שָׁלוֹם",
-    "בְּרֵאשִׁית",
-    "תּוֹדָה",
-    "مرحبا",
-    "مَرْحَبًا",
-    "عليّ",
-    "صديقي",
-    "Hello",
-    "don't",
-    "e\xCC\x81t\xC3\xA9",
-    "\xF9\xEC\xE5\xED",      // Windows-1255 shalom
-    "\xE1\xC8\xF8\xE0\xF9",  // Windows-1255 with a point
+// Pieces that start with no mark, so that no mark follows a tag or brace block. Words in Hebrew and Arabic with and
+// without points, Latin, and Windows-1255; numbers; punctuation; tags without partners; brace blocks.
+const std::vector<std::string_view> kPieces[] = {
+    {"שלום", "עולם", "שָׁלוֹם", "בְּרֵאשִׁית", "תּוֹדָה", "مرحبا", "مَرْحَبًا", "عليّ", "صديقي", "Hello", "don't", "e\xCC\x81t\xC3\xA9",
+     "\xF9\xEC\xE5\xED", "\xE1\xC8\xF8\xE0\xF9"},
+    {"1999", "12.5", "1,000", "10:30", "7", "2024", "0.5", "1\xE2\x83\x9D"},
+    {" ", " ", ", ", ".", "!", "?", "-", "...", "\"", "(", ")", ": ", "'"},
+    {"<br>", "<br/>", "<00:00:01.000>"},
+    {"{\\an8}", "{\\i1}", "{\\i0}", "{y:i}", "{\\c&H00FFFF&}"},
 };
-constexpr std::string_view kNumbers[] = {"1999", "12.5", "1,000", "10:30", "7", "2024", "0.5", "1\xE2\x83\x9D"};
-constexpr std::string_view kPunctuation[] = {" ", " ", ", ", ".", "!", "?", "-", "...", "\"", "(", ")", ": ", "'"};
 constexpr std::string_view kPairs[][2] = {
     {"<i>", "</i>"}, {"<b>", "</b>"},        {"<u>", "</u>"},     {"<font color=\"#ff0\">", "</font>"},
     {"<I>", "</i>"}, {"<c.yellow>", "</c>"}, {"<v Dan>", "</v>"},
 };
-constexpr std::string_view kLoneTags[] = {"<br>", "<br/>", "<00:00:01.000>"};
-constexpr std::string_view kBraces[] = {"{\\an8}", "{\\i1}", "{\\i0}", "{y:i}", "{\\c&H00FFFF&}"};
+const std::vector<std::string_view>& kBraces = kPieces[4];
 
+std::string_view Pick(Choices& choices, const std::vector<std::string_view>& options) {
+    return options[choices.Below(options.size())];
+}
+
+// Pieces of text, words and punctuation more often than the rest, and pairs of tags around more text.
 void AppendText(Choices& choices, int depth, std::string* line) {
     const std::size_t pieces = 1 + choices.Below(6);
     for (std::size_t i = 0; i < pieces && !choices.Done(); ++i) {
-        switch (choices.Below(8)) {
-            case 0:
-            case 1:
-                line->append(Pick(choices, kWords));
-                break;
-            case 2:
-                line->append(Pick(choices, kNumbers));
-                break;
-            case 3:
-            case 4:
-                line->append(Pick(choices, kPunctuation));
-                break;
-            case 5:
-                if (depth < 4) {
-                    const auto& pair = kPairs[choices.Below(std::size(kPairs))];
-                    line->append(pair[0]);
-                    AppendText(choices, depth + 1, line);
-                    line->append(pair[1]);
-                }
-                break;
-            case 6:
-                line->append(Pick(choices, kLoneTags));
-                break;
-            case 7:
-                line->append(Pick(choices, kBraces));
-                break;
+        constexpr int kKinds[] = {0, 0, 1, 2, 2, 3, 4, -1};  // -1: a pair of tags
+        const int kind = kKinds[choices.Below(std::size(kKinds))];
+        if (kind >= 0) {
+            line->append(Pick(choices, kPieces[kind]));
+        } else if (depth < 4) {
+            const auto& pair = kPairs[choices.Below(std::size(kPairs))];
+            line->append(pair[0]);
+            AppendText(choices, depth + 1, line);
+            line->append(pair[1]);
         }
     }
 }
 
+// Text, or a frame line of one to three parts; brace blocks may start and end each.
 std::string BuildLine(Choices& choices) {
-    std::string line;
     const bool frame_line = choices.Below(4) == 0;
-    if (frame_line) {
-        line = "{" + std::to_string(choices.Below(256)) + "}{" + std::to_string(choices.Below(256)) + "}";
-    }
+    std::string line =
+        frame_line ? "{" + std::to_string(choices.Below(256)) + "}{" + std::to_string(choices.Below(256)) + "}" : "";
     const std::size_t parts = frame_line ? 1 + choices.Below(3) : 1;
     for (std::size_t part = 0; part < parts; ++part) {
-        if (part > 0) {
-            line += '|';
-        }
-        if (choices.Below(3) == 0) {
-            line.append(Pick(choices, kBraces));
-        }
+        line += part > 0 ? "|" : "";
+        line.append(choices.Below(3) == 0 ? Pick(choices, kBraces) : "");
         AppendText(choices, 0, &line);
-        if (choices.Below(3) == 0) {
-            line.append(Pick(choices, kBraces));
-        }
+        line.append(choices.Below(3) == 0 ? Pick(choices, kBraces) : "");
     }
     return line;
 }
@@ -164,7 +128,7 @@ std::string BuildLine(Choices& choices) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CheckRawLine(std::string_view(reinterpret_cast<const char*>(data), size));
 
-    Choices choices(data, size);
+    Choices choices{data, size};
     const std::string line = BuildLine(choices);
     Check(Reversed(Reversed(line)) == line);
     return 0;
