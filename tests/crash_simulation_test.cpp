@@ -64,7 +64,7 @@ class CrashSimulator : public ForwardingFileSystem {
     Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override;
     bool Exists(const std::string& path) override {
         const bool exists = ForwardingFileSystem::Exists(path);
-        After("look for " + Name(path), Status::OK());
+        After("look for " + Name(path), Status::OK()).IgnoreError();  // a look has no status to pass on
         return exists;
     }
     Status Remove(const std::string& path) override {
@@ -90,7 +90,7 @@ class CrashSimulator : public ForwardingFileSystem {
     }
     void CopyPermissions(const std::string& from, const std::string& to) override {
         ForwardingFileSystem::CopyPermissions(from, to);
-        After("copy permissions to " + Name(to), Status::OK());
+        After("copy permissions to " + Name(to), Status::OK()).IgnoreError();  // nor has this best-effort step
     }
     Status CheckUsableName(const std::string& path) override {
         return After("check the name " + Name(path), ForwardingFileSystem::CheckUsableName(path));

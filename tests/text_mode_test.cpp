@@ -18,7 +18,7 @@ ReadResult ReadAll(const std::string& raw, std::size_t block_size, std::size_t c
     MemoryReadableFile file(raw, chunk);
     TextLineReader reader(file, "in", block_size);
     if (begin_first) {
-        reader.Begin();
+        reader.Begin().IgnoreError();  // a refusal stays in status(), which the result holds
     }
     ReadResult result;
     std::string_view line;
