@@ -9,7 +9,7 @@ export work="$root/build/docs-run" docs="$root/docs" root
 source "$root/scripts/wine-env.sh"
 rm -rf "$work" && mkdir -p "$work"
 cp "$root/samples/film.srt" "$work/film.srt"
-printf '%s' "Z:$(echo "$work/film.srt" | tr / '\\')" >"$work/kv.ini"
+printf '%s' "Z:${work//\//\\}\\film.srt" >"$work/kv.ini"
 
 shoot() {
     # The dialog and anything over it, cut from the screen with a small margin. Not with xwd: Wine gives its windows

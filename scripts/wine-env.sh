@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced (not run) before the Windows tests: `source scripts/wine-env.sh`, then `ctest --test-dir build/win64`.
 # A Wine prefix of our own inside the build tree, so that runs never touch ~/.wine and a clean build starts afresh.
 
