@@ -5,6 +5,9 @@ set -u
 data=$1
 shift
 cli=("$@")
+# Under Wine (wine, wine64.sh, wine-i686.sh) Linux links, pipes, attributes and locks mean other things.
+native=true
+case ${cli[0]##*/} in wine*) native=false ;; esac
 failures=0
 checks=0
 
@@ -82,7 +85,7 @@ grep -q '^kelvaro-cli: c.srt: Done - original file is stored as' "$work/err" || 
 rm c.srt c_original.srt
 
 # An input that cannot be renamed (immutable): the old backup is kept, nothing else is left.
-if [ "${cli[0]}" != wine ] && [ "$(id -u)" -eq 0 ] && cp a.srt d.srt && chattr +i d.srt 2>/dev/null; then
+if $native && [ "$(id -u)" -eq 0 ] && cp a.srt d.srt && chattr +i d.srt 2>/dev/null; then
     printf 'old backup\n' >d_original.srt
     expect_status 1 "immutable input" "${cli[@]}" --add 1 d.srt
     chattr -i d.srt
@@ -116,7 +119,7 @@ tail.srt|it holds an end-of-file mark (Ctrl-Z) with 4 bytes of text after it, wh
 program.srt|looks like a binary file
 film.ass|kelvaro-cli: film.ass: Unrecognized subtitle format
 folder.srt|Cannot open folder.srt: it is not a regular file"
-if [ "${cli[0]}" != wine ]; then
+if $native; then
     mkfifo fifo.srt
     ln -s /dev/zero zero.srt
     refusals="$refusals
@@ -152,7 +155,7 @@ done
 cd "$work/subs" || exit 1
 
 # Another program holding a lock on the file: refused as in use, nothing changed. (Wine keeps its own share modes.)
-if [ "${cli[0]}" != wine ] && command -v flock >/dev/null; then
+if $native && command -v flock >/dev/null; then
     cp a.srt "$work/a.locked"
     flock a.srt sleep 1 &
     holder=$!
