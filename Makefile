@@ -10,7 +10,7 @@ ASAN := build/asan
 FUZZ := build/fuzz
 
 .PHONY: all build run test deps native windows check-format check-shell test-native test-sanitizers test-fuzz \
-	test-windows bench clean
+	test-windows test-i686 bench clean
 
 all: build
 
@@ -27,7 +27,7 @@ windows: deps
 		-DCMAKE_BUILD_TYPE=Release
 	@cmake --build $(WIN64) -j $(JOBS)
 	@scripts/configure.sh -S . -B $(WIN32) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-i686.cmake \
-		-DCMAKE_BUILD_TYPE=Release -DKELVARO_BUILD_TESTS=OFF
+		-DCMAKE_BUILD_TYPE=Release -DKELVARO_BUILD_TESTS=ON
 	@cmake --build $(WIN32) -j $(JOBS)
 	@scripts/collect-windows-programs.sh $(WIN64) $(WIN32)
 
@@ -36,7 +36,7 @@ build: native windows
 run: build
 	@scripts/run.sh
 
-test: check-format check-shell build test-native test-sanitizers test-fuzz test-windows
+test: check-format check-shell build test-native test-sanitizers test-fuzz test-windows test-i686
 	@echo "All tests passed."
 
 # Every C++ file as .clang-format has it; changes nothing (clang-format -i FILE does).
@@ -68,6 +68,11 @@ test-fuzz: deps
 
 test-windows: windows
 	@scripts/test-windows.sh
+
+# The i686 programs and unit tests under 32-bit Wine in an i386 chroot (built once, outside the clone); skipped, with
+# the reason, where this machine cannot do that.
+test-i686: windows
+	@scripts/test-i686.sh $(WIN32) $(WIN64)
 
 bench: native
 	$(NATIVE)/bench/kelvaro-bench --cli $(NATIVE)/kelvaro-cli

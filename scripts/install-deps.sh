@@ -6,6 +6,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev googletest clang-format shellcheck
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick xdotool
+    debootstrap arch-test
 )
 
 missing=()
