@@ -15,4 +15,6 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR wine)
+# Wine's 64-bit loader by name: the `wine` launcher picks the 32-bit one where wine32 is installed (see the script).
+get_filename_component(KELVARO_WINE64 ${CMAKE_CURRENT_LIST_DIR}/../scripts/wine64.sh ABSOLUTE)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${KELVARO_WINE64})

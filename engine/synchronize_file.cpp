@@ -201,20 +201,23 @@ std::string FileRun::OtherNamesNote() {
 // Before the first rename (`where` empty) the input is untouched: the unfinished result is removed. After it,
 // `where` says where the original and the result are.
 RunOutcome FileRun::Fail(const Status& status, const std::string& where) {
+    // The files are only released here: `status` is the failure to report, and one in releasing them would change
+    // nothing that the user must know. Whether the unfinished result is gone is checked by looking, since a remove
+    // can report success while the file stays (Wine).
     std::string text = status.message();
     if (where.empty() && m_result != nullptr) {
-        m_result->Close();
+        m_result->Close().IgnoreError();
         m_result.reset();
-        m_fs.Remove(m_names.temporary);
+        m_fs.Remove(m_names.temporary).IgnoreError();
         if (m_fs.Exists(m_names.temporary)) {
             text += "\nThe unfinished result " + m_names.temporary + " could not be removed; remove it yourself";
         }
     }
     if (m_input != nullptr) {
-        m_input->Close();
+        m_input->Close().IgnoreError();
     }
     if (m_old_backup != nullptr) {
-        m_old_backup->Close();
+        m_old_backup->Close().IgnoreError();
     }
     if (where.empty() && IsRefusal(status.code())) {
         m_reporter.Refused(text);

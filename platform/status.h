@@ -3,8 +3,9 @@
 #include <string>
 
 // The outcome of one operation on a file: OK, or a kind of failure with a message that names the file and the
-// reason, worded alike on every operating system ("Cannot open /x/film.srt: No such file or directory").
-class Status {
+// reason, worded alike on every operating system ("Cannot open /x/film.srt: No such file or directory"). A Status
+// must be looked at: the compiler rejects one that is dropped, unless IgnoreError() says it is dropped on purpose.
+class [[nodiscard]] Status {
 public:
     // kExists: a name that must be new is taken. kNotRegularFile: a directory, device, pipe or socket where a file was
     // expected. kUnsupported: a file whose name or content the program does not handle.
@@ -27,6 +28,9 @@ public:
     bool ok() const { return m_code == Code::kOk; }
     Code code() const { return m_code; }
     const std::string& message() const { return m_message; }
+    // Drops this outcome on purpose, where a failure would change nothing: releasing a file while an earlier failure
+    // is already being reported, or in a destructor that has no one to tell. The call site says why.
+    void IgnoreError() const {}
 
 private:
     Status(Code code, std::string message) : m_code(code), m_message(std::move(message)) {}

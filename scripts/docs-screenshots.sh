@@ -35,7 +35,7 @@ shoot() {
 
 session() {
     "$root/scripts/wine-without-wm.sh" Kelvaro.exe
-    (cd "$work" && exec wine "$program") &
+    (cd "$work" && exec "$KELVARO_WINE" "$program") &
     local kelvaro=$! window=""
     for _ in $(seq 100); do
         window=$(xdotool search --name '^Kelvaro v' 2>/dev/null | head -1) && [ -n "$window" ] && break

@@ -3,10 +3,10 @@
 set -euo pipefail
 
 packages=(
-    cmake ninja-build g++ clang libclang-rt-14-dev googletest libcli11-dev
+    cmake ninja-build g++ clang libclang-rt-14-dev googletest libcli11-dev clang-format shellcheck
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick xdotool
-    help2man dpkg-dev man-db file unzip
+    help2man dpkg-dev man-db file unzip debootstrap arch-test
 )
 
 missing=()
@@ -15,11 +15,8 @@ for package in "${packages[@]}"; do
         missing+=("$package")
     fi
 done
-# A 32-bit Wine makes the launcher pick a loader this kernel cannot run.
-if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
-    echo "wine32:i386 is installed; it breaks 64-bit Wine here. Remove it: apt-get remove wine32:i386" >&2
-    exit 1
-fi
+# wine32:i386 may be installed too, or not: the 64-bit programs run with the 64-bit loader either way (wine64.sh),
+# and the 32-bit ones in a chroot of their own (test-i686.sh).
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"

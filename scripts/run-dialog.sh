@@ -15,14 +15,14 @@ mkdir -p "$work"
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     "$root/scripts/wine-without-wm.sh" --undo Kelvaro.exe
     echo "Opening Kelvaro under Wine (working directory $work); close it to return."
-    cd "$work" && exec wine "$program"
+    cd "$work" && exec "$KELVARO_WINE" "$program"
 fi
 
 echo "No display (DISPLAY is unset or unreachable): running the dialog on a virtual display and saving a screenshot."
 # Starts Kelvaro on a virtual display, waits for its window, saves the whole screen to $shot, then closes it.
 screenshot() {
     "$root/scripts/wine-without-wm.sh" Kelvaro.exe
-    (cd "$work" && exec wine "$program") &
+    (cd "$work" && exec "$KELVARO_WINE" "$program") &
     local kelvaro=$!
     for _ in $(seq 100); do
         xdotool search --name '^Kelvaro v' >/dev/null 2>&1 && break

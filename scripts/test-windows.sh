@@ -8,7 +8,7 @@ source "$root/scripts/wine-env.sh"
 run() {
     wineserver -p 30 </dev/null >/dev/null 2>&1
     # Wine's desktop process also lives on after its first program; let it start here, outside CTest.
-    wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+    "$KELVARO_WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
     local status=0
     ctest --test-dir "$root/build/win64" --output-on-failure "$@" || status=$?
     wineserver -k >/dev/null 2>&1 || true

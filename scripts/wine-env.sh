@@ -1,7 +1,10 @@
+# shellcheck shell=bash
 # Sourced (not run) before the Windows tests: `source scripts/wine-env.sh`, then `ctest --test-dir build/win64`.
 # A Wine prefix of our own inside the build tree, so that runs never touch ~/.wine and a clean build starts afresh.
+# Programs run with "$KELVARO_WINE" PROGRAM, Wine's 64-bit loader (see wine64.sh), as CTest runs them.
 
 KELVARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export KELVARO_WINE="${KELVARO_ROOT}/scripts/wine64.sh"
 export WINEPREFIX="${KELVARO_ROOT}/build/wineprefix"
 export WINEDEBUG=-all
 # No Mono or Gecko: the tests need neither, and their installers would prompt and stall.
@@ -9,7 +12,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "${WINEPREFIX}/system.reg" ]; then
     mkdir -p "${WINEPREFIX}"
     # The console programs under test need no display; wineboot works without one too.
-    wine wineboot -i >/dev/null 2>&1
+    "$KELVARO_WINE" wineboot -i >/dev/null 2>&1
     wineserver -w
 fi
 # Wine's own fonts (MS Sans Serif, Tahoma, Marlett...): this Wine (Debian's 8.0) never reads its data directory's

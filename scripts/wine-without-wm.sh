@@ -9,6 +9,8 @@ if [ "${1:-}" = "--undo" ]; then
     value=Y
     shift
 fi
+wine64="$(dirname "$0")/wine64.sh"
 for program in "$@"; do
-    wine reg add "HKCU\\Software\\Wine\\AppDefaults\\${program}\\X11 Driver" /v Managed /d "$value" /f >/dev/null 2>&1
+    "$wine64" reg add "HKCU\\Software\\Wine\\AppDefaults\\${program}\\X11 Driver" /v Managed /d "$value" /f \
+        >/dev/null 2>&1
 done

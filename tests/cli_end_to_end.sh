@@ -6,6 +6,9 @@ set -u
 data=$1
 shift
 cli=("$@")
+# Under Wine (wine, wine64.sh, wine-i686.sh) Linux links, pipes, attributes and locks mean other things.
+native=true
+case ${cli[0]##*/} in wine*) native=false ;; esac
 failures=0
 checks=0
 fail() {
@@ -68,7 +71,7 @@ grep -q '^kelvaro-cli: c.srt: Done - original file is stored as' "$work/err" || 
 rm c.srt c_original.srt
 
 # An input that cannot be renamed (immutable): the old backup is kept, nothing else is left.
-if [ "${cli[0]}" != wine ] && [ "$(id -u)" -eq 0 ] && cp a.srt d.srt && chattr +i d.srt 2>/dev/null; then
+if $native && [ "$(id -u)" -eq 0 ] && cp a.srt d.srt && chattr +i d.srt 2>/dev/null; then
     printf 'old backup\n' >d_original.srt
     expect_status 1 "immutable input" "${cli[@]}" --add 1 d.srt
     chattr -i d.srt
@@ -80,7 +83,7 @@ if [ "${cli[0]}" != wine ] && [ "$(id -u)" -eq 0 ] && cp a.srt d.srt && chattr +
 fi
 
 # Another program holding a lock on the file: refused as in use, nothing changed. (Wine keeps its own share modes.)
-if [ "${cli[0]}" != wine ] && command -v flock >/dev/null; then
+if $native && command -v flock >/dev/null; then
     cp a.srt "$work/a.locked"
     flock a.srt sleep 1 &
     holder=$!
@@ -135,7 +138,7 @@ folder.srt|Cannot open folder.srt: it is not a regular file
 e.srt|Cannot open e_original.srt: it is not a regular file
 f.srt|Cannot create f_new.srt: a file of that name already exists (left by an interrupted run, or one of yours)
 g.srt|$cannot g.srt: it is the same file as g_original.srt (one name is a link to the other); nothing was changed"
-if [ "${cli[0]}" != wine ]; then
+if $native; then
     mkfifo fifo.srt
     ln -s /dev/zero zero.srt
     printf 'private\n' >secret.txt

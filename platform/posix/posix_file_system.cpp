@@ -50,7 +50,8 @@ int RenameWithoutReplacing(const char* from, const char* to) {
 class Descriptor {
   public:
     Descriptor(int fd, std::string path) : m_fd(fd), m_path(std::move(path)) {}
-    ~Descriptor() { Close(); }
+    // Only files a run abandoned after a failure are still open here; a run closes the others itself and checks.
+    ~Descriptor() { Close().IgnoreError(); }
     Descriptor(const Descriptor&) = delete;
     Descriptor& operator=(const Descriptor&) = delete;
 

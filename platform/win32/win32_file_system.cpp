@@ -71,7 +71,8 @@ Status PrepareRename(const std::string& verb, const std::string& to, bool replac
 class Handle {
   public:
     Handle(HANDLE handle, std::string path) : m_handle(handle), m_path(std::move(path)) {}
-    ~Handle() { Close(); }
+    // Only files a run abandoned after a failure are still open here; a run closes the others itself and checks.
+    ~Handle() { Close().IgnoreError(); }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
 

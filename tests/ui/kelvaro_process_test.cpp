@@ -66,26 +66,8 @@ class KelvaroProcess {
     // A visible dialog-class window of the program that `accept` agrees to, or null after the patience runs out.
     HWND WaitForWindow(const std::function<bool(HWND)>& accept, DWORD patienceMs = kPatienceMs) {
         for (DWORD waited = 0; waited < patienceMs; waited += 50) {
-            struct Search {
-                DWORD process;
-                const std::function<bool(HWND)>* accept;
-                HWND found;
-            } search = {m_process.dwProcessId, &accept, nullptr};
-            EnumWindows(
-                [](HWND window, LPARAM context) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(context);
-                    DWORD owner = 0;
-                    GetWindowThreadProcessId(window, &owner);
-                    char className[16] = {};
-                    GetClassNameA(window, className, sizeof className);
-                    if (owner == s->process && IsWindowVisible(window) && std::string(className) == "#32770" &&
-                        (*s->accept)(window)) {
-                        s->found = window;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
+            Search search = {m_process.dwProcessId, &accept, nullptr};
+            EnumWindows(Consider, reinterpret_cast<LPARAM>(&search));
             if (search.found != nullptr) {
                 return search.found;
             }
@@ -131,6 +113,26 @@ class KelvaroProcess {
     HWND dialog = nullptr;
 
   private:
+    struct Search {
+        DWORD process;
+        const std::function<bool(HWND)>* accept;
+        HWND found;
+    };
+    // A named CALLBACK: on i686 a lambda converts only to a cdecl function, and EnumWindows calls stdcall ones.
+    static BOOL CALLBACK Consider(HWND window, LPARAM context) {
+        auto* search = reinterpret_cast<Search*>(context);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        char className[16] = {};
+        GetClassNameA(window, className, sizeof className);
+        if (owner == search->process && IsWindowVisible(window) && std::string(className) == "#32770" &&
+            (*search->accept)(window)) {
+            search->found = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
     PROCESS_INFORMATION m_process = {};
 };
 
