@@ -48,7 +48,7 @@ bool IsRefusal(Status::Code code) {
 // One run on files. Every step that can fail returns a Status; Fail() then puts the directory back as far as it
 // can and tells the user where every content is.
 class FileRun {
-public:
+  public:
     FileRun(const SyncSettings& settings, RunReporter& reporter, FileSystem& file_system)
         : m_settings(settings),
           m_reporter(reporter),
@@ -58,7 +58,7 @@ public:
 
     RunOutcome Run();
 
-private:
+  private:
     Status CheckNames(const RunNames& names);
     Status FindInput();
     Status OpenFiles();
@@ -108,9 +108,9 @@ Status FileRun::FindInput() {
         return status;
     }
     if (!HasSubtitleExtension(target)) {
-        return Status::Error(Status::Code::kUnsupported,
-                             "Cannot synchronize " + m_names.input + ": it is a link to " + target +
-                                 ", whose name does not end in .srt, .sub or .vtt");
+        return Status::Error(Status::Code::kUnsupported, "Cannot synchronize " + m_names.input + ": it is a link to " +
+                                                             target +
+                                                             ", whose name does not end in .srt, .sub or .vtt");
     }
     m_names = RunNames(target);
     return CheckNames(m_names);

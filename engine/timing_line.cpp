@@ -40,7 +40,7 @@ std::uint64_t ReadDigits(std::string_view text, std::size_t* pos, std::size_t* c
 // The usual SubRip time, HH:MM:SS,mmm, read in one go: the twelve bytes are checked and taken apart as two words
 // whose lowest byte is the first.
 bool ReadFixedTime(const char* p, CueTime* ms) {
-    std::uint64_t clock;  // HH:MM:SS
+    std::uint64_t clock;           // HH:MM:SS
     std::uint32_t fraction_bytes;  // ,mmm
     std::memcpy(&clock, p, 8);
     std::memcpy(&fraction_bytes, p + 8, 4);

@@ -20,7 +20,7 @@ struct FileIdentity {
 // A file opened by a run and held for exclusive use until it is closed: while it is open no other program may open
 // it (Windows) or lock it (POSIX, where other runs and cooperating programs lock before they touch a file).
 class HeldFile {
-public:
+  public:
     virtual ~HeldFile() = default;
     // Releases the file and its lock. Closing twice is harmless.
     virtual Status Close() = 0;
@@ -36,14 +36,14 @@ public:
 
 // A file opened for reading. Bytes come as stored: no line-end translation happens here.
 class ReadableFile : public HeldFile {
-public:
+  public:
     // Reads up to `capacity` bytes into `buffer`. On success sets `*got`, which is 0 only at the end of the file.
     virtual Status Read(char* buffer, std::size_t capacity, std::size_t* got) = 0;
 };
 
 // A file opened for writing. Bytes are stored as given.
 class WritableFile : public HeldFile {
-public:
+  public:
     // Writes all `size` bytes or fails.
     virtual Status Append(const char* data, std::size_t size) = 0;
     // Forces what was written so far onto stable storage.
@@ -53,7 +53,7 @@ public:
 // The file operations a synchronization run relies on. Default() is the operating system's; tests wrap it (see
 // ForwardingFileSystem) to inject faults or simulate a crash. Every error names the path and the reason.
 class FileSystem {
-public:
+  public:
     virtual ~FileSystem() = default;
     static FileSystem& Default();
 

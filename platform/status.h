@@ -6,7 +6,7 @@
 // reason, worded alike on every operating system ("Cannot open /x/film.srt: No such file or directory"). A Status
 // must be looked at: the compiler rejects one that is dropped, unless IgnoreError() says it is dropped on purpose.
 class [[nodiscard]] Status {
-public:
+  public:
     // kExists: a name that must be new is taken. kNotRegularFile: a directory, device, pipe or socket where a file was
     // expected. kUnsupported: a file whose name or content the program does not handle.
     enum class Code {
@@ -32,7 +32,7 @@ public:
     // is already being reported, or in a destructor that has no one to tell. The call site says why.
     void IgnoreError() const {}
 
-private:
+  private:
     Status(Code code, std::string message) : m_code(code), m_message(std::move(message)) {}
 
     Code m_code = Code::kOk;

@@ -18,7 +18,7 @@
 // reads on to the end of the input when it meets the mark; the reason counts the bytes after the mark that are
 // neither Ctrl-Z nor CR nor LF.
 class TextLineReader {
-public:
+  public:
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
     static constexpr char kEndOfText = 0x1A;
 
@@ -54,7 +54,7 @@ public:
 
     const Status& status() const { return m_status; }
 
-private:
+  private:
     bool ReadLineAcrossBlocks(std::string_view* line);
     bool Fill();
     // Appends `got` freshly read bytes at m_end, stopping at a 0x1A, or refuses them.
@@ -77,7 +77,7 @@ private:
 // Text-mode writing: every line is stored followed by CR LF. Writes in large blocks. A call returns false when
 // handing a block to the file failed; the failure is kept in status(), and Flush fails from then on.
 class TextLineWriter {
-public:
+  public:
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
 
     explicit TextLineWriter(WritableFile& file, std::size_t block_size = kDefaultBlockSize);
@@ -102,7 +102,7 @@ public:
 
     const Status& status() const { return m_status; }
 
-private:
+  private:
     bool Put(std::string_view bytes);
 
     WritableFile& m_file;

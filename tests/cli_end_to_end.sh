@@ -61,7 +61,7 @@ printf 'Done - original file is stored as\na_original.srt\nDone - original file 
 cmp -s <(tr -d '\r' <"$work/out") "$work/want" || fail "success text: $(cat "$work/out")"
 cmp -s a_original.srt "$work/a.before" || fail "a_original.srt differs from the input"
 [ "$(cat a.srt)" = "$(printf '1\r\n00:00:02,500 --> 00:00:03,500\r\nHi\r')" ] || fail "a.srt: $(od -c a.srt)"
-[ "$(ls | sort | tr "\n" " ")" = "a.srt a_original.srt b.SUB b_original.SUB " ] || fail "files left: $(ls)"
+[ "$(find . -maxdepth 1 -type f -printf "%f " | tr " " "\n" | LC_ALL=C sort | tr "\n" " ")" = "a.srt a_original.srt b.SUB b_original.SUB " ] || fail "files left: $(ls)"
 
 # With '-' among the files standard output carries only the stream; success texts go to standard error.
 cp a_original.srt c.srt

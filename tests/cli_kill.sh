@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# shellcheck disable=SC2015 # "check && check || fail" is meant: fail when any of the checks does not hold
 # kelvaro-cli killed (SIGKILL) at a random moment while it re-times a large file. Afterwards the input is whole under
 # big.srt or big_original.srt, big.srt holds the input or the complete result, nothing else is left but big_new.srt,
 # and the next run either succeeds or refuses, changing nothing, with a message that says what was left.

@@ -101,7 +101,10 @@ TEST(LastFileStore, LoadReadsTextModeUpTo256Bytes) {
         {"cut after text mode", std::string(200, 'a') + std::string(200, '\n'),
          std::string(200, 'a') + std::string(56, '\n')},
         {"up to NUL", std::string("ab\0cd", 5), "ab"},
-        {"ctrl-z ends", "ab\x1A" "cd", "ab"},
+        {"ctrl-z ends",
+         "ab\x1A"
+         "cd",
+         "ab"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
