@@ -71,7 +71,7 @@ test-windows: windows
 
 # The i686 programs and unit tests under 32-bit Wine in an i386 chroot (built once, outside the clone); skipped, with
 # the reason, where this machine cannot do that.
-test-i686: windows
+test-i686: windows dist
 	@scripts/test-i686.sh $(WIN32) $(WIN64)
 
 bench: native

@@ -132,6 +132,22 @@ test_cli() {
         fail "kelvaro-cli.exe end to end; log: $log"
     fi
 }
+# The release zip as a user unpacks it, its programs run by the 32-bit Wine: the program users download is tested.
+test_zip() {
+    local zip log="$run/zip.log"
+    zip=$(find "$root/dist" -maxdepth 1 -name 'Kelvaro-*-windows.zip' 2>/dev/null | head -n 1)
+    if [ -z "$zip" ]; then
+        echo "i686 release zip: none in dist/ (make dist builds it), not tried"
+        return 0
+    fi
+    mkdir -p "$run/tmp"
+    if KELVARO_ZIP_WORKDIR="$run/tmp" timeout 300 "$root/scripts/test-zip.sh" "$zip" "$wine_i686" >"$log" 2>&1; then
+        echo "i686 release zip: $(tail -n 1 "$log")"
+    else
+        cat "$log" >&2
+        fail "the release zip under 32-bit Wine; log: $log"
+    fi
+}
 test_units() {
     local programs program name log started
     mapfile -t programs < <(find "$win32/tests" -name '*.exe' 2>/dev/null | sort)
@@ -271,6 +287,7 @@ for program in Kelvaro.exe ui_tests.exe ui_process_tests.exe; do
 done
 
 test_cli
+test_zip
 test_units
 test_dialog
 echo "i686 run: $(seconds_since "$total_started") in all"
