@@ -7,6 +7,7 @@
 #include "cli/options.h"
 #include "engine/synchronize_file.h"
 #include "kelvaro_version.h"
+#include "platform/console.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -23,7 +24,7 @@ class ConsoleReporter : public RunReporter {
         : m_file(file), m_stream_on_output(stream_on_output) {}
     void Succeeded(const std::string& text) override {
         if (!m_stream_on_output) {
-            std::printf("%s\n", text.c_str());
+            WriteText(ConsoleStream::kOutput, text + "\n");
             return;
         }
         for (std::size_t start = 0; start < text.size();) {
@@ -38,7 +39,7 @@ class ConsoleReporter : public RunReporter {
   private:
     void Complain(const std::string& text) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s: %s\n", kProgram, m_file.c_str(), text.c_str());
+        WriteText(ConsoleStream::kError, std::string(kProgram) + ": " + m_file + ": " + text + "\n");
     }
     const std::string& m_file;
     bool m_stream_on_output;
@@ -46,19 +47,21 @@ class ConsoleReporter : public RunReporter {
 
 }  // namespace
 
+// Paths and messages are UTF-8 throughout; ProgramArguments and WriteText convert where Windows needs UTF-16.
 int main(int argc, char** argv) {
     CliOptions options;
     std::string error;
-    if (!ParseOptions(std::vector<std::string>(argv + 1, argv + argc), &options, &error)) {
-        std::fprintf(stderr, "%s: %s\nTry '%s --help' for more information.\n", kProgram, error.c_str(), kProgram);
+    if (!ParseOptions(ProgramArguments(argc, argv), &options, &error)) {
+        WriteText(ConsoleStream::kError,
+                  std::string(kProgram) + ": " + error + "\nTry '" + kProgram + " --help' for more information.\n");
         return 2;
     }
     if (options.show_help) {
-        std::fputs(HelpText().c_str(), stdout);
+        WriteText(ConsoleStream::kOutput, HelpText());
         return 0;
     }
     if (options.show_version) {
-        std::fputs(kVersion, stdout);
+        WriteText(ConsoleStream::kOutput, kVersion);
         return 0;
     }
 

@@ -1,15 +1,14 @@
 #include "store/last_file_store.h"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "engine/utf8.h"
+#include "platform/code_page.h"
 #include "platform/current_directory.h"
 #include "platform/text_mode.h"
 
 namespace {
-
-constexpr std::size_t kCapacity = 256;
 
 std::string StorePath(const std::string& directory, const char* name) {
     return directory + PathSeparator() + name;
@@ -22,23 +21,28 @@ std::string LoadLastFile(const std::string& directory, FileSystem& file_system) 
     if (!file_system.OpenForReading(StorePath(directory, "kv.ini"), &file).ok()) {
         return std::string();
     }
-    // Every CR LF pair shrinks to one byte, so twice the capacity (and one byte to see a pair at the edge) suffices.
-    char raw[2 * kCapacity + 1];
-    std::size_t size = 0;
+    std::string raw;
+    char chunk[4096];
     std::size_t got = 0;
     bool read = true;
-    while (size < sizeof raw && (read = file->Read(raw + size, sizeof raw - size, &got).ok()) && got > 0) {
-        size += got;
+    while ((read = file->Read(chunk, sizeof chunk, &got).ok()) && got > 0) {
+        raw.append(chunk, got);
     }
     if (!file->Close().ok() || !read) {
         return std::string();
     }
-    std::string text = DecodeText(std::string_view(raw, size));
-    text.resize(std::min(text.size(), kCapacity));
+    std::string text = DecodeText(raw);
     text.resize(std::strlen(text.c_str()));  // up to the first NUL
+    // An editor may have ended the file with a line end; no path ends in one.
+    if (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    // Versions before UTF-8 wrote the path in the ANSI code page.
+    if (!IsValidUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size())) {
+        text = AnsiToUtf8(text);
+    }
     return text;
 }
-
 void SaveLastFile(const std::string& directory, const std::string& path, FileSystem& file_system) {
     // CreateNew refuses an existing name, so the content goes to a fresh file that then replaces the store whole.
     const std::string store = StorePath(directory, "kv.ini");

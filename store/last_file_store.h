@@ -5,11 +5,13 @@
 #include "platform/file_system.h"
 
 // Remembers the path of the last subtitle file the user picked, in the file "kv.ini" of directory `directory` (the
-// start-up working directory). The file holds the path's bytes and nothing else, in text mode. Failures are silent:
-// a file that cannot be opened and read loads as the empty string, and a save that fails leaves the old file as it
-// was.
+// start-up working directory). The file holds the path in UTF-8 and nothing else, in text mode. Failures are
+// silent: a file that cannot be opened and read loads as the empty string, and a save that fails leaves the old file
+// as it was.
 
-// The remembered path, at most 256 bytes as text mode delivers them, up to the first NUL; empty when there is none.
+// The remembered path, whole, as text mode delivers it, up to the first NUL and without one final line end; empty
+// when there is none. A path that is not valid UTF-8 was stored by an older version in the ANSI code page and is
+// converted from it (see AnsiToUtf8).
 std::string LoadLastFile(const std::string& directory, FileSystem& file_system = FileSystem::Default());
 
 // Stores `path` as the remembered one. The new content is written beside the store as "kv.ini.new" and then takes

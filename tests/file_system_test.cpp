@@ -49,15 +49,10 @@ std::string What(const std::string& path) {
                                     : ReadWholeFile(path);
 }
 
-// A name in `directory` of the longest length this system takes, plus `extra`: the whole path's on Windows (the ANSI
-// calls stop before MAX_PATH), one name's elsewhere.
+// A name in `directory` of exactly the longest length that one name may have (the whole path has no limit short of
+// the system's own, long paths included on Windows); `extra` characters more.
 std::string LongestName(const TempDir& directory, std::size_t extra) {
-#ifdef _WIN32
-    const std::string prefix = directory.File("");  // ends in the separator
-    return prefix + std::string(259 - prefix.size() - 4 + extra, 'n') + ".srt";
-#else
     return directory.File(std::string(255 - 4 + extra, 'n') + ".srt");
-#endif
 }
 
 TEST(FileSystem, FaultsHaveOneCodeAndWordingOnEverySystemAndTouchNothing) {

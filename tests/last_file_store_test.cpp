@@ -2,6 +2,10 @@
 
 #include <memory>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include "platform/forwarding_file_system.h"
@@ -80,7 +84,10 @@ TEST(LastFileStore, MissingStoreLoadsEmpty) {
 
 TEST(LastFileStore, SaveThenLoadGivesThePathBack) {
     TempDir dir;
-    for (const std::string& path : {std::string("C:\\subs\\film.srt"), std::string(256, 'p'), std::string("x")}) {
+    const std::string hebrew =
+        "C:\\\xD7\x9B\xD7\xAA\xD7\x95\xD7\x91\xD7\x99\xD7\x95\xD7\xAA \xD7\xA1\xD7\xA8\xD7\x98.srt";
+    for (const std::string& path :
+         {std::string("C:\\subs\\film.srt"), hebrew, std::string(1000, 'p'), std::string("x")}) {
         SaveLastFile(dir.path(), path);
         EXPECT_EQ(LoadLastFile(dir.path()), path);
     }
@@ -88,26 +95,43 @@ TEST(LastFileStore, SaveThenLoadGivesThePathBack) {
     EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), "x");  // the bytes of the path and nothing else
 }
 
-TEST(LastFileStore, LoadReadsTextModeUpTo256Bytes) {
+TEST(LastFileStore, LoadReadsTheWholePathInTextMode) {
     TempDir dir;
+    // "café" as an older version stored it in the Western ANSI code page, and as UTF-8.
+    const std::string ansi = "C:\\caf\xE9.srt";
+#ifdef _WIN32
+    const bool western = GetACP() == 1252;
+    const std::string ansi_loaded = "C:\\caf\xC3\xA9.srt";
+#else
+    const bool western = true;
+    const std::string ansi_loaded = ansi;  // paths are bytes here
+#endif
     const struct {
         const char* name;
         std::string stored;
         std::string loaded;
     } cases[] = {
         {"exact bytes", "C:\\subs\\film.srt", "C:\\subs\\film.srt"},
-        {"line end kept as LF", "C:\\subs\\film.srt\r\n", "C:\\subs\\film.srt\n"},
-        {"cut at 256", std::string(300, 'a'), std::string(256, 'a')},
-        {"cut after text mode", std::string(200, 'a') + std::string(200, '\n'),
-         std::string(200, 'a') + std::string(56, '\n')},
+        {"one CR LF dropped", "C:\\subs\\film.srt\r\n", "C:\\subs\\film.srt"},
+        {"one LF dropped", "C:\\subs\\film.srt\n", "C:\\subs\\film.srt"},
+        {"only one line end dropped", "a\r\n\r\n", "a\n"},
+        {"long path whole", std::string(5000, 'a'), std::string(5000, 'a')},
+        {"text mode before the length", std::string(200, 'a') + std::string(200, '\n'),
+         std::string(200, 'a') + std::string(199, '\n')},
         {"up to NUL", std::string("ab\0cd", 5), "ab"},
         {"ctrl-z ends",
          "ab\x1A"
          "cd",
          "ab"},
+        {"UTF-8 kept", "C:\\\xE5\xAD\x97\xE5\xB9\x95\\caf\xC3\xA9.srt\r\n",
+         "C:\\\xE5\xAD\x97\xE5\xB9\x95\\caf\xC3\xA9.srt"},
+        {"ANSI code page", ansi + "\r\n", ansi_loaded},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        if (c.stored == ansi + "\r\n" && !western) {
+            continue;  // the expected text depends on the code page
+        }
         WriteWholeFile(dir.File("kv.ini"), c.stored);
         EXPECT_EQ(LoadLastFile(dir.path()), c.loaded);
     }

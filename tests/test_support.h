@@ -23,9 +23,14 @@ class TempDir {
     std::string m_path;
 };
 
+// Paths here are UTF-8 and may be long (past MAX_PATH on Windows).
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& content);
 bool FileExists(const std::string& path);
+
+// A path in `dir` of exactly `length` characters (code points) that ends in `name`: folders named with `word`
+// repeated, created, and `word` again in front of `name`. The file itself is not created. Uses the Windows separator.
+std::string PathOfLength(const TempDir& dir, const std::string& word, const std::string& name, std::size_t length);
 
 // Remembers what a run reported.
 class RecordingReporter : public RunReporter {

@@ -7,6 +7,7 @@
 #include "engine/synchronize_file.h"
 #include "platform/current_directory.h"
 #include "platform/file_system.h"
+#include "platform/win32/utf16.h"
 #include "store/last_file_store.h"
 #include "ui/resource.h"
 #include "ui/subtitle_file.h"
@@ -60,6 +61,7 @@ const MessageMapEntry CKelvaroDlg::kMessageEntries[] = {
     OnCommand(EN_KILLFOCUS, IDC_MINUTES, &CKelvaroDlg::OnKillfocusTimeField),
     OnCommand(EN_KILLFOCUS, IDC_MILLISECONDS, &CKelvaroDlg::OnKillfocusTimeField),
     OnCommand(EN_KILLFOCUS, IDC_SECONDS, &CKelvaroDlg::OnKillfocusTimeField),
+    OnCommand(EN_KILLFOCUS, IDC_REDUCE_NUMBER, &CKelvaroDlg::OnKillfocusTimeField),
     OnCommand(BN_CLICKED, IDC_BROWSE, &CKelvaroDlg::OnBrowse),
     OnDropFilesMessage(&CKelvaroDlg::OnDropFiles),
 };
@@ -67,7 +69,7 @@ const MessageMap CKelvaroDlg::kMessageMap = {&kDialogMessageMap, kMessageEntries
                                              sizeof kMessageEntries / sizeof kMessageEntries[0]};
 
 CKelvaroDlg::CKelvaroDlg() : CDialog(IDD_MAIN_DIALOG) {
-    m_hIcon = LoadIconA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME));
+    m_hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
 CKelvaroDlg::~CKelvaroDlg() = default;
@@ -99,14 +101,16 @@ void CKelvaroDlg::DoDataExchange(CDataExchange* pDX) {
 BOOL CKelvaroDlg::OnInitDialog() {
     CDialog::OnInitDialog();
 
-    SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
+    SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
 
     m_tooltip.Create(this, TTS_ALWAYSTIP);
     m_tooltip.Activate(TRUE);
     for (std::size_t i = 0; i < kTooltipCount; ++i) {
         m_tooltip.AddTool(GetDlgItem(kTooltips[i].id), kTooltips[i].text);
     }
+    // The input field's tip is the whole path, which the field itself may be too narrow to show.
+    m_tooltip.AddTool(GetDlgItem(IDC_INPUT_FILE), std::string());
 
     m_strStartDir = CurrentDirectory();
     if (!m_strStartDir.empty()) {
@@ -120,6 +124,7 @@ BOOL CKelvaroDlg::OnInitDialog() {
     DragAcceptFiles(m_hWnd, TRUE);
 
     UpdateData(FALSE);
+    ShowInputFile();
     return TRUE;
 }
 
@@ -135,7 +140,7 @@ void CKelvaroDlg::OnPaint() {
     }
     PAINTSTRUCT paint;
     const HDC dc = BeginPaint(m_hWnd, &paint);
-    SendMessageA(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    SendMessageW(m_hWnd, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
     RECT client;
     GetClientRect(m_hWnd, &client);
     const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
@@ -170,10 +175,10 @@ void CKelvaroDlg::OnBrowse() {
 
 void CKelvaroDlg::OnDropFiles(HDROP drop) {
     std::string path;
-    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
-        std::vector<char> buffer(DragQueryFileA(drop, 0, nullptr, 0) + 1);
-        DragQueryFileA(drop, 0, buffer.data(), static_cast<UINT>(buffer.size()));
-        path = buffer.data();
+    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
+        std::vector<wchar_t> buffer(DragQueryFileW(drop, 0, nullptr, 0) + 1);
+        DragQueryFileW(drop, 0, buffer.data(), static_cast<UINT>(buffer.size()));
+        path = WideToUtf8(buffer.data());
     }
     DragFinish(drop);
     if (path.empty()) {
@@ -189,9 +194,20 @@ void CKelvaroDlg::ChooseInputFile(const std::string& path, const std::string& ex
         return;
     }
     m_strInputFile = path;
-    SetDlgItemTextA(m_hWnd, IDC_INPUT_FILE, m_strInputFile.c_str());
+    ShowInputFile();
     m_btnSynchronize.EnableWindow(TRUE);
     if (!m_strStartDir.empty()) {
         SaveLastFile(m_strStartDir, m_strInputFile);
     }
+}
+
+void CKelvaroDlg::ShowInputFile() {
+    CWnd field;
+    field.m_hWnd = GetDlgItem(IDC_INPUT_FILE);
+    field.SetWindowText(m_strInputFile);
+    // The caret at the end scrolls the field to the file's own name, which a long folder would otherwise hide.
+    const LRESULT end = GetWindowTextLengthW(field.m_hWnd);
+    SendMessageW(field.m_hWnd, EM_SETSEL, end, end);
+    SendMessageW(field.m_hWnd, EM_SCROLLCARET, 0, 0);
+    m_tooltip.UpdateTipText(field.m_hWnd, m_strInputFile);
 }

@@ -27,7 +27,8 @@ class CKelvaroDlg : public CDialog, public SyncSettings {
         int id;
         const char* text;
     };
-    // Every tooltip of the dialog, in the order the dialog registers them.
+    // The tooltips of the dialog's fixed texts, in the order the dialog registers them; the input field's tooltip,
+    // registered after them, shows the chosen path.
     static const Tooltip kTooltips[];
     static const std::size_t kTooltipCount;
 
@@ -47,12 +48,15 @@ class CKelvaroDlg : public CDialog, public SyncSettings {
     HCURSOR OnQueryDragIcon();
     // Runs nothing when a field fails its validation: the user has seen why and the focus is on that field.
     void OnSynchronize();
+    // Validates the fields when one of the four time fields or the subtitle-number field loses the focus.
     void OnKillfocusTimeField();
     void OnBrowse();
     // A file dropped from the file manager is taken as if Browse had chosen it; of several, the first.
     void OnDropFiles(HDROP drop);
 
   private:
+    // Shows m_strInputFile in its field, scrolled to its end, and as the field's tooltip.
+    void ShowInputFile();
     void ChooseInputFile(const std::string& path, const std::string& extension);
 
     static const MessageMapEntry kMessageEntries[];

@@ -1,15 +1,9 @@
 #include "ui/subtitle_file.h"
 
-#include <mbstring.h>
-
 std::string FileExtension(const std::string& path) {
-    const auto* text = reinterpret_cast<const unsigned char*>(path.c_str());
-    const unsigned char* name = text;
-    for (const unsigned char* p = text; *p != '\0'; p = _mbsinc(p)) {
-        if (*p == '\\' || *p == '/' || *p == ':') {
-            name = p + 1;
-        }
-    }
-    const unsigned char* dot = _mbsrchr(name, '.');
-    return dot == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(dot + 1));
+    // In UTF-8 no byte of a multi-byte character is a separator or a dot, so a plain byte search is exact.
+    const std::size_t slash = path.find_last_of("\\/:");
+    const std::size_t name = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t dot = path.rfind('.');
+    return dot == std::string::npos || dot < name ? std::string() : path.substr(dot + 1);
 }

@@ -1,7 +1,6 @@
 #include "win32ui/app.h"
 
 #include <commctrl.h>
-#include <mbctype.h>
 
 namespace {
 
@@ -27,9 +26,9 @@ BOOL CWinApp::InitInstance() {
 
 int CWinApp::Run() {
     MSG msg;
-    while (GetMessageA(&msg, /*hWnd=*/nullptr, 0, 0) > 0) {
+    while (GetMessageW(&msg, /*hWnd=*/nullptr, 0, 0) > 0) {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     return static_cast<int>(msg.wParam);
 }
@@ -59,7 +58,6 @@ CWnd* AfxGetMainWnd() {
 }
 
 int AfxWinMain() {
-    _setmbcp(_MB_CP_ANSI);
     INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_DATE_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&classes);
     CWinApp* app = AfxGetApp();

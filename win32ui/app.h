@@ -56,6 +56,6 @@ CWinApp* AfxGetApp();
 CWnd* AfxGetMainWnd();
 // Kept for the program's start-up sequence; no ActiveX controls are hosted, so there is nothing to enable.
 inline void AfxEnableControlContainer() {}
-// What WinMain does: selects the ANSI code page for multibyte routines, registers the common control classes, then
-// runs the application object. Returns the process exit code.
+// What WinMain does: registers the common control classes, then runs the application object. Returns the process
+// exit code.
 int AfxWinMain();

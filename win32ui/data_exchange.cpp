@@ -15,12 +15,12 @@ bool IsBlank(char c) {
 }
 
 bool IsRadioButton(HWND control) {
-    char className[16] = {};
-    GetClassNameA(control, className, sizeof className);
-    if (lstrcmpiA(className, "Button") != 0) {
+    wchar_t className[16] = {};
+    GetClassNameW(control, className, sizeof className / sizeof className[0]);
+    if (lstrcmpiW(className, L"Button") != 0) {
         return false;
     }
-    const LONG type = GetWindowLongA(control, GWL_STYLE) & BS_TYPEMASK;
+    const LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
     return type == BS_RADIOBUTTON || type == BS_AUTORADIOBUTTON;
 }
 
@@ -65,7 +65,7 @@ void CDataExchange::Fail() {
     if (m_bSaveAndValidate && m_hWndLastControl != nullptr) {
         // WM_NEXTDLGCTL rather than SetFocus keeps the dialog manager's default-button state right, and selects
         // the text of an edit control so the user can type over it.
-        SendMessageA(m_pDlgWnd->m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hWndLastControl), TRUE);
+        SendMessageW(m_pDlgWnd->m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_hWndLastControl), TRUE);
     }
     throw DataExchangeFailure{};
 }
@@ -118,16 +118,16 @@ void DDX_Radio(CDataExchange* pDX, int id, std::int32_t& value) {
     for (std::int32_t index = 0; button != nullptr;) {
         if (IsRadioButton(button)) {
             if (pDX->m_bSaveAndValidate) {
-                if (SendMessageA(button, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+                if (SendMessageW(button, BM_GETCHECK, 0, 0) == BST_CHECKED) {
                     value = index;
                 }
             } else {
-                SendMessageA(button, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
+                SendMessageW(button, BM_SETCHECK, index == value ? BST_CHECKED : BST_UNCHECKED, 0);
             }
             ++index;
         }
         button = GetWindow(button, GW_HWNDNEXT);
-        if (button != nullptr && (GetWindowLongA(button, GWL_STYLE) & WS_GROUP) != 0) {
+        if (button != nullptr && (GetWindowLongW(button, GWL_STYLE) & WS_GROUP) != 0) {
             break;
         }
     }
@@ -136,9 +136,9 @@ void DDX_Radio(CDataExchange* pDX, int id, std::int32_t& value) {
 void DDX_Check(CDataExchange* pDX, int id, std::int32_t& value) {
     HWND box = pDX->PrepareCtrl(id);
     if (pDX->m_bSaveAndValidate) {
-        value = static_cast<std::int32_t>(SendMessageA(box, BM_GETCHECK, 0, 0));
+        value = static_cast<std::int32_t>(SendMessageW(box, BM_GETCHECK, 0, 0));
     } else {
-        SendMessageA(box, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+        SendMessageW(box, BM_SETCHECK, static_cast<WPARAM>(value), 0);
     }
 }
 
@@ -146,10 +146,10 @@ void DDX_DateTimeCtrl(CDataExchange* pDX, int id, CalendarTime& value) {
     HWND picker = pDX->PrepareCtrl(id);
     SYSTEMTIME shown = {};
     if (pDX->m_bSaveAndValidate) {
-        if (SendMessageA(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown)) == GDT_VALID) {
+        if (SendMessageW(picker, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&shown)) == GDT_VALID) {
             value = FromLocalSystemTime(shown);
         }
     } else if (ToLocalSystemTime(value, &shown)) {
-        SendMessageA(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&shown));
+        SendMessageW(picker, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&shown));
     }
 }

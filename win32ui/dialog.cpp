@@ -18,7 +18,8 @@ CDialog::~CDialog() {
 
 BOOL CDialog::Create() {
     m_bModalDone = false;
-    return CreateDialogParamA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), /*hWndParent=*/nullptr,
+    // A Unicode dialog, so that its controls hold any text the program gives them.
+    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), /*hWndParent=*/nullptr,
                               &DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
@@ -28,7 +29,7 @@ INT_PTR CDialog::DoModal() {
     }
     MSG msg;
     while (!m_bModalDone) {
-        const BOOL got = GetMessageA(&msg, /*hWnd=*/nullptr, 0, 0);
+        const BOOL got = GetMessageW(&msg, /*hWnd=*/nullptr, 0, 0);
         if (got == 0) {
             // WM_QUIT belongs to the outer loop, if any.
             PostQuitMessage(static_cast<int>(msg.wParam));
@@ -39,7 +40,7 @@ INT_PTR CDialog::DoModal() {
         }
         if (!PreTranslateMessage(&msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
     if (m_hWnd != nullptr) {
@@ -52,7 +53,7 @@ void CDialog::EndDialog(int result) {
     m_nModalResult = result;
     m_bModalDone = true;
     // Wakes GetMessage in the modal loop even when nothing else is queued.
-    PostMessageA(m_hWnd, WM_NULL, 0, 0);
+    PostMessageW(m_hWnd, WM_NULL, 0, 0);
 }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate) {
@@ -70,7 +71,7 @@ BOOL CDialog::UpdateData(BOOL saveAndValidate) {
 }
 
 BOOL CDialog::PreTranslateMessage(MSG* msg) {
-    return IsDialogMessageA(m_hWnd, msg);
+    return IsDialogMessageW(m_hWnd, msg);
 }
 
 void CDialog::DoDataExchange(CDataExchange* /*pDX*/) {}
@@ -98,10 +99,10 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPA
     CDialog* dialog = nullptr;
     if (message == WM_INITDIALOG) {
         dialog = reinterpret_cast<CDialog*>(lParam);
-        SetWindowLongPtrA(hwnd, DWLP_USER, lParam);
+        SetWindowLongPtrW(hwnd, DWLP_USER, lParam);
         dialog->m_hWnd = hwnd;
     } else {
-        dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hwnd, DWLP_USER));
+        dialog = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
     }
     if (dialog == nullptr) {
         return FALSE;
@@ -123,7 +124,7 @@ INT_PTR CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             CenterWindow();
             return OnInitDialog();
         case WM_NCDESTROY:
-            SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+            SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
             m_hWnd = nullptr;
             return FALSE;
         case WM_HELP: {
@@ -189,7 +190,7 @@ void CDialog::CenterWindow() {
     GetWindowRect(m_hWnd, &window);
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;
-    GetMonitorInfoA(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    GetMonitorInfoW(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
     const RECT& area = monitor.rcWork;
     const int width = window.right - window.left;
     const int height = window.bottom - window.top;

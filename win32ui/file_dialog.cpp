@@ -1,5 +1,6 @@
 #include "win32ui/file_dialog.h"
 
+#include "platform/win32/utf16.h"
 #include "win32ui/app.h"
 
 namespace {
@@ -9,17 +10,17 @@ constexpr std::size_t kFileNameCapacity = 32768;
 }  // namespace
 
 CFileDialog::CFileDialog(const char* defaultExtension, DWORD flags, const char* filter)
-    : m_ofn(), m_szFileName(kFileNameCapacity, '\0') {
+    : m_ofn(), m_szFileName(kFileNameCapacity, L'\0') {
     if (filter != nullptr) {
-        m_strFilter = filter;
-        for (char& c : m_strFilter) {
-            if (c == '|') {
-                c = '\0';
+        m_strFilter = Utf8ToWide(filter);
+        for (wchar_t& c : m_strFilter) {
+            if (c == L'|') {
+                c = L'\0';
             }
         }
     }
     if (defaultExtension != nullptr) {
-        m_strDefaultExtension = defaultExtension;
+        m_strDefaultExtension = Utf8ToWide(defaultExtension);
     }
     m_ofn.lStructSize = sizeof m_ofn;
     m_ofn.Flags = flags | OFN_EXPLORER;
@@ -33,16 +34,16 @@ INT_PTR CFileDialog::DoModal() {
     m_ofn.lpstrDefExt = m_strDefaultExtension.empty() ? nullptr : m_strDefaultExtension.c_str();
     m_ofn.lpstrFile = m_szFileName.data();
     m_ofn.nMaxFile = static_cast<DWORD>(m_szFileName.size());
-    return GetOpenFileNameA(&m_ofn) ? IDOK : IDCANCEL;
+    return GetOpenFileNameW(&m_ofn) ? IDOK : IDCANCEL;
 }
 
 std::string CFileDialog::GetPathName() const {
-    return std::string(m_szFileName.data());
+    return WideToUtf8(m_szFileName.data());
 }
 
 std::string CFileDialog::GetFileExt() const {
     if (m_ofn.nFileExtension == 0 || m_ofn.nFileExtension >= m_szFileName.size()) {
         return std::string();
     }
-    return std::string(m_szFileName.data() + m_ofn.nFileExtension);
+    return WideToUtf8(m_szFileName.data() + m_ofn.nFileExtension);
 }

@@ -15,15 +15,15 @@ class CFileDialog {
 
     // IDOK when the user chose a file, IDCANCEL otherwise.
     INT_PTR DoModal();
-    // The chosen file's full path, and its extension without the dot (empty when it has none).
+    // The chosen file's full path, and its extension without the dot (empty when it has none), in UTF-8.
     std::string GetPathName() const;
     std::string GetFileExt() const;
 
-    OPENFILENAMEA m_ofn;
+    OPENFILENAMEW m_ofn;
 
   private:
-    std::string m_strFilter;
-    std::string m_strDefaultExtension;
+    std::wstring m_strFilter;
+    std::wstring m_strDefaultExtension;
     // Large enough for any path the system accepts, so a long one is never refused for our buffer's sake.
-    std::vector<char> m_szFileName;
+    std::vector<wchar_t> m_szFileName;
 };

@@ -2,19 +2,20 @@
 
 #include <vector>
 
+#include "platform/win32/utf16.h"
 #include "win32ui/app.h"
 
 namespace {
 
 std::string ModulePath() {
-    std::vector<char> buffer(MAX_PATH);
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
-        const DWORD length = GetModuleFileNameA(/*hModule=*/nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        const DWORD length = GetModuleFileNameW(/*hModule=*/nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) {
             return std::string();
         }
         if (length < buffer.size()) {
-            return std::string(buffer.data(), length);
+            return WideToUtf8(std::wstring_view(buffer.data(), length));
         }
         buffer.resize(buffer.size() * 2);
     }
@@ -46,5 +47,5 @@ int AfxMessageBox(const std::string& text, UINT type) {
     if ((type & MB_ICONMASK) == 0) {
         type |= MB_ICONEXCLAMATION;
     }
-    return MessageBoxA(Owner(), text.c_str(), AfxGetAppName().c_str(), type);
+    return MessageBoxW(Owner(), Utf8ToWide(text).c_str(), Utf8ToWide(AfxGetAppName()).c_str(), type);
 }

@@ -13,7 +13,8 @@ class CWnd {
     // The child window with this control id, or null.
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     BOOL EnableWindow(BOOL enable) { return ::EnableWindow(m_hWnd, enable); }
-    void SetWindowText(const std::string& text) { ::SetWindowTextA(m_hWnd, text.c_str()); }
+    // Window texts are UTF-8 here and UTF-16 in the window.
+    void SetWindowText(const std::string& text);
     // The window's whole text, however long.
     std::string GetWindowText() const;
 

@@ -1,5 +1,7 @@
 #include "platform/win32/win32_error.h"
 
+#include "platform/win32/utf16.h"
+
 namespace {
 
 Status::Code CodeFor(DWORD error) {
@@ -24,18 +26,20 @@ Status::Code CodeFor(DWORD error) {
 }
 
 std::string SystemMessage(DWORD error) {
-    char buffer[512];
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, /*lpSource=*/nullptr,
-                                  error, /*dwLanguageId=*/0, buffer, sizeof buffer, /*Arguments=*/nullptr);
+    wchar_t buffer[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, /*lpSource=*/nullptr,
+                                  error, /*dwLanguageId=*/0, buffer, sizeof buffer / sizeof buffer[0],
+                                  /*Arguments=*/nullptr);
     // System messages end in ".\r\n"; the reason goes inside a sentence of ours.
-    while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' || buffer[length - 1] == '.' ||
-                          buffer[length - 1] == ' ')) {
+    while (length > 0 && (buffer[length - 1] == L'\r' || buffer[length - 1] == L'\n' || buffer[length - 1] == L'.' ||
+                          buffer[length - 1] == L' ')) {
         --length;
     }
     if (length == 0) {
         return "Windows error " + std::to_string(error);
     }
-    return std::string(buffer, length);
+    // Localised messages are not ASCII; like every text of the program, the reason is UTF-8.
+    return WideToUtf8(std::wstring_view(buffer, length));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/win32/utf16.h"
 #include "platform/win32/win32_error.h"
 
 namespace {
@@ -19,6 +20,11 @@ constexpr std::size_t kLargestTransfer = 1u << 30;
 // A virus scanner or indexer may hold the file being replaced for a moment after it was written.
 constexpr int kReplaceAttempts = 5;
 constexpr DWORD kReplaceRetryMilliseconds = 50;
+
+// The longest name of one file or folder (NTFS, FAT32's long names, exFAT), and of a whole "\\?\" path, in UTF-16
+// units.
+constexpr std::size_t kLongestComponent = 255;
+constexpr std::size_t kLongestPath = 32767;
 
 // Opening or deleting a directory as a file fails with "Access is denied"; the user is told what the name really is.
 Status PathError(const char* verb, const std::string& path, DWORD error) {
@@ -43,28 +49,20 @@ FileIdentity IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
 
 // Fills `buffer` with the FILE_RENAME_INFO that renames a file to `to`: its variable-size name must be a full path.
 Status PrepareRename(const std::string& verb, const std::string& to, bool replace, std::vector<unsigned char>* buffer) {
-    const int wide_length = MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, /*lpWideCharStr=*/nullptr, 0);
-    std::wstring wide(wide_length > 0 ? static_cast<std::size_t>(wide_length) : 0, L'\0');
-    if (wide_length <= 0 || MultiByteToWideChar(CP_ACP, 0, to.c_str(), -1, &wide[0], wide_length) != wide_length) {
-        return WindowsError(verb.c_str(), to, GetLastError());
-    }
-    const DWORD full_length = GetFullPathNameW(wide.c_str(), 0, /*lpBuffer=*/nullptr, /*lpFilePart=*/nullptr);
-    if (full_length == 0) {
-        return WindowsError(verb.c_str(), to, GetLastError());
+    const std::wstring full = LongPath(to);
+    if (full.empty()) {
+        return WindowsError(verb.c_str(), to, ERROR_INVALID_NAME);
     }
     // FileName is declared as one WCHAR; the name runs on past the end of the struct, its terminator included.
-    buffer->assign(offsetof(FILE_RENAME_INFO, FileName) + full_length * sizeof(WCHAR), 0);
+    buffer->assign(offsetof(FILE_RENAME_INFO, FileName) + (full.size() + 1) * sizeof(WCHAR), 0);
     if (buffer->size() < sizeof(FILE_RENAME_INFO)) {
         buffer->resize(sizeof(FILE_RENAME_INFO), 0);
     }
     auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer->data());
-    const DWORD written = GetFullPathNameW(wide.c_str(), full_length, info->FileName, /*lpFilePart=*/nullptr);
-    if (written == 0 || written >= full_length) {
-        return WindowsError(verb.c_str(), to, written == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE);
-    }
+    std::copy(full.begin(), full.end(), info->FileName);
     info->ReplaceIfExists = replace ? TRUE : FALSE;
     info->RootDirectory = nullptr;
-    info->FileNameLength = written * sizeof(WCHAR);
+    info->FileNameLength = static_cast<DWORD>(full.size() * sizeof(WCHAR));
     return Status::OK();
 }
 
@@ -104,7 +102,7 @@ class Handle {
             const DWORD error = GetLastError();
             // Windows answers ERROR_ALREADY_EXISTS, some versions of Wine a sharing violation: what counts is that the
             // name is taken.
-            if (!replace && GetFileAttributesA(to.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            if (!replace && GetFileAttributesW(LongPath(to).c_str()) != INVALID_FILE_ATTRIBUTES) {
                 return FileError(Status::Code::kExists, verb.c_str(), to, ReasonFor(Status::Code::kExists));
             }
             const bool held_by_another = error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED;
@@ -202,7 +200,7 @@ class Win32FileSystem : public FileSystem {
     Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
         // Share mode 0: no other program can open the file while the run holds it; DELETE lets the run rename it
         // through this very handle.
-        const HANDLE handle = CreateFileA(path.c_str(), GENERIC_READ | DELETE, /*dwShareMode=*/0,
+        const HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_READ | DELETE, /*dwShareMode=*/0,
                                           /*lpSecurityAttributes=*/nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, /*hTemplateFile=*/nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
@@ -220,7 +218,7 @@ class Win32FileSystem : public FileSystem {
     }
 
     Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override {
-        const HANDLE handle = CreateFileA(path.c_str(), GENERIC_WRITE | DELETE, /*dwShareMode=*/0,
+        const HANDLE handle = CreateFileW(LongPath(path).c_str(), GENERIC_WRITE | DELETE, /*dwShareMode=*/0,
                                           /*lpSecurityAttributes=*/nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                           /*hTemplateFile=*/nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
@@ -237,11 +235,11 @@ class Win32FileSystem : public FileSystem {
     }
 
     bool Exists(const std::string& path) override {
-        return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+        return GetFileAttributesW(LongPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
     }
 
     Status Remove(const std::string& path) override {
-        if (!DeleteFileA(path.c_str())) {
+        if (!DeleteFileW(LongPath(path).c_str())) {
             return PathError("Cannot remove", path, GetLastError());
         }
         return Status::OK();
@@ -250,10 +248,10 @@ class Win32FileSystem : public FileSystem {
     Status Identify(const std::string& path, FileIdentity* identity) override {
         // No access asked, so a file that another program (or this run) holds with share mode 0 still answers;
         // backup semantics let a directory answer too.
-        const HANDLE handle =
-            CreateFileA(path.c_str(), /*dwDesiredAccess=*/0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                        /*lpSecurityAttributes=*/nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                        /*hTemplateFile=*/nullptr);
+        const HANDLE handle = CreateFileW(LongPath(path).c_str(), /*dwDesiredAccess=*/0,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          /*lpSecurityAttributes=*/nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          /*hTemplateFile=*/nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
             return WindowsError("Cannot open", path, GetLastError());
         }
@@ -278,13 +276,20 @@ class Win32FileSystem : public FileSystem {
     void CopyPermissions(const std::string& /*from*/, const std::string& /*to*/) override {}
 
     Status CheckUsableName(const std::string& path) override {
-        // The ANSI calls refuse a full path of MAX_PATH characters or more, and a relative name counts with the
-        // current directory in front of it. `needed` includes the terminating NUL.
-        const DWORD needed = GetFullPathNameA(path.c_str(), 0, /*lpBuffer=*/nullptr, /*lpFilePart=*/nullptr);
-        if (needed == 0) {
-            return WindowsError("Cannot use", path, GetLastError());
+        // With the "\\?\" prefix the whole path may run to 32,767 UTF-16 units; what file systems still refuse is
+        // one name (a component) of more than 255.
+        const std::wstring full = LongPath(path);
+        if (full.empty()) {
+            return WindowsError("Cannot use", path, ERROR_INVALID_NAME);
         }
-        if (needed > MAX_PATH) {
+        std::size_t component = 0;
+        for (const wchar_t c : full) {
+            component = c == L'\\' || c == L'/' ? 0 : component + 1;
+            if (component > kLongestComponent) {
+                break;
+            }
+        }
+        if (component > kLongestComponent || full.size() >= kLongestPath) {
             return FileError(Status::Code::kNameTooLong, "Cannot use", path, ReasonFor(Status::Code::kNameTooLong));
         }
         return Status::OK();
@@ -327,6 +332,6 @@ WritableFile& StandardOutput() {
 }
 
 bool IsDirectory(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const DWORD attributes = GetFileAttributesW(LongPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }

@@ -1,8 +1,10 @@
 #include "tests/ui/dialog_harness.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include "platform/current_directory.h"
+#include "platform/win32/utf16.h"
 
 namespace {
 
@@ -15,9 +17,9 @@ constexpr int kFileNameEdit = 0x480;
 constexpr int kMessageBoxText = 0xFFFF;
 
 std::string WindowText(HWND window) {
-    char text[4096] = {};
-    GetWindowTextA(window, text, sizeof text);
-    return text;
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextW(window, &text[0], static_cast<int>(text.size()))));
+    return WideToUtf8(text);
 }
 
 bool IsDialogClass(HWND window) {
@@ -53,21 +55,21 @@ void WindowWatcher::Activated(HWND window) {
                                                                         : GetDlgItem(window, kFileNameEdit);
     if (fileName != nullptr) {
         ++fileDialogs;
-        SetWindowTextA(fileName, m_fileName.c_str());
+        SetWindowTextW(fileName, Utf8ToWide(m_fileName).c_str());
         const int button = m_fileName.empty() ? IDCANCEL : IDOK;
-        PostMessageA(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+        PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
                      reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
         return;
     }
     boxes.push_back({WindowText(window), WindowText(GetDlgItem(window, kMessageBoxText))});
-    PostMessageA(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
 }
 
 DialogTest::~DialogTest() {
     watcher.reset();
     dialog.reset();
     if (!m_previousDir.empty()) {
-        SetCurrentDirectoryA(m_previousDir.c_str());
+        SetCurrentDirectoryW(Utf8ToWide(m_previousDir).c_str());
     }
 }
 
@@ -78,7 +80,7 @@ void DialogTest::Open(const char* remembered, const std::string& start) {
         m_previousDir = CurrentDirectory();
     }
     startDir = start.empty() ? dir.path() : start;
-    ASSERT_TRUE(SetCurrentDirectoryA(startDir.c_str()));
+    ASSERT_TRUE(SetCurrentDirectoryW(Utf8ToWide(startDir).c_str()));
     if (remembered != nullptr) {
         WriteWholeFile(startDir + "\\kv.ini", remembered);
     }
@@ -94,38 +96,53 @@ std::string DialogTest::Text(int id) const {
 }
 
 void DialogTest::SetText(int id, const std::string& text) {
-    SetWindowTextA(Item(id), text.c_str());
+    SetWindowTextW(Item(id), Utf8ToWide(text).c_str());
 }
 
 void DialogTest::Focus(int id) {
-    SendMessageA(dialog->m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+    SendMessageW(dialog->m_hWnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
     Pump();
 }
 
 void DialogTest::Click(int id) {
-    SendMessageA(Item(id), BM_CLICK, 0, 0);
+    SendMessageW(Item(id), BM_CLICK, 0, 0);
     Pump();
 }
 
 void DialogTest::Drop(const std::string& path) {
-    // The block the shell hands over: a DROPFILES header, then the names, each ended by a NUL, and one more NUL.
-    const HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + path.size() + 2);
+    // The block the shell hands over: a DROPFILES header, then the names in UTF-16, each ended by a NUL, and one
+    // more NUL.
+    const std::wstring name = Utf8ToWide(path);
+    const HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + (name.size() + 2) * sizeof(wchar_t));
     auto* header = static_cast<DROPFILES*>(GlobalLock(block));
     header->pFiles = sizeof(DROPFILES);
-    memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), path.c_str(), path.size());
+    header->fWide = TRUE;
+    memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), name.c_str(), name.size() * sizeof(wchar_t));
     GlobalUnlock(block);
-    SendMessageA(dialog->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+    SendMessageW(dialog->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
     Pump();
 }
 
 void DialogTest::Pump() {
     MSG msg;
-    while (PeekMessageA(&msg, /*hWnd=*/nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, /*hWnd=*/nullptr, 0, 0, PM_REMOVE)) {
         if (dialog == nullptr || dialog->m_hWnd == nullptr || !dialog->PreTranslateMessage(&msg)) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
+}
+
+std::string DialogTest::ToolText(int id) const {
+    // The tooltip control gives at most this many characters of a text (Wine's limit), more than any path here.
+    std::wstring text(1100, L'\0');
+    TOOLINFOW tool = {};
+    tool.cbSize = TTTOOLINFOW_V2_SIZE;
+    tool.hwnd = dialog->m_hWnd;
+    tool.uId = reinterpret_cast<UINT_PTR>(Item(id));
+    tool.lpszText = &text[0];
+    SendMessageW(dialog->m_tooltip.m_hWnd, TTM_GETTEXTW, text.size(), reinterpret_cast<LPARAM>(&tool));
+    return WideToUtf8(text.c_str());
 }
 
 std::string DialogTest::Subtitle(const std::string& name, const std::string& content) {

@@ -6,6 +6,7 @@
 #include "engine/sync_settings.h"
 #include "engine/synchronize_file.h"
 #include "kelvaro_version.h"
+#include "platform/win32/utf16.h"
 #include "tests/ui/dialog_harness.h"
 #include "ui/resource.h"
 #include "win32ui/data_exchange.h"
@@ -109,12 +110,13 @@ TEST_F(StartUpTest, CaptionAndIcon) {
     DeleteObject(info.hbmColor);
 }
 
-TEST_F(StartUpTest, ThirteenTooltipsInRegistrationOrder) {
+TEST_F(StartUpTest, ThirteenTooltipsInRegistrationOrderThenTheInputFields) {
     Open();
     const CKelvaroDlg::Tooltip* expected = CKelvaroDlg::kTooltips;
     ASSERT_EQ(CKelvaroDlg::kTooltipCount, 13u);
     const HWND tips = dialog->m_tooltip.m_hWnd;
-    ASSERT_EQ(SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0), 13);
+    ASSERT_EQ(SendMessageA(tips, TTM_GETTOOLCOUNT, 0, 0), 14);
+    EXPECT_EQ(ToolText(IDC_INPUT_FILE), "");
     for (int i = 0; i < 13; ++i) {
         SCOPED_TRACE(expected[i].text);
         char text[256] = {};
@@ -131,17 +133,23 @@ TEST_F(StartUpTest, ThirteenTooltipsInRegistrationOrder) {
 
 using ValidationTest = DialogTest;
 
-TEST_F(ValidationTest, OffsetFieldLeftWithABadValueShowsTheMessageAndTakesTheFocusBack) {
+TEST_F(ValidationTest, NumberFieldLeftWithABadValueShowsTheMessageAndTakesTheFocusBack) {
     struct Case {
         int field;
         const char* typed;
         std::string message;
     };
     const Case cases[] = {
-        {IDC_HOURS, "4", RangeMessage(0, 3)},     {IDC_MINUTES, "60", RangeMessage(0, 59)},
-        {IDC_SECONDS, "60", RangeMessage(0, 59)}, {IDC_MILLISECONDS, "1000", RangeMessage(0, 999)},
-        {IDC_MINUTES, "ten", kNotANumberMessage}, {IDC_MINUTES, "", kNotANumberMessage},
-        {IDC_MINUTES, "-1", kNotANumberMessage},  {IDC_HOURS, "99999999999", kNotANumberMessage},
+        {IDC_HOURS, "4", RangeMessage(0, 3)},
+        {IDC_MINUTES, "60", RangeMessage(0, 59)},
+        {IDC_SECONDS, "60", RangeMessage(0, 59)},
+        {IDC_MILLISECONDS, "1000", RangeMessage(0, 999)},
+        {IDC_MINUTES, "ten", kNotANumberMessage},
+        {IDC_MINUTES, "", kNotANumberMessage},
+        {IDC_MINUTES, "-1", kNotANumberMessage},
+        {IDC_HOURS, "99999999999", kNotANumberMessage},
+        {IDC_REDUCE_NUMBER, "5001", RangeMessage(0, 5000)},
+        {IDC_REDUCE_NUMBER, "one", kNotANumberMessage},
     };
     Open();
     for (const Case& c : cases) {
@@ -156,20 +164,6 @@ TEST_F(ValidationTest, OffsetFieldLeftWithABadValueShowsTheMessageAndTakesTheFoc
         EXPECT_EQ(GetFocus(), Item(c.field));
         SetText(c.field, "0");
     }
-}
-
-TEST_F(ValidationTest, ReduceFieldIsCheckedOnlyAtTheNextFullExchange) {
-    Open();
-    Focus(IDC_REDUCE_NUMBER);
-    SetText(IDC_REDUCE_NUMBER, "6000");
-    Focus(IDC_BROWSE);
-    EXPECT_TRUE(watcher->boxes.empty());
-
-    Focus(IDC_HOURS);
-    Focus(IDC_BROWSE);
-    ASSERT_EQ(watcher->boxes.size(), 1u);
-    EXPECT_EQ(watcher->boxes[0].text, RangeMessage(0, 5000));
-    EXPECT_EQ(GetFocus(), Item(IDC_REDUCE_NUMBER));
 }
 
 using SynchronizeTest = DialogTest;
@@ -290,6 +284,66 @@ TEST_F(ChooseFileTest, BrowseTakesASubtitleFileAndKeepsKvIniInTheStartDirectory)
     EXPECT_EQ(watcher->fileDialogs, 3);
     EXPECT_EQ(Text(IDC_INPUT_FILE), film);
     EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), film);
+}
+
+// Names in several scripts, with blanks, short and past MAX_PATH: taken from a drop, shown in full with the file name
+// in view, remembered in kv.ini and shown from it at the next start, and re-timed with the backup beside the file.
+TEST_F(ChooseFileTest, AnyNameOfAnyLengthIsTakenShownRememberedAndRun) {
+    const struct {
+        const char* script;
+        std::string folder;
+        std::string name;
+        std::size_t length;  // 0: the folder and name as they are
+    } cases[] = {
+        {"Hebrew", u8"\u05db\u05ea\u05d5\u05d1\u05d9\u05d5\u05ea \u05d9\u05e9\u05e0\u05d5\u05ea",
+         u8"\u05e1\u05e8\u05d8 \u05d8\u05d5\u05d1.srt", 0},
+        {"Arabic", u8"\u062a\u0631\u062c\u0645\u0627\u062a ", u8"\u0641\u064a\u0644\u0645.srt", 300},
+        {"CJK", u8"\u5b57\u5e55 \u6587\u4ef6 ", u8"\u7535\u5f71 \u6620\u753b.srt", 300},
+        {"accented", u8"Sous-titres \u00e9t\u00e9 ", u8"Am\u00e9lie \u00e0 Paris.srt", 1000},
+        {"Hebrew long", u8"\u05db\u05ea\u05d5\u05d1\u05d9\u05d5\u05ea ", u8"\u05e1\u05e8\u05d8 \u05d8\u05d5\u05d1.srt",
+         1000},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.script) + " " + std::to_string(c.length));
+        TempDir files;
+        std::string film;
+        if (c.length == 0) {
+            ASSERT_TRUE(CreateDirectoryW(Utf8ToWide(files.File(c.folder)).c_str(), nullptr));
+            film = files.File(c.folder) + "\\" + c.name;
+        } else {
+            film = PathOfLength(files, c.folder, c.name, c.length);
+        }
+        WriteWholeFile(film, kFilm);
+        const std::string backup = film.substr(0, film.size() - 4) + "_original.srt";
+
+        Open();
+        Drop(film);
+        EXPECT_TRUE(watcher->boxes.empty());
+        ASSERT_EQ(Text(IDC_INPUT_FILE), film);
+        EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), film);
+        for (int start = 0; start < 2; ++start) {
+            SCOPED_TRACE(start ? "loaded from kv.ini" : "dropped");
+            EXPECT_EQ(Text(IDC_INPUT_FILE), film);
+            EXPECT_EQ(ToolText(IDC_INPUT_FILE), film);
+            // The caret sits after the last character, so the field shows the file's name.
+            DWORD first = 0;
+            DWORD last = 0;
+            SendMessageW(Item(IDC_INPUT_FILE), EM_GETSEL, reinterpret_cast<WPARAM>(&first),
+                         reinterpret_cast<LPARAM>(&last));
+            const DWORD length = static_cast<DWORD>(GetWindowTextLengthW(Item(IDC_INPUT_FILE)));
+            EXPECT_EQ(first, length);
+            EXPECT_EQ(last, length);
+            Open(nullptr, startDir);
+        }
+
+        SetText(IDC_SECONDS, "2");
+        Click(IDC_ADD_TIME);
+        Click(IDC_SYNCHRONIZE);
+        ASSERT_EQ(watcher->boxes.size(), 1u);
+        EXPECT_EQ(watcher->boxes[0].text, "Done - original file is stored as\n" + backup);
+        EXPECT_EQ(ReadWholeFile(film), kFilmTwoSecondsLater);
+        EXPECT_EQ(ReadWholeFile(backup), kFilm);
+    }
 }
 
 TEST_F(StartUpTest, EscapeEndsTheDialogEvenWithABadValueInTheFocusedField) {

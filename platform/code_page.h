@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Text that older versions of the program stored in the system's ANSI code page, as UTF-8. On Windows the bytes are
+// read in the active ANSI code page (GetACP); elsewhere paths are bytes and come back unchanged.
+std::string AnsiToUtf8(std::string_view text);

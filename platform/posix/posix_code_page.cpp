@@ -1,0 +1,5 @@
+#include "platform/code_page.h"
+
+std::string AnsiToUtf8(std::string_view text) {
+    return std::string(text);
+}

@@ -1,0 +1,47 @@
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/console.h"
+#include "platform/win32/utf16.h"
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    int count = 0;
+    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (wide == nullptr) {
+        return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+    }
+    std::vector<std::string> arguments;
+    for (int i = 1; i < count; ++i) {
+        arguments.push_back(WideToUtf8(wide[i]));
+    }
+    LocalFree(wide);
+    return arguments;
+}
+
+bool WriteText(ConsoleStream stream, std::string_view text) {
+    std::FILE* file = stream == ConsoleStream::kOutput ? stdout : stderr;
+    const HANDLE handle = GetStdHandle(stream == ConsoleStream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+        return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    }
+    if (std::fflush(file) != 0) {
+        return false;
+    }
+    const std::wstring wide = Utf8ToWide(text);
+    // A console takes a limited amount in one call; larger texts go in pieces.
+    constexpr std::size_t kPiece = 8192;
+    for (std::size_t start = 0; start < wide.size();) {
+        DWORD written = 0;
+        const DWORD wanted = static_cast<DWORD>(std::min(kPiece, wide.size() - start));
+        if (!WriteConsoleW(handle, wide.data() + start, wanted, &written, /*lpReserved=*/nullptr) || written == 0) {
+            return false;
+        }
+        start += written;
+    }
+    return true;
+}
