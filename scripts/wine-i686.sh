@@ -16,7 +16,9 @@ if [ "${1:-}" = "--exec" ]; then
 else
     set -- wine "$@"
 fi
+# A UTF-8 locale, as on the host: Wine stores Windows names in Linux file names in the locale's character set, and in
+# the plain C locale a Hebrew or CJK name cannot be stored at all.
 # shellcheck disable=SC2016 # the chroot's shell expands them
-exec chroot "$root_fs" /usr/bin/env -i HOME=/root PATH=/usr/bin:/bin DISPLAY="${DISPLAY:-}" \
+exec chroot "$root_fs" /usr/bin/env -i HOME=/root PATH=/usr/bin:/bin DISPLAY="${DISPLAY:-}" LANG=C.UTF-8 \
     WINEPREFIX=/root/pfx32 WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
     /bin/sh -c 'cd "$0" && exec "$@"' "$PWD" "$@"
