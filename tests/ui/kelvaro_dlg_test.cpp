@@ -284,6 +284,14 @@ TEST_F(ChooseFileTest, BrowseTakesASubtitleFileAndKeepsKvIniInTheStartDirectory)
     EXPECT_EQ(watcher->fileDialogs, 3);
     EXPECT_EQ(Text(IDC_INPUT_FILE), film);
     EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), film);
+
+    // A name in another script comes back as it is.
+    const std::string hebrew = elsewhere.File(u8"\u05e1\u05e8\u05d8 \u05d8\u05d5\u05d1.srt");
+    WriteWholeFile(hebrew, kFilm);
+    watcher->AnswerFileDialog(hebrew);
+    Click(IDC_BROWSE);
+    EXPECT_EQ(Text(IDC_INPUT_FILE), hebrew);
+    EXPECT_EQ(ReadWholeFile(dir.File("kv.ini")), hebrew);
 }
 
 // Names in several scripts, with blanks, short and past MAX_PATH: taken from a drop, shown in full with the file name
