@@ -7,6 +7,12 @@ KELVARO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export KELVARO_WINE="${KELVARO_ROOT}/scripts/wine64.sh"
 export WINEPREFIX="${KELVARO_ROOT}/build/wineprefix"
 export WINEDEBUG=-all
+# Wine keeps Windows file names in Linux names in the locale's character set: names in any script need UTF-8, which a
+# bare environment (no LANG) does not give.
+case "${LC_ALL:-${LC_CTYPE:-${LANG:-}}}" in
+    *.UTF-8 | *.utf8 | *.UTF8 | *.utf-8) ;;
+    *) export LC_ALL=C.UTF-8 ;;
+esac
 # No Mono or Gecko: the tests need neither, and their installers would prompt and stall.
 export WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "${WINEPREFIX}/system.reg" ]; then
