@@ -322,15 +322,3 @@ std::string_view LineRewriter::ShiftInlineTimestamps(std::string_view line, std:
     used += line.size() - copied;
     return std::string_view(buffer.data(), used);
 }
-
-std::string RewriteLine(std::string_view line, const SyncSettings& settings) {
-    LineRewriter rewriter(settings);
-    std::string result;
-    for (std::size_t i = 0, ready = rewriter.Feed(line); i < ready; ++i) {
-        result.append(rewriter.Line(i));
-    }
-    for (std::size_t i = 0, ready = rewriter.Finish(); i < ready; ++i) {
-        result.append(rewriter.Line(i));
-    }
-    return result;
-}

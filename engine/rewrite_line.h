@@ -97,6 +97,3 @@ class LineRewriter {
     Slot m_slots[2];
     TextReverser m_reverser;
 };
-
-// One line rewritten by itself, as the only line of a SubRip file; for callers that handle a single line.
-std::string RewriteLine(std::string_view line, const SyncSettings& settings);

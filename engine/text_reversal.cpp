@@ -321,7 +321,3 @@ void TextReverser::PairTags(const unsigned char* text) {
         }
     }
 }
-
-void ReverseText(std::string_view line, char* out) {
-    TextReverser().Reverse(line, out);
-}

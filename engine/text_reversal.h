@@ -48,6 +48,3 @@ class TextReverser {
     std::vector<std::size_t> m_order;    // indices of m_tags by name, then position
     std::vector<std::size_t> m_waiting;  // opening tags of one name without a partner yet
 };
-
-// TextReverser::Reverse for a single line.
-void ReverseText(std::string_view line, char* out);

@@ -6,17 +6,21 @@
 // effect where an administrator has also enabled long paths in the registry, and it does nothing for
 // kelvaro-cli.exe, which has no manifest; the prefix works on every Windows version and under Wine.
 
-std::wstring Utf8ToWide(std::string_view text) {
+std::wstring CodePageToWide(unsigned code_page, std::string_view text) {
     if (text.empty()) {
         return std::wstring();
     }
     const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, /*lpWideCharStr=*/nullptr, 0);
+    const int length = MultiByteToWideChar(code_page, 0, text.data(), size, /*lpWideCharStr=*/nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
     if (length > 0) {
-        MultiByteToWideChar(CP_UTF8, 0, text.data(), size, &wide[0], length);
+        MultiByteToWideChar(code_page, 0, text.data(), size, &wide[0], length);
     }
     return wide;
+}
+
+std::wstring Utf8ToWide(std::string_view text) {
+    return CodePageToWide(CP_UTF8, text);
 }
 
 std::string WideToUtf8(std::wstring_view text) {

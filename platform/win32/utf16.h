@@ -7,6 +7,8 @@
 // is not valid in its encoding becomes U+FFFD, so a conversion always gives a result.
 std::wstring Utf8ToWide(std::string_view text);
 std::string WideToUtf8(std::wstring_view text);
+// The same for text in another code page (CP_ACP for the ANSI code page).
+std::wstring CodePageToWide(unsigned code_page, std::string_view text);
 
 // The name that the wide file calls get for `path`: an absolute path, normalised by GetFullPathNameW (relative names
 // resolved against the working directory, "." and ".." removed, trailing dots and blanks dropped as Windows does),
