@@ -168,7 +168,7 @@ Status FileRun::CheckNoNameLeadsToTheInput() {
 }
 
 Status FileRun::WriteResult(LineRewriter& rewriter) {
-    m_fs.CopyPermissions(m_names.input, m_names.temporary);
+    m_result->CopyAccess(m_input_identity.access);
     Status status = RewriteStream(*m_input, m_names.input, *m_result, rewriter);
     return status.ok() ? m_result->Sync() : status;
 }

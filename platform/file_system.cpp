@@ -7,3 +7,5 @@ Status HeldFile::Identify(FileIdentity*) {
 Status HeldFile::RenameTo(const std::string& to, bool) {
     return Status::Error(Status::Code::kUnsupported, "Cannot rename a file that is not on a disk to " + to);
 }
+
+void WritableFile::CopyAccess(const FileAccess&) {}

@@ -36,8 +36,16 @@ Status ForwardingWritableFile::Sync() {
     return m_target->Sync();
 }
 
+void ForwardingWritableFile::CopyAccess(const FileAccess& access) {
+    m_target->CopyAccess(access);
+}
+
 Status ForwardingFileSystem::OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) {
     return m_target.OpenForReading(path, file);
+}
+
+Status ForwardingFileSystem::OpenForReadingNoFollow(const std::string& path, std::unique_ptr<ReadableFile>* file) {
+    return m_target.OpenForReadingNoFollow(path, file);
 }
 
 Status ForwardingFileSystem::CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) {
@@ -64,8 +72,8 @@ Status ForwardingFileSystem::SyncDirectory(const std::string& path) {
     return m_target.SyncDirectory(path);
 }
 
-void ForwardingFileSystem::CopyPermissions(const std::string& from, const std::string& to) {
-    m_target.CopyPermissions(from, to);
+bool ForwardingFileSystem::IsHeld(const std::string& path) {
+    return m_target.IsHeld(path);
 }
 
 Status ForwardingFileSystem::CheckUsableName(const std::string& path) {

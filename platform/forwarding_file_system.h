@@ -31,6 +31,7 @@ class ForwardingWritableFile : public WritableFile {
     Status RenameTo(const std::string& to, bool replace) override;
     Status Append(const char* data, std::size_t size) override;
     Status Sync() override;
+    void CopyAccess(const FileAccess& access) override;
 
   private:
     std::unique_ptr<WritableFile> m_target;
@@ -44,13 +45,14 @@ class ForwardingFileSystem : public FileSystem {
     explicit ForwardingFileSystem(FileSystem& target) : m_target(target) {}
 
     Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
+    Status OpenForReadingNoFollow(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
     Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override;
     bool Exists(const std::string& path) override;
     Status Remove(const std::string& path) override;
     Status Identify(const std::string& path, FileIdentity* identity) override;
     Status ResolveLinks(const std::string& path, std::string* target) override;
     Status SyncDirectory(const std::string& path) override;
-    void CopyPermissions(const std::string& from, const std::string& to) override;
+    bool IsHeld(const std::string& path) override;
     Status CheckUsableName(const std::string& path) override;
 
   private:

@@ -17,6 +17,10 @@ const char* ReasonFor(Status::Code code) {
             return "it is being used by another program";
         case Status::Code::kNoSpace:
             return "No space left on device";
+        case Status::Code::kQuotaExceeded:
+            return "Disk quota exceeded";
+        case Status::Code::kChanged:
+            return "it was changed by another program meanwhile";
         case Status::Code::kNameTooLong:
             return "the name is too long for this system";
         case Status::Code::kNotRegularFile:

@@ -7,17 +7,20 @@
 // must be looked at: the compiler rejects one that is dropped, unless IgnoreError() says it is dropped on purpose.
 class [[nodiscard]] Status {
   public:
-    // kExists: a name that must be new is taken. kNotRegularFile: a directory, device, pipe or socket where a file was
-    // expected. kUnsupported: a file whose name or content the program does not handle.
+    // kExists: a name that must be new is taken. kNotRegularFile: a directory, device, pipe, socket or symbolic link
+    // where a file was expected. kUnsupported: a file whose name or content the program does not handle. kChanged:
+    // another program changed a file, or put another file in its place, while this one held it.
     enum class Code {
         kOk,
         kNotFound,
         kExists,
         kInUse,
         kNoSpace,
+        kQuotaExceeded,
         kNameTooLong,
         kNotRegularFile,
         kUnsupported,
+        kChanged,
         kIoError
     };
 

@@ -16,8 +16,10 @@ Status PosixError(const char* verb, const std::string& path, int error) {
             code = Status::Code::kInUse;
             break;
         case ENOSPC:
-        case EDQUOT:
             code = Status::Code::kNoSpace;
+            break;
+        case EDQUOT:
+            code = Status::Code::kQuotaExceeded;
             break;
         case ENAMETOOLONG:
             code = Status::Code::kNameTooLong;

@@ -19,6 +19,11 @@ FileIdentity IdentityOf(const struct stat& info) {
     identity.device = static_cast<std::uint64_t>(info.st_dev);
     identity.file = static_cast<std::uint64_t>(info.st_ino);
     identity.links = static_cast<std::uint64_t>(info.st_nlink);
+    identity.size = static_cast<std::uint64_t>(info.st_size);
+    identity.modified = static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    identity.access.owner = static_cast<std::uint32_t>(info.st_uid);
+    identity.access.group = static_cast<std::uint32_t>(info.st_gid);
+    identity.access.mode = static_cast<std::uint32_t>(info.st_mode & 07777);
     return identity;
 }
 
@@ -68,6 +73,15 @@ class Descriptor {
     }
 
     Status RenameTo(const std::string& to, bool replace) {
+        // A rename goes by name: if another program has put a file of its own under our name (an editor that saves
+        // by renaming a new file over the old one), the rename would move that file instead of ours.
+        struct stat held;
+        struct stat named;
+        if (fstat(m_fd, &held) != 0 || stat(m_path.c_str(), &named) != 0 || held.st_dev != named.st_dev ||
+            held.st_ino != named.st_ino) {
+            return FileError(Status::Code::kChanged, ("Cannot rename " + m_path + " to").c_str(), to,
+                             ReasonFor(Status::Code::kChanged));
+        }
         const int error = replace ? (rename(m_path.c_str(), to.c_str()) == 0 ? 0 : errno)
                                   : RenameWithoutReplacing(m_path.c_str(), to.c_str());
         if (error != 0) {
@@ -154,6 +168,12 @@ class PosixWritableFile : public WritableFile {
         }
         return Status::OK();
     }
+    void CopyAccess(const FileAccess& access) override {
+        // The owner first, as a change of owner may clear the mode's set-id bits. Through the descriptor, so that
+        // nobody who can write in the folder can point the change at another file by swapping the name.
+        [[maybe_unused]] const int owner_copied = fchown(m_descriptor.fd(), access.owner, access.group);
+        [[maybe_unused]] const int mode_copied = fchmod(m_descriptor.fd(), access.mode);
+    }
     Status Close() override { return m_descriptor.Close(); }
     Status Identify(FileIdentity* identity) override { return m_descriptor.Identify(identity); }
     Status RenameTo(const std::string& to, bool replace) override { return m_descriptor.RenameTo(to, replace); }
@@ -185,41 +205,63 @@ Status LockExclusively(int fd, const std::string& path, const char* verb) {
     return Status::OK();
 }
 
+Status NotRegularFile(const std::string& path, const char* reason = ReasonFor(Status::Code::kNotRegularFile)) {
+    return FileError(Status::Code::kNotRegularFile, "Cannot open", path, reason);
+}
+
+// Opens `path` for reading and holds it (see FileSystem::OpenForReading); `extra_flags` may add O_NOFOLLOW.
+Status OpenHeld(const std::string& path, int extra_flags, std::unique_ptr<ReadableFile>* file) {
+    // O_NONBLOCK keeps open() from waiting for a writer when the name is a FIFO, and O_NOCTTY keeps a terminal
+    // from becoming ours; whatever is not a regular file is turned away before a byte is read.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | extra_flags);
+    if (fd < 0) {
+        const int error = errno;
+        struct stat entry;
+        if (error == ELOOP && (extra_flags & O_NOFOLLOW) != 0 && lstat(path.c_str(), &entry) == 0 &&
+            S_ISLNK(entry.st_mode)) {
+            return NotRegularFile(path, "it is a symbolic link");
+        }
+        // A socket cannot be opened at all (ENXIO), which would read as "No such device or address".
+        if (stat(path.c_str(), &entry) == 0 && !S_ISREG(entry.st_mode) && !S_ISDIR(entry.st_mode)) {
+            return NotRegularFile(path);
+        }
+        return PosixError("Cannot open", path, error);
+    }
+    auto opened = std::make_unique<PosixReadableFile>(fd, path);
+    struct stat info;
+    if (fstat(fd, &info) != 0) {
+        return PosixError("Cannot open", path, errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return NotRegularFile(path);
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        return PosixError("Cannot open", path, errno);
+    }
+    posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    Status status = LockExclusively(fd, path, "Cannot open");
+    if (!status.ok()) {
+        return status;
+    }
+    // Another run may have renamed the file away between our open() and flock() and released it: the lock then
+    // holds its backup, and `path` names a file of its making.
+    struct stat named;
+    if (stat(path.c_str(), &named) != 0 || named.st_dev != info.st_dev || named.st_ino != info.st_ino) {
+        return FileError(Status::Code::kInUse, "Cannot open", path, ReasonFor(Status::Code::kInUse));
+    }
+    *file = std::move(opened);
+    return Status::OK();
+}
+
 class PosixFileSystem : public FileSystem {
   public:
     Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
-        // O_NONBLOCK keeps open() from waiting for a writer when the name is a FIFO, and O_NOCTTY keeps a terminal
-        // from becoming ours; whatever is not a regular file is turned away before a byte is read.
-        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-        if (fd < 0) {
-            return PosixError("Cannot open", path, errno);
-        }
-        auto opened = std::make_unique<PosixReadableFile>(fd, path);
-        struct stat info;
-        if (fstat(fd, &info) != 0) {
-            return PosixError("Cannot open", path, errno);
-        }
-        if (!S_ISREG(info.st_mode)) {
-            return FileError(Status::Code::kNotRegularFile, "Cannot open", path,
-                             ReasonFor(Status::Code::kNotRegularFile));
-        }
-        const int flags = fcntl(fd, F_GETFL);
-        if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-            return PosixError("Cannot open", path, errno);
-        }
-        posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-        Status status = LockExclusively(fd, path, "Cannot open");
-        if (!status.ok()) {
-            return status;
-        }
-        // Another run may have renamed the file away between our open() and flock() and released it: the lock then
-        // holds its backup, and `path` names a file of its making.
-        struct stat named;
-        if (stat(path.c_str(), &named) != 0 || named.st_dev != info.st_dev || named.st_ino != info.st_ino) {
-            return FileError(Status::Code::kInUse, "Cannot open", path, ReasonFor(Status::Code::kInUse));
-        }
-        *file = std::move(opened);
-        return Status::OK();
+        return OpenHeld(path, 0, file);
+    }
+
+    Status OpenForReadingNoFollow(const std::string& path, std::unique_ptr<ReadableFile>* file) override {
+        return OpenHeld(path, O_NOFOLLOW, file);
     }
 
     Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override {
@@ -240,6 +282,18 @@ class PosixFileSystem : public FileSystem {
     bool Exists(const std::string& path) override {
         struct stat info;
         return lstat(path.c_str(), &info) == 0;
+    }
+
+    bool IsHeld(const std::string& path) override {
+        const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW);
+        if (fd < 0) {
+            return false;
+        }
+        struct stat info;
+        const bool held =
+            fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        close(fd);  // also lets go of the shared lock, if it was taken
+        return held;
     }
 
     Status Remove(const std::string& path) override {
@@ -287,17 +341,6 @@ class PosixFileSystem : public FileSystem {
             return PosixError("Cannot flush", directory, errno);
         }
         return held.Close();
-    }
-
-    void CopyPermissions(const std::string& from, const std::string& to) override {
-        struct stat info;
-        if (stat(from.c_str(), &info) != 0) {
-            return;
-        }
-        // The owner first, as a change of owner may clear the mode's set-id bits. Only root may give a file away;
-        // for everyone else the new file simply stays their own.
-        [[maybe_unused]] const int owner_copied = chown(to.c_str(), info.st_uid, info.st_gid);
-        chmod(to.c_str(), info.st_mode & 07777);
     }
 
     Status CheckUsableName(const std::string& path) override {
