@@ -25,7 +25,7 @@ bool IsWebVttName(const std::string& path) {
            Lower(path[path.size() - 1]) == 't';
 }
 
-std::string InsertBeforeExtension(const std::string& path, const char* tag) {
+std::string InsertBeforeExtension(const std::string& path, const std::string& tag) {
     std::string name = path;
     name.insert(path.size() < kExtensionLength ? path.size() : path.size() - kExtensionLength, tag);
     return name;
@@ -42,7 +42,7 @@ struct RunNames {
 
 bool IsRefusal(Status::Code code) {
     return code == Status::Code::kUnsupported || code == Status::Code::kNameTooLong ||
-           code == Status::Code::kNotRegularFile || code == Status::Code::kExists;
+           code == Status::Code::kNotRegularFile || code == Status::Code::kExists || code == Status::Code::kChanged;
 }
 
 // One run on files. Every step that can fail returns a Status; Fail() then puts the directory back as far as it
@@ -62,11 +62,19 @@ class FileRun {
     Status CheckNames(const RunNames& names);
     Status FindInput();
     Status OpenFiles();
+    Status MissingInput(const Status& status);
     Status CheckNoNameLeadsToTheInput();
+    Status HoldOlderBackup();
     Status WriteResult(LineRewriter& rewriter);
+    Status CheckNothingChangedMeanwhile();
+    Status KeepOlderBackup();
+    Status PutBackOlderBackup();
+    Status ChangedMeanwhile(const std::string& path) const;
     RunOutcome Fail(const Status& status, const std::string& where = std::string());
     std::string InterruptedRunHint();
     std::string OtherNamesNote();
+    std::string KeptName() const;
+    std::string KeptNote() const;
 
     const SyncSettings& m_settings;
     RunReporter& m_reporter;
@@ -76,7 +84,10 @@ class FileRun {
     std::unique_ptr<ReadableFile> m_input;
     std::unique_ptr<ReadableFile> m_old_backup;
     std::unique_ptr<WritableFile> m_result;
-    FileIdentity m_input_identity;
+    FileIdentity m_input_identity;  // as the run found it, before reading
+    int m_kept_number = 0;          // the older backup goes, or went, to NAME_original-N.EXT with this N
+    bool m_kept = false;            // whether it is there now
+    bool m_input_moved = false;     // whether the input has left its name
 };
 
 Status FileRun::CheckNames(const RunNames& names) {
@@ -119,20 +130,15 @@ Status FileRun::FindInput() {
 Status FileRun::OpenFiles() {
     Status status = m_fs.OpenForReading(m_names.input, &m_input);
     if (!status.ok()) {
-        return status.code() == Status::Code::kNotFound
-                   ? Status::Error(status.code(), status.message() + InterruptedRunHint())
-                   : status;
+        return status.code() == Status::Code::kNotFound ? MissingInput(status) : status;
     }
     status = CheckNoNameLeadsToTheInput();
     if (!status.ok()) {
         return status;
     }
-    // An old backup is held too, so that a program using it is not pulled from under it.
-    if (m_fs.Exists(m_names.original)) {
-        status = m_fs.OpenForReading(m_names.original, &m_old_backup);
-        if (!status.ok() && status.code() != Status::Code::kNotFound) {
-            return status;
-        }
+    status = HoldOlderBackup();
+    if (!status.ok()) {
+        return status;
     }
     status = m_fs.CreateNew(m_names.temporary, &m_result);
     if (status.code() == Status::Code::kExists) {
@@ -141,6 +147,35 @@ Status FileRun::OpenFiles() {
                                                 "try again");
     }
     return status;
+}
+
+// A missing input may be one that another run has renamed to its backup name and is about to replace with its
+// result: it still holds both files then. Only when neither is held was an earlier run interrupted.
+Status FileRun::MissingInput(const Status& status) {
+    if (m_fs.IsHeld(m_names.original) || m_fs.IsHeld(m_names.temporary)) {
+        return FileError(Status::Code::kInUse, "Cannot open", m_names.input,
+                         "another run is re-timing " + m_names.input + "; run again when it has finished");
+    }
+    return Status::Error(status.code(), status.message() + InterruptedRunHint());
+}
+
+// An older backup is held from here until it has its new name, so that neither a program using it nor a run
+// re-timing it is pulled from under it. Only a regular file is kept: a folder or a link there is somebody else's.
+// Its new name is chosen now, so that a name too long for the system is refused before anything is written.
+Status FileRun::HoldOlderBackup() {
+    if (!m_fs.Exists(m_names.original)) {
+        return Status::OK();
+    }
+    Status status = m_fs.OpenForReadingNoFollow(m_names.original, &m_old_backup);
+    if (status.code() == Status::Code::kNotFound) {
+        return Status::OK();  // gone meanwhile: nothing to keep
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    for (m_kept_number = 1; m_fs.Exists(KeptName()); ++m_kept_number) {
+    }
+    return m_fs.CheckUsableName(KeptName());
 }
 
 // A backup or result name that leads to the input itself (a link made to undo a run, say) would lose it in the
@@ -173,6 +208,63 @@ Status FileRun::WriteResult(LineRewriter& rewriter) {
     return status.ok() ? m_result->Sync() : status;
 }
 
+// Programs that do not lock can still write to the input, truncate it, or save a new file under its name (as
+// editors do: a new file renamed over the old one) while it is read. The first two change its size or modification
+// time; the last, which file its name leads to. Each rename checks its own name once more just before it is made.
+Status FileRun::CheckNothingChangedMeanwhile() {
+    FileIdentity now;
+    Status status = m_input->Identify(&now);
+    if (!status.ok()) {
+        return status;
+    }
+    FileIdentity named;
+    status = m_fs.Identify(m_names.input, &named);
+    if (status.code() == Status::Code::kNotFound || (status.ok() && !named.SameFileAs(now))) {
+        return ChangedMeanwhile(m_names.input);
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    return now.UnchangedSince(m_input_identity) ? Status::OK() : ChangedMeanwhile(m_names.input);
+}
+
+// The older backup takes the first free NAME_original-N.EXT, never replacing anything: a name taken meanwhile only
+// moves it one number on.
+Status FileRun::KeepOlderBackup() {
+    if (m_old_backup == nullptr) {
+        return Status::OK();
+    }
+    for (;; ++m_kept_number) {
+        const Status status = m_old_backup->RenameTo(KeptName(), /*replace=*/false);
+        if (status.code() == Status::Code::kExists) {
+            continue;
+        }
+        if (status.code() == Status::Code::kChanged) {
+            return ChangedMeanwhile(m_names.original);
+        }
+        m_kept = status.ok();
+        return status;
+    }
+}
+
+// Undoes KeepOlderBackup after a later step failed, so that the older backup is where it was.
+Status FileRun::PutBackOlderBackup() {
+    if (!m_kept) {
+        return Status::OK();
+    }
+    Status status = m_old_backup->RenameTo(m_names.original, /*replace=*/false);
+    m_kept = !status.ok();
+    return status;
+}
+
+std::string FileRun::KeptName() const {
+    return InsertBeforeExtension(m_names.input, "_original-" + std::to_string(m_kept_number));
+}
+
+std::string FileRun::KeptNote() const {
+    return m_kept ? "\nThe older backup was kept as " + KeptName() : std::string();
+}
+
 std::string FileRun::InterruptedRunHint() {
     const bool original = m_fs.Exists(m_names.original);
     const bool result = m_fs.Exists(m_names.temporary);
@@ -198,14 +290,25 @@ std::string FileRun::OtherNamesNote() {
                        : "\n" + std::to_string(others) + " other names of this file (hard links) keep the old content";
 }
 
-// Before the first rename (`where` empty) the input is untouched: the unfinished result is removed. After it,
-// `where` says where the original and the result are.
+// Until the input leaves its name, it is untouched and the unfinished result is removed. `where` says where the
+// contents are when some are not where they were (empty when every one is).
+// A file (`path`) that another program changed, or put another file in place of, while the run held it.
+Status FileRun::ChangedMeanwhile(const std::string& path) const {
+    return Status::Error(Status::Code::kChanged,
+                         path == m_names.input
+                             ? path + " was changed by another program while it was being re-timed"
+                             : path + " was changed by another program while " + m_names.input + " was being re-timed");
+}
+
 RunOutcome FileRun::Fail(const Status& status, const std::string& where) {
     // The files are only released here: `status` is the failure to report, and one in releasing them would change
     // nothing that the user must know. Whether the unfinished result is gone is checked by looking, since a remove
     // can report success while the file stays (Wine).
     std::string text = status.message();
-    if (where.empty() && m_result != nullptr) {
+    if (status.code() == Status::Code::kChanged) {
+        text += where.empty() ? "; nothing was changed; run again" : "; run again";
+    }
+    if (!m_input_moved && m_result != nullptr) {
         m_result->Close().IgnoreError();
         m_result.reset();
         m_fs.Remove(m_names.temporary).IgnoreError();
@@ -240,38 +343,45 @@ RunOutcome FileRun::Run() {
     if (status.ok()) {
         status = WriteResult(rewriter);
     }
+    if (status.ok()) {
+        status = CheckNothingChangedMeanwhile();
+    }
+    if (status.ok()) {
+        status = KeepOlderBackup();
+    }
     if (!status.ok()) {
         return Fail(status);
     }
-    // The old backup is let go only now: a replacing rename must not find it open (Windows).
-    if (m_old_backup != nullptr) {
-        status = m_old_backup->Close();
-        m_old_backup.reset();
-        if (!status.ok()) {
-            return Fail(status);
+    // Every rename refuses to replace: nothing the program did not make is ever lost, and a name taken meanwhile
+    // stops the run where the older backup can still be put back.
+    status = m_input->RenameTo(m_names.original, /*replace=*/false);
+    if (!status.ok()) {
+        if (status.code() == Status::Code::kChanged) {
+            status = ChangedMeanwhile(m_names.input);
         }
+        const Status put_back = PutBackOlderBackup();
+        return put_back.ok() ? Fail(status) : Fail(status, "\n" + put_back.message() + KeptNote());
     }
-    status = m_input->RenameTo(m_names.original, /*replace=*/true);
-    if (!status.ok()) {
-        return Fail(status);
-    }
+    m_input_moved = true;
     status = m_result->RenameTo(m_names.input, /*replace=*/false);
     if (!status.ok()) {
-        return Fail(status,
-                    "\nThe original is stored as " + m_names.original + " and the result as " + m_names.temporary);
+        return Fail(status, "\nThe original is stored as " + m_names.original + " and the result as " +
+                                m_names.temporary + KeptNote());
     }
-    const std::string where = "\nThe original is stored as " + m_names.original + " and the result as " + m_names.input;
+    const std::string where =
+        "\nThe original is stored as " + m_names.original + " and the result as " + m_names.input + KeptNote();
     status = m_fs.SyncDirectory(m_names.input);
-    if (status.ok()) {
-        status = m_result->Close();
-    }
-    if (status.ok()) {
-        status = m_input->Close();
+    for (HeldFile* file : {static_cast<HeldFile*>(m_result.get()), static_cast<HeldFile*>(m_input.get()),
+                           static_cast<HeldFile*>(m_old_backup.get())}) {
+        if (status.ok() && file != nullptr) {
+            status = file->Close();
+        }
     }
     if (!status.ok()) {
         return Fail(status, where);
     }
-    m_reporter.Succeeded(kDoneText + m_names.original + RewriteNotes(m_settings, rewriter) + OtherNamesNote());
+    m_reporter.Succeeded(kDoneText + m_names.original + KeptNote() + RewriteNotes(m_settings, rewriter) +
+                         OtherNamesNote());
     return RunOutcome::kDone;
 }
 

@@ -8,9 +8,11 @@
 #include "platform/file_system.h"
 
 // Re-times settings.m_strInputFile in place. The result is written to a temporary file beside the input (the name
-// with "_new" before its last four bytes), flushed to stable storage, and then the input is renamed to its
-// "_original" name (replacing an older one) and the result takes the input's name. Both files are held for
-// exclusive use while they are open.
+// with "_new" before its last four bytes) and flushed to stable storage; then an older "_original" file is kept as
+// the first free "_original-N" name (N = 1, 2, ...), the input is renamed to its "_original" name and the result
+// takes the input's name. No rename replaces anything. The files are held for exclusive use while they are open,
+// and a run refuses, changing nothing, when another program changed the input or put a file of its own under one
+// of the names meanwhile.
 //
 // The outcome goes to `reporter`. Refused, with the directory left as it was: a window that does not increase, a
 // name that does not end in ".srt", ".sub" or ".vtt" (any letter case), names too long for the system, anything but

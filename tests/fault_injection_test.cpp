@@ -23,6 +23,8 @@ namespace {
 const char kInput[] = "film.srt";
 const char kOriginal[] = "film_original.srt";
 const char kTemporary[] = "film_new.srt";
+const char kKept[] = "film_original-1.srt";   // where an older backup goes
+const char kKept2[] = "film_original-2.srt";  // ... when that is taken too
 
 using DirectoryView = std::map<std::string, std::string>;  // name -> content
 
@@ -40,8 +42,8 @@ std::string NameOf(const std::string& path) {
 
 // Passes every call on to the real file system, for the files of one directory.
 //
-// Counts the calls that can fail (all but Exists and CopyPermissions), by verb, and makes call number `fail_at` (from
-// 1; 0 for none) fail with kIoError "Cannot VERB: injected fault" and change nothing, except that a failing write
+// Counts the calls that can fail (all but Exists, IsHeld and CopyAccess), by verb, and makes call number `fail_at`
+// (from 1; 0 for none) fail with kIoError "Cannot VERB: injected fault" and change nothing, except that a failing write
 // stores half of its bytes and a failing close still lets go of the file.
 //
 // Models what stable storage holds: each file's content as of its last Sync, the names as of the last SyncDirectory;
@@ -80,6 +82,7 @@ class FaultyDisk : public ForwardingFileSystem {
     DirectoryView CurrentView() const { return View(m_names, false); }
 
     Status OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
+    Status OpenForReadingNoFollow(const std::string& path, std::unique_ptr<ReadableFile>* file) override;
     Status CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) override;
     Status Remove(const std::string& path) override {
         return Step("remove", [&] {
@@ -134,6 +137,9 @@ class FaultyDisk : public ForwardingFileSystem {
     std::function<void(const std::string&)> on_change = [](const std::string&) {};
 
   private:
+    // Puts a file just opened under the model's watch.
+    Status Wrapped(const Status& opened, const std::string& path, std::unique_ptr<ReadableFile>* file);
+
     struct File {
         std::string written;
         std::size_t synced;  // how much of `written` is on stable storage; files only grow
@@ -226,16 +232,21 @@ class FaultyWritableFile : public FaultyFile<ForwardingWritableFile> {
 };
 
 Status FaultyDisk::OpenForReading(const std::string& path, std::unique_ptr<ReadableFile>* file) {
-    return Step("open", [&] {
-        const Status status = ForwardingFileSystem::OpenForReading(path, file);
-        if (status.ok()) {
-            const auto found = m_names.find(NameOf(path));
-            EXPECT_NE(found, m_names.end()) << "the model does not know " << path;
-            const std::size_t known = found == m_names.end() ? 0 : found->second;
-            *file = std::make_unique<FaultyReadableFile>(std::move(*file), *this, known, NameOf(path));
-        }
-        return status;
-    });
+    return Step("open", [&] { return Wrapped(ForwardingFileSystem::OpenForReading(path, file), path, file); });
+}
+
+Status FaultyDisk::OpenForReadingNoFollow(const std::string& path, std::unique_ptr<ReadableFile>* file) {
+    return Step("open", [&] { return Wrapped(ForwardingFileSystem::OpenForReadingNoFollow(path, file), path, file); });
+}
+
+Status FaultyDisk::Wrapped(const Status& opened, const std::string& path, std::unique_ptr<ReadableFile>* file) {
+    if (opened.ok()) {
+        const auto found = m_names.find(NameOf(path));
+        EXPECT_NE(found, m_names.end()) << "the model does not know " << path;
+        const std::size_t known = found == m_names.end() ? 0 : found->second;
+        *file = std::make_unique<FaultyReadableFile>(std::move(*file), *this, known, NameOf(path));
+    }
+    return opened;
 }
 
 Status FaultyDisk::CreateNew(const std::string& path, std::unique_ptr<WritableFile>* file) {
@@ -263,8 +274,9 @@ class CheckingReporter : public RecordingReporter {
 struct Case {
     const char* name;
     std::string input;
-    std::optional<std::string> old_backup;
+    DirectoryView backups;  // older backups, by name
     std::uint32_t milliseconds;
+    const char* kept;  // where the one named kOriginal goes
 };
 
 std::vector<Case> Cases() {
@@ -274,19 +286,21 @@ std::vector<Case> Cases() {
         const std::string time = "00:00:" + std::to_string(10 + cue % 50) + ",";
         cues += std::to_string(cue) + "\n" + time + "100 --> " + time + "900\nCue " + std::to_string(cue) + "\n\n";
     }
+    const std::string older = "1\r\n00:00:09,000 --> 00:00:10,000\r\nAn older backup\r\n";
     return {
-        {"no old backup", film, std::nullopt, 2000},
-        {"an old backup", film, "1\r\n00:00:09,000 --> 00:00:10,000\r\nAn older backup\r\n", 2000},
-        {"several blocks", cues, std::nullopt, 1001},
-        {"an empty file", "", "an older backup", 1000},
+        {"no older backup", film, {}, 2000, kKept},
+        {"an older backup", film, {{kOriginal, older}}, 2000, kKept},
+        {"two older backups", film, {{kOriginal, older}, {kKept, "the oldest backup"}}, 2000, kKept2},
+        {"several blocks", cues, {}, 1001, kKept},
+        {"an empty file", "", {{kOriginal, "an older backup"}}, 1000, kKept},
     };
 }
 
 // Writes the input of `test`, and its old backup if any, into `dir`.
 const TempDir& Prepared(const TempDir& dir, const Case& test) {
     WriteWholeFile(dir.File(kInput), test.input);
-    if (test.old_backup) {
-        WriteWholeFile(dir.File(kOriginal), *test.old_backup);
+    for (const auto& [name, content] : test.backups) {
+        WriteWholeFile(dir.File(name), content);
     }
     return dir;
 }
@@ -311,23 +325,29 @@ struct RunOnDisk {
     RunOutcome outcome = RunOutcome::kDone;
 };
 
-std::optional<std::string> At(const DirectoryView& view, const char* name) {
+std::optional<std::string> At(const DirectoryView& view, const std::string& name) {
     const auto found = view.find(name);
     return found == view.end() ? std::nullopt : std::optional<std::string>(found->second);
 }
 
 // Empty when `view` is safe. Nothing but the input's names. Until success is reported: the input whole under its own
-// name or its "_original" name; under its own name nothing but the input or the complete result; under the
-// "_original" name the old backup (when there was one) or the input. Once it is reported: the result under the
-// input's name, the input under the "_original" name, nothing else.
+// name or its "_original" name; under its own name nothing but the input or the complete result; every older backup
+// whole under its name, the one named "_original" perhaps under the name it is kept as. Once success is reported:
+// the result under the input's name, the input under the "_original" name, the older backups kept.
 std::string Problem(const DirectoryView& view, const Case& test, const std::string& result, bool succeeded) {
+    DirectoryView final_view = test.backups;
+    if (const auto older = At(final_view, kOriginal)) {
+        final_view[test.kept] = *older;
+    }
+    final_view[kInput] = result;
+    final_view[kOriginal] = test.input;
     for (const auto& entry : view) {
-        if (entry.first != kInput && entry.first != kOriginal && entry.first != kTemporary) {
+        if (entry.first != kTemporary && final_view.count(entry.first) == 0) {
             return entry.first + " left";
         }
     }
     if (succeeded) {
-        return view == DirectoryView{{kInput, result}, {kOriginal, test.input}} ? "" : "not the final state";
+        return view == final_view ? "" : "not the final state";
     }
     const bool input_in_place = At(view, kInput) == test.input;
     const bool input_as_original = At(view, kOriginal) == test.input;
@@ -337,7 +357,16 @@ std::string Problem(const DirectoryView& view, const Case& test, const std::stri
     if (At(view, kInput) && !input_in_place && At(view, kInput) != result) {
         return "a partial result under the input's name";
     }
-    return !input_as_original && At(view, kOriginal) != test.old_backup ? "the old backup is lost" : "";
+    if (At(view, kOriginal) && !input_as_original && At(view, kOriginal) != At(test.backups, kOriginal)) {
+        return "something else under the \"_original\" name";
+    }
+    for (const auto& [name, content] : test.backups) {
+        const bool moved = name == kOriginal && At(view, test.kept) == content;
+        if (At(view, name) != content && !moved) {
+            return name + ", an older backup, is lost";
+        }
+    }
+    return "";
 }
 
 // After a failed run: no success, one failure message, with the injected fault; the input safe (see Problem); the
@@ -356,6 +385,11 @@ void ExpectSafe(RunOnDisk& run, const std::string& result) {
     if (at_temporary) {
         EXPECT_FALSE(input_in_place) << kTemporary << " left beside the untouched input: " << message;
         EXPECT_TRUE(at_temporary == result) << "a partial result left as " << kTemporary << ": " << message;
+    }
+    const auto older = At(run.test.backups, kOriginal);
+    if (older && At(view, run.test.kept) == older) {
+        EXPECT_NE(message.find(run.dir.File(run.test.kept)), std::string::npos)
+            << "where is the older backup? " << message;
     }
     if (!input_in_place) {
         EXPECT_TRUE(At(view, kInput) == result || at_temporary == result) << "the result is lost: " << message;
@@ -383,8 +417,7 @@ TEST(FaultInjection, EveryFailingStepKeepsTheInput) {
 
 // Checked against runs made to skip a step: without the Sync of the result, the cases with content fail (a partial
 // result under the input's name); without the directory sync, or with success reported before it, every case fails
-// (not the final state); with the old backup removed before the input is renamed onto its name, the cases with an
-// old backup fail (the old backup is lost).
+// (not the final state); with the older backup replaced by the input, the cases with one fail (it is lost).
 TEST(CrashSimulation, ACrashAtAnyMomentLeavesTheInputWhole) {
     for (const Case& test : Cases()) {
         SCOPED_TRACE(test.name);
