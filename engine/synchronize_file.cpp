@@ -67,6 +67,7 @@ class FileRun {
     Status HoldOlderBackup();
     Status WriteResult(LineRewriter& rewriter);
     Status CheckNothingChangedMeanwhile();
+    bool LeadsTo(const std::string& name, HeldFile& file);
     Status KeepOlderBackup();
     Status PutBackOlderBackup();
     Status ChangedMeanwhile(const std::string& path) const;
@@ -208,24 +209,37 @@ Status FileRun::WriteResult(LineRewriter& rewriter) {
     return status.ok() ? m_result->Sync() : status;
 }
 
-// Programs that do not lock can still write to the input, truncate it, or save a new file under its name (as
-// editors do: a new file renamed over the old one) while it is read. The first two change its size or modification
-// time; the last, which file its name leads to. Each rename checks its own name once more just before it is made.
+// Programs that do not lock can still write to the input, truncate it, or save a new file under one of the names
+// (as editors do: a new file renamed over the old one) while the run holds them. The first two change the input's
+// size or modification time; the last, which file a name leads to. Each rename checks its own name once more just
+// before it is made.
 Status FileRun::CheckNothingChangedMeanwhile() {
     FileIdentity now;
     Status status = m_input->Identify(&now);
     if (!status.ok()) {
         return status;
     }
-    FileIdentity named;
-    status = m_fs.Identify(m_names.input, &named);
-    if (status.code() == Status::Code::kNotFound || (status.ok() && !named.SameFileAs(now))) {
+    if (!now.UnchangedSince(m_input_identity)) {
         return ChangedMeanwhile(m_names.input);
     }
-    if (!status.ok()) {
-        return status;
+    const struct {
+        HeldFile* file;
+        const std::string& name;
+    } held[] = {
+        {m_input.get(), m_names.input}, {m_result.get(), m_names.temporary}, {m_old_backup.get(), m_names.original}};
+    for (const auto& [file, name] : held) {
+        if (file != nullptr && !LeadsTo(name, *file)) {
+            return ChangedMeanwhile(name);
+        }
     }
-    return now.UnchangedSince(m_input_identity) ? Status::OK() : ChangedMeanwhile(m_names.input);
+    return Status::OK();
+}
+
+// Whether `name` still leads to `file`; false also when either cannot be told.
+bool FileRun::LeadsTo(const std::string& name, HeldFile& file) {
+    FileIdentity held;
+    FileIdentity named;
+    return file.Identify(&held).ok() && m_fs.Identify(name, &named).ok() && named.SameFileAs(held);
 }
 
 // The older backup takes the first free NAME_original-N.EXT, never replacing anything: a name taken meanwhile only
@@ -308,7 +322,9 @@ RunOutcome FileRun::Fail(const Status& status, const std::string& where) {
     if (status.code() == Status::Code::kChanged) {
         text += where.empty() ? "; nothing was changed; run again" : "; run again";
     }
-    if (!m_input_moved && m_result != nullptr) {
+    // The unfinished result is removed only while its name still leads to it: what another program put there is
+    // not the run's to delete.
+    if (!m_input_moved && m_result != nullptr && LeadsTo(m_names.temporary, *m_result)) {
         m_result->Close().IgnoreError();
         m_result.reset();
         m_fs.Remove(m_names.temporary).IgnoreError();

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Many kelvaro-cli runs on one file at the same moment. Run i adds 2^i ms, so the shift of a file tells which runs
-# went into it. After each trial: the runs that said Done compound in a.srt, a_original.srt is a.srt one Done run
-# earlier, nothing else is left, and every other run failed with status 1 and a message naming the file.
+# went into it. After each trial: the runs that said Done compound in a.srt, and the backups hold every state the
+# file went through, each one Done run apart: a_original-1.srt the untouched file, then a_original-2.srt and so on,
+# a_original.srt the state before the last Done run. Nothing else is left, and every other run failed with status 1
+# and a message naming the file.
 # Usage: cli_races.sh DATA_DIR CLI_COMMAND...   (DATA_DIR is not used; the file is made here)
 set -u
 shopt -s nullglob dotglob
@@ -58,26 +60,42 @@ for ((trial = 1; trial <= trials; trial++)); do
         if grep -q '^Done - original file is stored as' "$dir/out.$i"; then
             done_sum=$((done_sum + (1 << i)))
             done_runs+=("$i")
-            [ "$status" -eq 0 ] && [ "$(tr -d '\r' <"$dir/out.$i")" = "$(printf 'Done - original file is stored as\na_original.srt')" ] ||
-                problems+=("$said")
+            [ "$status" -eq 0 ] && tr -d '\r' <"$dir/out.$i" | sed 's/-[0-9]*\.srt$/-N.srt/' | cmp -s - <(
+                printf 'Done - original file is stored as\na_original.srt\n'
+                [ "$(wc -l <"$dir/out.$i")" -eq 2 ] || printf 'The older backup was kept as a_original-N.srt\n'
+            ) || problems+=("$said")
         elif [ "$status" -ne 1 ] || ! grep -Eq '(^|[^[:alnum:]_])a(_new|_original)?\.srt' "$dir/err.$i" ||
-            ! grep -Eq 'being used by another program|already exists|interrupted|No such file' "$dir/err.$i"; then
+            ! grep -Eq 'being used by another program|another run is re-timing' "$dir/err.$i"; then
             problems+=("$said")
         fi
     done
     exec 3<&-
 
     cd "$dir/files" || exit 1
-    cmp -s a.srt <(make_srt "$done_sum") ||
-        problems+=("a.srt is not shifted by $done_sum ms, the sum of the runs that said Done: $(head -c 200 a.srt | tr '\r\n' ' /')")
-    # The backup is the input of the last Done run: the sum less one Done run's shift.
-    backup_ok=$([ "${#done_runs[@]}" -eq 0 ] && [ ! -e a_original.srt ] && echo yes)
-    for i in "${done_runs[@]}"; do
-        cmp -s a_original.srt <(make_srt $((done_sum - (1 << i)))) && backup_ok=yes
+    # The states from the oldest backup to a.srt, each one Done run (not yet counted) after the one before.
+    chain=()
+    for ((n = 1; n < ${#done_runs[@]}; n++)); do chain+=("a_original-$n.srt"); done
+    [ "${#done_runs[@]}" -eq 0 ] || chain+=(a_original.srt)
+    chain+=(a.srt)
+    shift_ms=0
+    uncounted=("${done_runs[@]}")
+    for name in "${chain[@]}"; do
+        if [ "$name" != "${chain[0]}" ]; then
+            found=
+            for j in "${!uncounted[@]}"; do
+                if cmp -s "$name" <(make_srt $((shift_ms + (1 << uncounted[j])))); then
+                    found=${uncounted[j]}
+                    unset 'uncounted[j]'
+                    break
+                fi
+            done
+            [ -n "$found" ] && shift_ms=$((shift_ms + (1 << found)))
+        fi
+        cmp -s "$name" <(make_srt "$shift_ms") ||
+            problems+=("$name is not one Done run after the state before it ($shift_ms ms): $(head -c 200 "$name" 2>&1 | tr '\r\n' ' /')")
     done
-    [ -n "$backup_ok" ] || problems+=("a_original.srt is not a.srt less one Done run: $(head -c 200 a_original.srt 2>&1 | tr '\r\n' ' /')")
     for name in *; do
-        case $name in a.srt | a_original.srt) ;; *) problems+=("$name is left beside a.srt") ;; esac
+        [[ " ${chain[*]} " == *" $name "* ]] || problems+=("$name is left beside a.srt")
     done
     cd "$work" || exit 1
 
