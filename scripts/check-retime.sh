@@ -6,7 +6,7 @@ set -euo pipefail
 dir=$1
 shift
 cd "$dir"
-rm -f sample.srt sample_original.srt sample_new.srt
+rm -f sample.srt sample_original*.srt sample_new.srt
 printf '1\r\n00:00:01,000 --> 00:00:02,500\r\nHello\r\n\r\n2\r\n00:59:59,900 --> 01:00:00,400\r\nWorld\r\n' >sample.srt
 cp sample.srt sample.expected-original
 printf '1\r\n00:00:02,500 --> 00:00:04,000\r\nHello\r\n\r\n2\r\n01:00:01,400 --> 01:00:01,900\r\nWorld\r\n' \

@@ -184,6 +184,14 @@ TEST_F(SynchronizeTest, RunsOnTheChosenFileAndReportsWhereTheOriginalIs) {
     // The dialog stays as it was, ready for another run on the same file.
     EXPECT_EQ(Text(IDC_INPUT_FILE), film);
     EXPECT_TRUE(IsEnabled(Item(IDC_SYNCHRONIZE)));
+
+    // A second press keeps the untouched file, and says where.
+    Click(IDC_SYNCHRONIZE);
+    ASSERT_EQ(watcher->boxes.size(), 2u);
+    EXPECT_EQ(watcher->boxes[1].text, "Done - original file is stored as\n" + dir.File("film_original.srt") +
+                                          "\nThe older backup was kept as " + dir.File("film_original-1.srt"));
+    EXPECT_EQ(ReadWholeFile(dir.File("film_original.srt")), kFilmTwoSecondsLater);
+    EXPECT_EQ(ReadWholeFile(dir.File("film_original-1.srt")), kFilm);
 }
 
 TEST_F(SynchronizeTest, NothingRunsAfterAFailedValidation) {
