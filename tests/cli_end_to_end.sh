@@ -103,6 +103,26 @@ expect_status 1 "reversed window" "${cli[@]}" --from 00:10:00 --to 00:10:00 a.sr
 printf 'kelvaro-cli: a.srt: You have chosen to synch according to times.\nFrom time is after To time.\nReselect times\n' >"$work/want"
 cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "window message: $(cat "$work/err")"
 
+# Standard output that takes nothing (a full disk, a closed stream): the file is re-timed all the same, so the status
+# is 0 and a script that runs again on failure does not shift it twice; the report goes to standard error instead.
+if $native; then
+    while IFS='|' read -r redirect reason; do
+        cp "$work/a.before" shown.srt
+        expect_status 0 "report $redirect" bash -c "\"\$@\" $redirect" bash "${cli[@]}" --add 1 shown.srt
+        printf 'kelvaro-cli: shown.srt: %s\n' \
+            "re-timed, but the report below could not be printed: Cannot write standard output: $reason" \
+            'Done - original file is stored as' shown_original.srt >"$work/want"
+        cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "report $redirect: $(cat "$work/err")"
+        [ "$(cat shown.srt)" = "$(printf '1\r\n00:00:02,000 --> 00:00:03,000\r\nHi\r')" ] ||
+            fail "report $redirect: shown.srt: $(od -c shown.srt)"
+        cmp -s shown_original.srt "$work/a.before" || fail "report $redirect: shown_original.srt differs from the input"
+        rm shown.srt shown_original.srt
+    done <<'EOF'
+>/dev/full|No space left on device
+>&-|Bad file descriptor
+EOF
+fi
+
 # Refusals: status 1, a message naming the file and the reason, no success text, the directory as it was (modes
 # included). The faults in late.srt and late_tail.srt come after the first block of the result is written.
 mkdir "$work/refused"
@@ -140,6 +160,7 @@ f.srt|Cannot create f_new.srt: a file of that name already exists (left by an in
 g.srt|$cannot g.srt: it is the same file as g_original.srt (one name is a link to the other); nothing was changed"
 if $native; then
     mkfifo fifo.srt
+    /usr/bin/python3 -c 'import socket; socket.socket(socket.AF_UNIX).bind("socket.srt")'
     ln -s /dev/zero zero.srt
     printf 'private\n' >secret.txt
     chmod 400 secret.txt
@@ -147,6 +168,7 @@ if $native; then
     ln -s i.srt i_original.srt
     refusals="$refusals
 fifo.srt|Cannot open fifo.srt: it is not a regular file
+socket.srt|Cannot open socket.srt: it is not a regular file
 zero.srt|$cannot zero.srt: it is a link to /dev/zero, whose name does not end in .srt, .sub or .vtt
 h.srt|Cannot create h_new.srt: a file of that name already exists
 i.srt|$cannot i.srt: it is the same file as i_original.srt"
