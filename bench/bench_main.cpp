@@ -58,7 +58,7 @@ ChildRun RunChecked(const std::vector<std::string>& argv) {
 
 // Times `cp FILE COPY && sync COPY` and an in-place re-timing by kelvaro-cli, alternately, on one generated file.
 // Leftovers of the previous run are removed and everything is put on disk before each timed command, so that every
-// run does the same work: the re-timing never has an old backup to delete.
+// run does the same work: the re-timing never has an older backup to keep.
 void MeasureFile(const BenchOptions& options,
                  const std::string& directory,
                  const Sizes& size,
