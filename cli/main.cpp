@@ -1,7 +1,7 @@
 // kelvaro-cli: the synchronization engine on the command line.
 #include <algorithm>
-#include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/options.h"
@@ -17,15 +17,19 @@ const char kVersion[] = "kelvaro-cli " KELVARO_VERSION "\n";
 
 // Prints the outcome of one FILE: success text to standard output, anything else to standard error. When standard
 // output carries a rewritten stream (a FILE is "-"), success texts go to standard error too, a line each, so that
-// nothing but the stream reaches standard output.
+// nothing but the stream reaches standard output; so does a success text that standard output did not take, after a
+// line that says why, since the file is re-timed all the same and the text tells where its original is kept.
 class ConsoleReporter : public RunReporter {
   public:
     ConsoleReporter(const std::string& file, bool stream_on_output)
         : m_file(file), m_stream_on_output(stream_on_output) {}
     void Succeeded(const std::string& text) override {
         if (!m_stream_on_output) {
-            WriteText(ConsoleStream::kOutput, text + "\n");
-            return;
+            const Status printed = WriteText(ConsoleStream::kOutput, text + "\n");
+            if (printed.ok()) {
+                return;
+            }
+            Complain("re-timed, but the report below could not be printed: " + printed.message());
         }
         for (std::size_t start = 0; start < text.size();) {
             const std::size_t end = std::min(text.find('\n', start), text.size());
@@ -37,13 +41,23 @@ class ConsoleReporter : public RunReporter {
     void FileFailed(const std::string& text) override { Complain(text); }
 
   private:
+    // Standard error is where failures are told: when it cannot be written either, there is no one left to tell.
     void Complain(const std::string& text) {
-        std::fflush(stdout);
-        WriteText(ConsoleStream::kError, std::string(kProgram) + ": " + m_file + ": " + text + "\n");
+        WriteText(ConsoleStream::kError, std::string(kProgram) + ": " + m_file + ": " + text + "\n").IgnoreError();
     }
     const std::string& m_file;
     bool m_stream_on_output;
 };
+
+// Help and version are all that their runs do: when standard output does not take them, the run failed.
+int PrintAll(std::string_view text) {
+    const Status printed = WriteText(ConsoleStream::kOutput, text);
+    if (printed.ok()) {
+        return 0;
+    }
+    WriteText(ConsoleStream::kError, std::string(kProgram) + ": " + printed.message() + "\n").IgnoreError();
+    return 1;
+}
 
 }  // namespace
 
@@ -53,16 +67,15 @@ int main(int argc, char** argv) {
     std::string error;
     if (!ParseOptions(ProgramArguments(argc, argv), &options, &error)) {
         WriteText(ConsoleStream::kError,
-                  std::string(kProgram) + ": " + error + "\nTry '" + kProgram + " --help' for more information.\n");
+                  std::string(kProgram) + ": " + error + "\nTry '" + kProgram + " --help' for more information.\n")
+            .IgnoreError();  // the status tells the usage error all the same
         return 2;
     }
     if (options.show_help) {
-        WriteText(ConsoleStream::kOutput, HelpText());
-        return 0;
+        return PrintAll(HelpText());
     }
     if (options.show_version) {
-        WriteText(ConsoleStream::kOutput, kVersion);
-        return 0;
+        return PrintAll(kVersion);
     }
 
     const bool stream_on_output = std::find(options.files.begin(), options.files.end(), "-") != options.files.end();
@@ -71,7 +84,6 @@ int main(int argc, char** argv) {
         ConsoleReporter reporter(file, stream_on_output);
         RunOutcome outcome;
         if (file == "-") {
-            std::fflush(stdout);  // earlier success texts come before the stream, which bypasses stdio
             outcome = SynchronizeStream(options.settings, StandardInput(), StandardOutput(), reporter);
         } else {
             SyncSettings settings = options.settings;
@@ -80,5 +92,7 @@ int main(int argc, char** argv) {
         }
         all_done = all_done && outcome == RunOutcome::kDone;
     }
-    return std::fflush(stdout) == 0 && all_done ? 0 : 1;
+    // A file re-timed is done even when its report could not be printed: a script that ran the program again would
+    // shift it twice.
+    return all_done ? 0 : 1;
 }

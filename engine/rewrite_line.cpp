@@ -178,6 +178,7 @@ std::string_view LineRewriter::Classify(std::string_view line, Slot& slot) {
     if (line.empty()) {
         m_block = Block::kCues;
         m_at_block_start = true;
+        m_cue_left = false;
         return line;
     }
     const bool at_block_start = m_at_block_start;
@@ -225,11 +226,12 @@ std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) 
     ClockTime end = m_timing.end;
     bool start_clamped = false;
     bool end_clamped = false;
-    if (!Shift(&start.ms, &start_clamped) || !Shift(&end.ms, &end_clamped)) {
-        ++m_unreadable_lines;  // the shift would take a time past what can be written
+    ++m_timing_lines;
+    m_cue_left = !Shift(&start.ms, &start_clamped) || !Shift(&end.ms, &end_clamped);
+    if (m_cue_left) {
+        ++m_lines_past_largest;
         return line;
     }
-    ++m_timing_lines;
     m_clamped_times += static_cast<std::uint64_t>(start_clamped) + static_cast<std::uint64_t>(end_clamped);
     const std::string_view rest = m_timing.rest;
     char* const begin = Reserve(slot.out, kLongestTimingLine + rest.size());
@@ -284,7 +286,7 @@ std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) 
 }
 
 std::string_view LineRewriter::RewriteText(std::string_view line, Slot& slot) {
-    const std::string_view text = IsWebVtt() ? ShiftInlineTimestamps(line, slot.stamped) : line;
+    const std::string_view text = IsWebVtt() && !m_cue_left ? ShiftInlineTimestamps(line, slot.stamped) : line;
     if (!m_switch_orientation) {
         return text;
     }

@@ -15,14 +15,18 @@ enum class SubtitleFormat { kSubRip, kWebVtt, kDetect };
 // Rewrites the lines of one subtitle file, in order:
 // - a timing line (START --> END, as ParseTimingLine reads it) has both times shifted by the offset (each only when
 //   inside the window, if the window is on; a time the offset would take below zero becomes 0 and is counted) and is
-//   printed anew, followed by the rest of the line as it was; a line that holds "-->" but no readable times is left
-//   exactly as it is, and counted;
+//   printed anew, followed by the rest of the line as it was; when the offset would take either time past the largest
+//   CueTime, the line is left exactly as it is, and counted; a line that holds "-->" but no readable times is left
+//   exactly as it is, and counted apart;
 // - a cue number (ASCII digits, blanks around them allowed, right before a readable timing line) is lowered by the
 //   reduce amount, unless it reads 0; it is never reversed;
 // - every other line is text, reversed when the orientation switch is on.
 // WebVTT keeps its own syntax: times are written with '.' and keep their short form; the header and NOTE, STYLE and
 // REGION blocks are copied as they are; the line before a timing line is the cue's identifier (renumbered when it is
-// a number, otherwise left alone); timestamps inside cue text are shifted like cue times.
+// a number, otherwise left alone); timestamps inside cue text are shifted like cue times, but stay as they are in a
+// cue whose timing line was left as it is, so that they keep within its times. A timestamp that the offset alone
+// would take past the largest time is left as it is and not counted: in a cue that is shifted, that happens only
+// when the timestamp lies outside the cue's own times, which WebVTT does not allow anyway.
 //
 // To tell a cue number from text, a line may be held back until the next one is seen: Feed returns how many
 // replacement lines are ready (0 to 2), Line(i) hands them out in order, and Finish releases the last held line.
@@ -35,12 +39,14 @@ class LineRewriter {
     std::size_t Finish();
     std::string_view Line(std::size_t i) const { return m_ready[i]; }
 
-    // Timing lines whose times were read (and shifted).
+    // Timing lines whose times were read, shifted or left as they were for the largest time (below).
     std::uint64_t TimingLines() const { return m_timing_lines; }
     // How many cue times were set to 00:00:00,000 because the offset would have taken them below zero.
     std::uint64_t ClampedTimes() const { return m_clamped_times; }
     // Lines that hold "-->" but no times that could be read; they were left as they were.
     std::uint64_t UnreadableTimingLines() const { return m_unreadable_lines; }
+    // Timing lines left as they were because the offset would take a time past the largest CueTime.
+    std::uint64_t LinesPastLargestTime() const { return m_lines_past_largest; }
 
   private:
     enum class Block { kCues, kCopied };
@@ -80,6 +86,9 @@ class LineRewriter {
     std::uint64_t m_timing_lines = 0;
     std::uint64_t m_clamped_times = 0;
     std::uint64_t m_unreadable_lines = 0;
+    std::uint64_t m_lines_past_largest = 0;
+    // The last timing line was left as it is for the largest time: the timestamps in its cue's text stay too.
+    bool m_cue_left = false;
 
     bool m_holding = false;
     // Copies of held lines, used in turn: the replacement of one held line may still be handed out while the next

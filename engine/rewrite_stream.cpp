@@ -1,7 +1,9 @@
 #include "engine/rewrite_stream.h"
 
+#include <limits>
 #include <string_view>
 
+#include "engine/timing_line.h"
 #include "platform/text_mode.h"
 
 namespace {
@@ -76,6 +78,16 @@ std::string RewriteNotes(const SyncSettings& settings, const LineRewriter& rewri
     } else if (unreadable > 1) {
         notes += "\n" + std::to_string(unreadable) +
                  " lines hold --> but no times that can be read; they were left as they are";
+    }
+    const std::uint64_t past_largest = rewriter.LinesPastLargestTime();
+    if (past_largest > 0) {
+        notes += past_largest == 1
+                     ? std::string("\n1 cue line was left as it is: shifting it")
+                     : "\n" + std::to_string(past_largest) + " cue lines were left as they are: shifting them";
+        notes += " would take a time past ";
+        char largest[kLongestClockTime];
+        notes.append(largest, PutClockTime(largest, std::numeric_limits<CueTime>::max(), ',', true));
+        notes += ", the largest time there can be";
     }
     if (rewriter.TimingLines() == 0 && (settings.OffsetMs() != 0 || settings.m_bBetweenTimes != 0)) {
         notes += "\nNo cue times were found in this file, so none was shifted";

@@ -4,13 +4,17 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/status.h"
+
 // The program's arguments, without the program's own name, as UTF-8 on Windows (read from the wide command line, so
 // that no name is lost to the ANSI code page) and as argv's bytes elsewhere.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
 enum class ConsoleStream { kOutput, kError };
 
-// Writes UTF-8 `text` to standard output or standard error through stdio. A Windows console gets it as UTF-16
+// Writes UTF-8 `text` to standard output or standard error through stdio, and flushes it, so that a write that fails
+// (a full disk, a closed stream) is known here and not lost at exit. A Windows console gets it as UTF-16
 // (WriteConsoleW, after what stdio holds is flushed), so that every script shows; a file or pipe gets the UTF-8
-// bytes. False when the write failed.
-bool WriteText(ConsoleStream stream, std::string_view text);
+// bytes. On failure the message reads "Cannot write standard output: REASON" (or standard error), worded as the
+// files' errors are.
+Status WriteText(ConsoleStream stream, std::string_view text);

@@ -58,12 +58,15 @@ SyncSettings SettingsFor(std::vector<std::string> options) {
     return parsed.settings;
 }
 
-// A whole text through the stream a run uses.
-std::string RewriteText(const std::string& text, const SyncSettings& settings) {
+// A whole text through the stream a run uses; `notes`, when given, receives what the run tells the user.
+std::string RewriteText(const std::string& text, const SyncSettings& settings, std::string* notes = nullptr) {
     MemoryReadableFile input(text);
     MemoryWritableFile output;
     RecordingReporter reporter;
     EXPECT_EQ(SynchronizeStream(settings, input, output, reporter), RunOutcome::kDone);
+    if (notes != nullptr && reporter.successes.size() == 1) {
+        *notes = reporter.successes[0];
+    }
     return output.content;
 }
 
@@ -100,19 +103,56 @@ TEST(RewriteLine, CueNumbersBeyondTheDialogsRange) {
     }
 }
 
-TEST(RewriteLine, CountsWhatTheUserMustBeTold) {
-    SyncSettings settings;
-    settings.m_nSeconds = 2;
-    settings.m_nDirection = 1;
-    LineRewriter rewriter(settings, SubtitleFormat::kWebVtt);
-    for (const char* line :
-         {"WEBVTT", "", "00:01.999 --> 00:02.000", "<00:00.500>a", "x --> y", "", "1", "00:03.000 --> 00:04.000"}) {
-        rewriter.Feed(line);
+TEST(RewriteLine, TellsWhatTheUserMustKnow) {
+    const std::string past = " past 1193:02:47,295, the largest time there can be";
+    const struct {
+        std::string options, input, output, notes;
+    } cases[] = {
+        {"--reduce 2",  // the start and the timestamp are set to zero; the end reaches it exactly
+         "WEBVTT\n\n00:01.999 --> 00:02.000\n<00:00.500>a\nx --> y\n\n1\n00:03.000 --> 00:04.000\n",
+         "WEBVTT\n\n00:00.000 --> 00:00.000\n<00:00.000>a\nx --> y\n\n1\n00:01.000 --> 00:02.000\n",
+         "2 cue times were set to 00:00:00,000\n1 line holds --> but no times that can be read; it was left as it is"},
+        {"--add 2", "Hello\n", "Hello\n", "No cue times were found in this file, so none was shifted"},
+        // A shift past the largest time leaves the whole line, while a shift onto it is made.
+        {"--add 2",
+         "1\n00:00:01,000 --> 00:00:02,000\nA\n\n2\n1193:02:44,000 --> 1193:02:45,296\nB\n\n"
+         "3\n1193:02:40,000 --> 1193:02:45,295\nC\n",
+         "1\n00:00:03,000 --> 00:00:04,000\nA\n\n2\n1193:02:44,000 --> 1193:02:45,296\nB\n\n"
+         "3\n1193:02:42,000 --> 1193:02:47,295\nC\n",
+         "1 cue line was left as it is: shifting it would take a time" + past},
+        // The only timing line of the file: its times were found all the same.
+        {"--add 2", "1193:00:00,000 --> 1193:02:46,000\n", "1193:00:00,000 --> 1193:02:46,000\n",
+         "1 cue line was left as it is: shifting it would take a time" + past},
+        {"--add 2 --reduce-number 1",
+         "7\n1193:02:46,000 --> 1193:02:47,000\nx --> y\n1193:02:47,000 --> 1193:02:47,295\n",
+         "6\n1193:02:46,000 --> 1193:02:47,000\nx --> y\n1193:02:47,000 --> 1193:02:47,295\n",
+         "1 line holds --> but no times that can be read; it was left as it is\n"
+         "2 cue lines were left as they are: shifting them would take a time" +
+             past},
+        // The timestamps of a cue left as it is stay with it, also those that could be shifted.
+        {"--add 2",
+         "WEBVTT\n\nend\n1193:02:40.000 --> 1193:02:46.000\n<1193:02:41.000>a <1193:02:45.500>b\n\n"
+         "00:01.000 --> 00:03.000\n<00:02.000>c\n",
+         "WEBVTT\n\nend\n1193:02:40.000 --> 1193:02:46.000\n<1193:02:41.000>a <1193:02:45.500>b\n\n"
+         "00:03.000 --> 00:05.000\n<00:04.000>c\n",
+         "1 cue line was left as it is: shifting it would take a time" + past},
+        // A timestamp outside its cue's times is left as it is on its own, and the cue is shifted.
+        {"--add 2", "WEBVTT\n\n00:01.000 --> 00:03.000\n<00:02.000>a <1193:02:46.000>b\n",
+         "WEBVTT\n\n00:03.000 --> 00:05.000\n<00:04.000>a <1193:02:46.000>b\n", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.options + " '" + c.input + "'");
+        std::istringstream words(c.options);
+        std::string notes = "(no success)";
+        const std::string output =
+            RewriteText(c.input, SettingsFor({std::istream_iterator<std::string>(words), {}}), &notes);
+        std::string expected;
+        for (const char ch : c.output) {
+            expected += ch == '\n' ? "\r\n" : std::string(1, ch);
+        }
+        EXPECT_EQ(output, expected);
+        EXPECT_EQ(notes, c.notes);
     }
-    rewriter.Finish();
-    EXPECT_EQ(rewriter.ClampedTimes(), 2u);  // the start and the timestamp; the end reaches zero exactly
-    EXPECT_EQ(rewriter.UnreadableTimingLines(), 1u);
-    EXPECT_EQ(rewriter.TimingLines(), 2u);
 }
 
 }  // namespace

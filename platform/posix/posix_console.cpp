@@ -1,12 +1,18 @@
+#include <cerrno>
 #include <cstdio>
 
 #include "platform/console.h"
+#include "platform/posix/posix_error.h"
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
-bool WriteText(ConsoleStream stream, std::string_view text) {
+Status WriteText(ConsoleStream stream, std::string_view text) {
     std::FILE* file = stream == ConsoleStream::kOutput ? stdout : stderr;
-    return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+    if (std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fflush(file) != 0) {
+        return PosixError("Cannot write", stream == ConsoleStream::kOutput ? "standard output" : "standard error",
+                          errno);
+    }
+    return Status::OK();
 }

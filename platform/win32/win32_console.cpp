@@ -3,10 +3,24 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/console.h"
 #include "platform/win32/utf16.h"
+#include "platform/win32/win32_error.h"
+
+namespace {
+
+// stdio tells its failures in errno; a full disk is worded as every other full disk is.
+Status StdioError(const char* name) {
+    const int error = errno;
+    return error == ENOSPC ? FileError(Status::Code::kNoSpace, "Cannot write", name, ReasonFor(Status::Code::kNoSpace))
+                           : FileError(Status::Code::kIoError, "Cannot write", name, std::strerror(error));
+}
+
+}  // namespace
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     int count = 0;
@@ -22,15 +36,19 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
     return arguments;
 }
 
-bool WriteText(ConsoleStream stream, std::string_view text) {
+Status WriteText(ConsoleStream stream, std::string_view text) {
     std::FILE* file = stream == ConsoleStream::kOutput ? stdout : stderr;
+    const char* const name = stream == ConsoleStream::kOutput ? "standard output" : "standard error";
     const HANDLE handle = GetStdHandle(stream == ConsoleStream::kOutput ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
     DWORD mode = 0;
     if (handle == nullptr || handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
-        return std::fwrite(text.data(), 1, text.size(), file) == text.size();
+        if (std::fwrite(text.data(), 1, text.size(), file) != text.size() || std::fflush(file) != 0) {
+            return StdioError(name);
+        }
+        return Status::OK();
     }
     if (std::fflush(file) != 0) {
-        return false;
+        return StdioError(name);
     }
     const std::wstring wide = Utf8ToWide(text);
     // A console takes a limited amount in one call; larger texts go in pieces.
@@ -38,10 +56,13 @@ bool WriteText(ConsoleStream stream, std::string_view text) {
     for (std::size_t start = 0; start < wide.size();) {
         DWORD written = 0;
         const DWORD wanted = static_cast<DWORD>(std::min(kPiece, wide.size() - start));
-        if (!WriteConsoleW(handle, wide.data() + start, wanted, &written, /*lpReserved=*/nullptr) || written == 0) {
-            return false;
+        if (!WriteConsoleW(handle, wide.data() + start, wanted, &written, /*lpReserved=*/nullptr)) {
+            return WindowsError("Cannot write", name, GetLastError());
+        }
+        if (written == 0) {
+            return WindowsError("Cannot write", name, ERROR_WRITE_FAULT);
         }
         start += written;
     }
-    return true;
+    return Status::OK();
 }
