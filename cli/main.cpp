@@ -63,6 +63,7 @@ int PrintAll(std::string_view text) {
 
 // Paths and messages are UTF-8 throughout; ProgramArguments and WriteText convert where Windows needs UTF-16.
 int main(int argc, char** argv) {
+    KeepRunningWhenOutputCloses();
     CliOptions options;
     std::string error;
     if (!ParseOptions(ProgramArguments(argc, argv), &options, &error)) {

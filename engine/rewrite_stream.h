@@ -13,6 +13,6 @@
 Status RewriteStream(ReadableFile& input, const std::string& name, WritableFile& output, LineRewriter& rewriter);
 
 // What the user must know beyond success, a line each, every line starting with '\n': cue times set to zero, lines
-// that hold "-->" but no readable times, and no cue times at all when an offset or a window was asked. Empty when
-// there is nothing to say.
+// that hold "-->" but no readable times, timing lines left as they were because the shift would take a time past the
+// largest one, and no cue times at all when an offset or a window was asked. Empty when there is nothing to say.
 std::string RewriteNotes(const SyncSettings& settings, const LineRewriter& rewriter);

@@ -10,6 +10,10 @@
 // that no name is lost to the ANSI code page) and as argv's bytes elsewhere.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
+// Lets a write to a pipe whose reader has gone fail like any other write, instead of ending the program (POSIX's
+// SIGPIPE), so that a file already re-timed is still reported as done. Called once, at start-up.
+void KeepRunningWhenOutputCloses();
+
 enum class ConsoleStream { kOutput, kError };
 
 // Writes UTF-8 `text` to standard output or standard error through stdio, and flushes it, so that a write that fails

@@ -106,9 +106,16 @@ cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "window message: $(cat "$
 # Standard output that takes nothing (a full disk, a closed stream): the file is re-timed all the same, so the status
 # is 0 and a script that runs again on failure does not shift it twice; the report goes to standard error instead.
 if $native; then
+    # Runs its arguments with standard output on a pipe whose reader is gone, as `... | head -1` can leave it.
+    export closed_pipe='import os, signal, sys
+signal.signal(signal.SIGPIPE, signal.SIG_DFL)  # as a shell leaves it, not as Python does
+r, w = os.pipe()
+os.close(r)
+os.dup2(w, 1)
+os.execvp(sys.argv[1], sys.argv[1:])'
     while IFS='|' read -r redirect reason; do
         cp "$work/a.before" shown.srt
-        expect_status 0 "report $redirect" bash -c "\"\$@\" $redirect" bash "${cli[@]}" --add 1 shown.srt
+        expect_status 0 "report $redirect" bash -c "$redirect" bash "${cli[@]}" --add 1 shown.srt
         printf 'kelvaro-cli: shown.srt: %s\n' \
             "re-timed, but the report below could not be printed: Cannot write standard output: $reason" \
             'Done - original file is stored as' shown_original.srt >"$work/want"
@@ -118,8 +125,9 @@ if $native; then
         cmp -s shown_original.srt "$work/a.before" || fail "report $redirect: shown_original.srt differs from the input"
         rm shown.srt shown_original.srt
     done <<'EOF'
->/dev/full|No space left on device
->&-|Bad file descriptor
+"$@" >/dev/full|No space left on device
+"$@" >&-|Bad file descriptor
+/usr/bin/python3 -c "$closed_pipe" "$@"|Broken pipe
 EOF
 fi
 

@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 
 #include "platform/console.h"
@@ -6,6 +7,10 @@
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
     return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+void KeepRunningWhenOutputCloses() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 Status WriteText(ConsoleStream stream, std::string_view text) {

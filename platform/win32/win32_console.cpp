@@ -36,6 +36,9 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
     return arguments;
 }
 
+// Windows has no signal for a closed pipe: the write fails with ERROR_NO_DATA, which WriteText reports.
+void KeepRunningWhenOutputCloses() {}
+
 Status WriteText(ConsoleStream stream, std::string_view text) {
     std::FILE* file = stream == ConsoleStream::kOutput ? stdout : stderr;
     const char* const name = stream == ConsoleStream::kOutput ? "standard output" : "standard error";
