@@ -41,7 +41,22 @@ int RenameWithoutReplacing(const char* from, const char* to) {
     // File systems (and kernels) without RENAME_NOREPLACE: link() refuses an existing name just as atomically, and
     // the file has both names only until the old one is removed.
     if (link(from, to) != 0) {
-        return errno;
+        // EPERM, EOPNOTSUPP and ENOSYS: this file system has no hard links (FAT and exFAT, through the kernel or
+        // FUSE); EMLINK: the file can take no further name. A plain rename needs neither, once `to` is known free.
+        // The caller holds the run's locks on the files involved, so no other run can create `to` meanwhile; only a
+        // program that does not lock can, in the microseconds between the check and the rename, and loses that file.
+        const int error = errno;
+        if (error != EPERM && error != EOPNOTSUPP && error != ENOTSUP && error != ENOSYS && error != EMLINK) {
+            return error;
+        }
+        struct stat info;
+        if (lstat(to, &info) == 0) {
+            return EEXIST;
+        }
+        if (errno != ENOENT) {
+            return errno;
+        }
+        return rename(from, to) == 0 ? 0 : errno;
     }
     if (unlink(from) != 0) {
         const int error = errno;
