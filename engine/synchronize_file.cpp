@@ -67,7 +67,7 @@ class FileRun {
     Status HoldOlderBackup();
     Status WriteResult(LineRewriter& rewriter);
     Status CheckNothingChangedMeanwhile();
-    bool LeadsTo(const std::string& name, HeldFile& file);
+    Status CheckLeadsTo(const std::string& name, HeldFile& file);
     Status KeepOlderBackup();
     Status PutBackOlderBackup();
     Status ChangedMeanwhile(const std::string& path) const;
@@ -228,18 +228,27 @@ Status FileRun::CheckNothingChangedMeanwhile() {
     } held[] = {
         {m_input.get(), m_names.input}, {m_result.get(), m_names.temporary}, {m_old_backup.get(), m_names.original}};
     for (const auto& [file, name] : held) {
-        if (file != nullptr && !LeadsTo(name, *file)) {
-            return ChangedMeanwhile(name);
+        status = file != nullptr ? CheckLeadsTo(name, *file) : Status::OK();
+        if (!status.ok()) {
+            return status;
         }
     }
     return Status::OK();
 }
 
-// Whether `name` still leads to `file`; false also when either cannot be told.
-bool FileRun::LeadsTo(const std::string& name, HeldFile& file) {
+// OK when `name` still leads to `file`; kChanged when it leads to another file or to none; the error when either
+// cannot be asked.
+Status FileRun::CheckLeadsTo(const std::string& name, HeldFile& file) {
     FileIdentity held;
     FileIdentity named;
-    return file.Identify(&held).ok() && m_fs.Identify(name, &named).ok() && named.SameFileAs(held);
+    Status status = file.Identify(&held);
+    if (status.ok()) {
+        status = m_fs.Identify(name, &named);
+    }
+    if (status.code() == Status::Code::kNotFound || (status.ok() && !named.SameFileAs(held))) {
+        return ChangedMeanwhile(name);
+    }
+    return status;
 }
 
 // The older backup takes the first free NAME_original-N.EXT, never replacing anything: a name taken meanwhile only
@@ -324,7 +333,8 @@ RunOutcome FileRun::Fail(const Status& status, const std::string& where) {
     }
     // The unfinished result is removed only while its name still leads to it: what another program put there is
     // not the run's to delete.
-    if (!m_input_moved && m_result != nullptr && LeadsTo(m_names.temporary, *m_result)) {
+    if (!m_input_moved && m_result != nullptr &&
+        CheckLeadsTo(m_names.temporary, *m_result).code() != Status::Code::kChanged) {
         m_result->Close().IgnoreError();
         m_result.reset();
         m_fs.Remove(m_names.temporary).IgnoreError();

@@ -63,6 +63,55 @@ cmp -s a_original.srt "$work/a.before" || fail "a_original.srt differs from the 
 [ "$(cat a.srt)" = "$(printf '1\r\n00:00:02,500 --> 00:00:03,500\r\nHi\r')" ] || fail "a.srt: $(od -c a.srt)"
 [ "$(find . -maxdepth 1 -type f -printf "%f " | tr " " "\n" | LC_ALL=C sort | tr "\n" " ")" = "a.srt a_original.srt b.SUB b_original.SUB " ] || fail "files left: $(ls)"
 
+# Under Wine: a Linux link, which Wine follows without a word, has its file re-timed in that file's own folder, so
+# that the link leads to the result, and one under the backup's name is refused; the attributes a user set stay; a
+# device's name is refused before anything is opened.
+if ! $native; then
+    entries() { find "$1" -mindepth 1 -maxdepth 1 -printf '%f\n' | LC_ALL=C sort | tr '\n' ' '; }
+    mkdir "$work/wine"
+    cd "$work/wine" || exit 1
+    mkdir other
+    cp "$work/a.before" other/a.srt
+    ln -s other/a.srt L.srt
+    expect_status 0 "link" "${cli[@]}" --add 1 L.srt
+    cmp -s other/a_original.srt "$work/a.before" || fail "link: other/a_original.srt differs from the input"
+    [ "$(tr -d '\r' <other/a.srt)" = "$(printf '1\n00:00:02,000 --> 00:00:03,000\nHi')" ] || fail "link: $(cat other/a.srt)"
+    [ "$(readlink L.srt)" = other/a.srt ] || fail "link: L.srt no longer leads to other/a.srt: $(ls -l L.srt)"
+    [ "$(entries .)" = "L.srt other " ] || fail "link: files left beside it: $(entries .)"
+    [ "$(entries other)" = "a.srt a_original.srt " ] || fail "link: files in other: $(entries other)"
+
+    cp "$work/a.before" r.srt
+    # Wine's attrib sets only the last attribute it is given.
+    "${cli[0]}" attrib +h r.srt && "${cli[0]}" attrib +r r.srt
+    expect_status 0 "read-only and hidden input" "${cli[@]}" --add 1 r.srt
+    cmp -s r.srt other/a.srt || fail "read-only and hidden input: $(cat r.srt)"
+    for file in r.srt r_original.srt; do
+        flags=$("${cli[0]}" attrib "$file" | tr -d '\r')
+        flags=${flags%%?:\\*} # "A   HR       Z:\...\r.srt"
+        case $flags in *H*R* | *R*H*) ;; *) fail "$file is no longer read-only and hidden: '$flags'" ;; esac
+    done
+
+    # A link of the very name, to a file in another folder.
+    mkdir theirs
+    printf 'theirs\n' >theirs/j_original.srt
+    cp "$work/a.before" j.srt
+    ln -s theirs/j_original.srt j_original.srt
+    expect_status 1 "link under the backup's name" "${cli[@]}" --add 1 j.srt
+    grep -qF "Cannot open j_original.srt: it is a symbolic link" "$work/err" || fail "backup link: $(cat "$work/err")"
+    cmp -s j.srt "$work/a.before" || fail "backup link: j.srt changed"
+    [ "$(readlink j_original.srt):$(cat theirs/j_original.srt)" = theirs/j_original.srt:theirs ] ||
+        fail "backup link: $(ls -lR)"
+
+    for device in CON.srt nul.SUB; do
+        expect_status 1 "device $device" "${cli[@]}" "$device"
+        grep -qF "Cannot use $device: it is the name of a device on Windows" "$work/err" ||
+            fail "device $device: $(cat "$work/err")"
+    done
+    [ "$(entries .)" = "L.srt j.srt j_original.srt other r.srt r_original.srt theirs " ] ||
+        fail "files left: $(entries .)"
+    cd "$work/subs" || exit 1
+fi
+
 # With '-' among the files standard output carries only the stream; success texts go to standard error.
 cp a_original.srt c.srt
 stdin_file=$work/a.before expect_status 0 "file and stream" "${cli[@]}" --add 1 c.srt -

@@ -4,6 +4,10 @@
 
 namespace {
 
+// ERROR_DISK_QUOTA_EXCEEDED in the Windows SDK's winerror.h, which MinGW-w64's lacks: a user's disk quota (NTFS) is
+// used up.
+constexpr DWORD kDiskQuotaExceeded = 1295;
+
 Status::Code CodeFor(DWORD error) {
     switch (error) {
         case ERROR_FILE_NOT_FOUND:
@@ -18,6 +22,9 @@ Status::Code CodeFor(DWORD error) {
         case ERROR_DISK_FULL:
         case ERROR_HANDLE_DISK_FULL:
             return Status::Code::kNoSpace;
+        // Not ERROR_NOT_ENOUGH_QUOTA: that is a process running out of its share of memory, not of the disk.
+        case kDiskQuotaExceeded:
+            return Status::Code::kQuotaExceeded;
         case ERROR_FILENAME_EXCED_RANGE:
             return Status::Code::kNameTooLong;
         default:
