@@ -233,6 +233,20 @@ std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) 
         return line;
     }
     m_clamped_times += static_cast<std::uint64_t>(start_clamped) + static_cast<std::uint64_t>(end_clamped);
+    const std::uint64_t inside = static_cast<std::uint64_t>(m_window.Contains(m_timing.start.ms)) +
+                                 static_cast<std::uint64_t>(m_window.Contains(m_timing.end.ms));
+    m_moved_times += m_offset_ms != 0 ? inside : 0;
+    m_times_outside_window += 2 - inside;
+    m_cues_ending_before_start += m_timing.end.ms >= m_timing.start.ms && end.ms < start.ms ? 1 : 0;
+    const CueSpan before{m_timing.start.ms, m_timing.end.ms};
+    const CueSpan after{start.ms, end.ms};
+    if (!m_spans.found) {
+        m_spans.found = true;
+        m_spans.first_before = before;
+        m_spans.first_after = after;
+    }
+    m_spans.last_before = before;
+    m_spans.last_after = after;
     const std::string_view rest = m_timing.rest;
     char* const begin = Reserve(slot.out, kLongestTimingLine + rest.size());
     const bool vtt = IsWebVtt();
@@ -246,7 +260,7 @@ std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) 
     return std::string_view(begin, static_cast<std::size_t>(out - begin));
 }
 
-std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) const {
+std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) {
     // The usual cue number, digits without leading zeros and nothing to subtract, stays as it is.
     if (m_reduce_number == 0 && line[0] > '0' && line[0] <= '9' && line.back() > ' ') {
         return line;
@@ -264,6 +278,7 @@ std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) 
         return line;
     }
     const std::int64_t lowered = static_cast<std::int64_t>(number) - m_reduce_number;
+    m_numbers_at_or_below_zero += lowered <= 0 ? 1 : 0;
     std::uint64_t magnitude =
         lowered < 0 ? 0 - static_cast<std::uint64_t>(lowered) : static_cast<std::uint64_t>(lowered);
     char text[24];

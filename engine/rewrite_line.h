@@ -8,6 +8,18 @@
 #include "engine/text_reversal.h"
 #include "engine/timing_line.h"
 
+// A cue's start and end.
+struct CueSpan {
+    CueTime start = 0;
+    CueTime end = 0;
+};
+
+// The first and the last cue of a file, before and after the run: what a preview shows.
+struct CueSpans {
+    bool found = false;  // whether any cue times were read
+    CueSpan first_before, first_after, last_before, last_after;
+};
+
 // How the lines of a file are read: SubRip (also for .sub files) or WebVTT. kDetect decides on the first line: WebVTT
 // when it starts with "WEBVTT", SubRip otherwise.
 enum class SubtitleFormat { kSubRip, kWebVtt, kDetect };
@@ -47,6 +59,16 @@ class LineRewriter {
     std::uint64_t UnreadableTimingLines() const { return m_unreadable_lines; }
     // Timing lines left as they were because the offset would take a time past the largest CueTime.
     std::uint64_t LinesPastLargestTime() const { return m_lines_past_largest; }
+    // Cue times (starts and ends) inside the window that the run moved, set to zero ones included; and those the
+    // window left as they were.
+    std::uint64_t MovedTimes() const { return m_moved_times; }
+    std::uint64_t TimesOutsideWindow() const { return m_times_outside_window; }
+    // Cues that ended at or after their start before the run and end before it after: a window's bound fell between
+    // the two, so only one of them moved.
+    std::uint64_t CuesEndingBeforeStart() const { return m_cues_ending_before_start; }
+    // Cue numbers that the reduce amount took to 0 or below.
+    std::uint64_t NumbersAtOrBelowZero() const { return m_numbers_at_or_below_zero; }
+    const CueSpans& Spans() const { return m_spans; }
 
   private:
     enum class Block { kCues, kCopied };
@@ -67,7 +89,7 @@ class LineRewriter {
     // A line of a WebVTT file, as its block makes it.
     std::string_view Classify(std::string_view line, Slot& slot);
     std::string_view RewriteTiming(std::string_view line, Slot& slot);
-    std::string_view RewriteNumber(std::string_view line, Slot& slot) const;
+    std::string_view RewriteNumber(std::string_view line, Slot& slot);
     std::string_view RewriteText(std::string_view line, Slot& slot);
     std::string_view ShiftInlineTimestamps(std::string_view line, std::string& buffer);
     // Shifts `*time` when it is inside the run's window, stopping at 0 (`*clamped` then set).
@@ -87,6 +109,11 @@ class LineRewriter {
     std::uint64_t m_clamped_times = 0;
     std::uint64_t m_unreadable_lines = 0;
     std::uint64_t m_lines_past_largest = 0;
+    std::uint64_t m_moved_times = 0;
+    std::uint64_t m_times_outside_window = 0;
+    std::uint64_t m_cues_ending_before_start = 0;
+    std::uint64_t m_numbers_at_or_below_zero = 0;
+    CueSpans m_spans;
     // The last timing line was left as it is for the largest time: the timestamps in its cue's text stay too.
     bool m_cue_left = false;
 

@@ -89,8 +89,31 @@ std::string RewriteNotes(const SyncSettings& settings, const LineRewriter& rewri
         notes.append(largest, PutClockTime(largest, std::numeric_limits<CueTime>::max(), ',', true));
         notes += ", the largest time there can be";
     }
+    const std::uint64_t inverted = rewriter.CuesEndingBeforeStart();
+    if (inverted > 0) {
+        notes += (inverted == 1 ? std::string("\n1 cue now ends") : "\n" + std::to_string(inverted) + " cues now end") +
+                 " before " + (inverted == 1 ? "it starts" : "they start") + ": the window's bounds cut through " +
+                 (inverted == 1 ? "it" : "them");
+    }
+    const std::uint64_t below_zero = rewriter.NumbersAtOrBelowZero();
+    if (below_zero > 0) {
+        notes += below_zero == 1 ? std::string("\n1 cue number is now 0 or below")
+                                 : "\n" + std::to_string(below_zero) + " cue numbers are now 0 or below";
+    }
     if (rewriter.TimingLines() == 0 && (settings.OffsetMs() != 0 || settings.m_bBetweenTimes != 0)) {
         notes += "\nNo cue times were found in this file, so none was shifted";
     }
     return notes;
+}
+
+RunReport MakeReport(const SyncSettings& settings, const LineRewriter& rewriter, const std::string& headline) {
+    RunReport report;
+    report.headline = headline;
+    report.notes = RewriteNotes(settings, rewriter);
+    report.offset_ms = settings.OffsetMs();
+    report.window = settings.m_bBetweenTimes != 0;
+    report.moved_times = rewriter.MovedTimes();
+    report.times_outside_window = report.window ? rewriter.TimesOutsideWindow() : 0;
+    report.spans = rewriter.Spans();
+    return report;
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/rewrite_line.h"
+#include "engine/run_reporter.h"
 #include "engine/sync_settings.h"
 #include "platform/file_system.h"
 

@@ -1,15 +1,37 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 
+#include "engine/rewrite_line.h"
+
+// What a run did, for front ends that show more than Succeeded's text (the command line's summary and preview).
+struct RunReport {
+    // Where the result and the original are ("Done - original file is stored as\nNAME_original.EXT", and where an
+    // older backup went); empty for a stream.
+    std::string headline;
+    // What the user must know about the result, a line each, each line starting with '\n'; may be empty.
+    std::string notes;
+    std::int32_t offset_ms = 0;
+    bool window = false;
+    std::uint64_t moved_times = 0;           // cue times the run moved
+    std::uint64_t times_outside_window = 0;  // cue times the window left as they were
+    CueSpans spans;
+
+    // The headline and the notes, a line each.
+    std::string Text() const { return headline.empty() && !notes.empty() ? notes.substr(1) : headline + notes; }
+};
+
 // How a run tells its outcome; each front end supplies one (the dialog shows message boxes, the command line prints).
-// Exactly one of the three is called per run.
+// Exactly one of Done (or Succeeded), Refused and FileFailed is called per run.
 class RunReporter {
   public:
     virtual ~RunReporter() = default;
     // The run is done; `text` says where the original is kept, then, a line each, what the user must know about
     // the result (times set to zero, lines left as they were, no times found).
     virtual void Succeeded(const std::string& text) = 0;
+    // The run is done, with what it did; by default only its text goes to Succeeded.
+    virtual void Done(const RunReport& report) { Succeeded(report.Text()); }
     // The run was refused before any file was touched: the window does not increase, or the file's name or
     // encoding is not one the program handles.
     virtual void Refused(const std::string& text) = 0;
@@ -18,3 +40,6 @@ class RunReporter {
 };
 
 enum class RunOutcome { kDone, kRefused, kFileFailed };
+
+// The report of a run that `rewriter` did with `settings`, with `headline` (see RewriteNotes for the notes).
+RunReport MakeReport(const SyncSettings& settings, const LineRewriter& rewriter, const std::string& headline);

@@ -8,28 +8,7 @@ const char kUnrecognizedFormatMessage[] = "Unrecognized subtitle format";
 
 namespace {
 
-constexpr std::size_t kExtensionLength = 4;  // a dot and three characters
 const char kDoneText[] = "Done - original file is stored as\n";
-
-char Lower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool HasSubtitleExtension(const std::string& path) {
-    return path.size() >= kExtensionLength && path[path.size() - kExtensionLength] == '.' &&
-           IsSubtitleExtension(std::string_view(path).substr(path.size() - kExtensionLength + 1));
-}
-
-bool IsWebVttName(const std::string& path) {
-    return path.size() >= 3 && Lower(path[path.size() - 3]) == 'v' && Lower(path[path.size() - 2]) == 't' &&
-           Lower(path[path.size() - 1]) == 't';
-}
-
-std::string InsertBeforeExtension(const std::string& path, const std::string& tag) {
-    std::string name = path;
-    name.insert(path.size() < kExtensionLength ? path.size() : path.size() - kExtensionLength, tag);
-    return name;
-}
 
 // The three names of a run: the input, the result while it is written, the kept original.
 struct RunNames {
@@ -281,7 +260,7 @@ Status FileRun::PutBackOlderBackup() {
 }
 
 std::string FileRun::KeptName() const {
-    return InsertBeforeExtension(m_names.input, "_original-" + std::to_string(m_kept_number));
+    return ::KeptName(m_names.input, m_kept_number);
 }
 
 std::string FileRun::KeptNote() const {
@@ -406,29 +385,13 @@ RunOutcome FileRun::Run() {
     if (!status.ok()) {
         return Fail(status, where);
     }
-    m_reporter.Succeeded(kDoneText + m_names.original + KeptNote() + RewriteNotes(m_settings, rewriter) +
-                         OtherNamesNote());
+    RunReport report = MakeReport(m_settings, rewriter, kDoneText + m_names.original + KeptNote());
+    report.notes += OtherNamesNote();
+    m_reporter.Done(report);
     return RunOutcome::kDone;
 }
 
 }  // namespace
-
-bool IsSubtitleExtension(std::string_view extension) {
-    if (extension.size() != kExtensionLength - 1) {
-        return false;
-    }
-    const char folded[] = {Lower(extension[0]), Lower(extension[1]), Lower(extension[2])};
-    const std::string_view name(folded, sizeof folded);
-    return name == "srt" || name == "sub" || name == "vtt";
-}
-
-std::string TemporaryName(const std::string& path) {
-    return InsertBeforeExtension(path, "_new");
-}
-
-std::string OriginalName(const std::string& path) {
-    return InsertBeforeExtension(path, "_original");
-}
 
 RunOutcome SynchronizeFile(const SyncSettings& settings, RunReporter& reporter, FileSystem& file_system) {
     return FileRun(settings, reporter, file_system).Run();
@@ -452,7 +415,6 @@ RunOutcome SynchronizeStream(const SyncSettings& settings,
         reporter.FileFailed(status.message());
         return RunOutcome::kFileFailed;
     }
-    const std::string notes = RewriteNotes(settings, rewriter);
-    reporter.Succeeded(notes.empty() ? notes : notes.substr(1));
+    reporter.Done(MakeReport(settings, rewriter, std::string()));
     return RunOutcome::kDone;
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/run_names.h"
 #include "engine/run_reporter.h"
 #include "engine/sync_settings.h"
 #include "platform/file_system.h"
@@ -31,13 +32,5 @@ RunOutcome SynchronizeStream(const SyncSettings& settings,
                              ReadableFile& input,
                              WritableFile& output,
                              RunReporter& reporter);
-
-// Whether a file with this extension (without its dot) is one the program handles: "srt", "sub" or "vtt" in any
-// letter case.
-bool IsSubtitleExtension(std::string_view extension);
-
-// The names a run derives from the input path: "_new" or "_original" inserted before its last four bytes.
-std::string TemporaryName(const std::string& path);
-std::string OriginalName(const std::string& path);
 
 extern const char kUnrecognizedFormatMessage[];
