@@ -9,6 +9,16 @@ const char kUnrecognizedFormatMessage[] = "Unrecognized subtitle format";
 namespace {
 
 const char kDoneText[] = "Done - original file is stored as\n";
+const char kOutputDoneText[] = "Done - the result is stored as\n";
+const char kPreviewText[] = "Nothing was written: this was a dry run";
+
+// Where a preview writes: nowhere.
+class DiscardingFile : public WritableFile {
+  public:
+    Status Append(const char*, std::size_t) override { return Status::OK(); }
+    Status Sync() override { return Status::OK(); }
+    Status Close() override { return Status::OK(); }
+};
 
 // The three names of a run: the input, the result while it is written, the kept original.
 struct RunNames {
@@ -28,10 +38,11 @@ bool IsRefusal(Status::Code code) {
 // can and tells the user where every content is.
 class FileRun {
   public:
-    FileRun(const SyncSettings& settings, RunReporter& reporter, FileSystem& file_system)
+    FileRun(const SyncSettings& settings, RunReporter& reporter, FileSystem& file_system, const RunTarget& target)
         : m_settings(settings),
           m_reporter(reporter),
           m_fs(file_system),
+          m_target(target),
           m_names(settings.m_strInputFile),
           m_given_names(settings.m_strInputFile) {}
 
@@ -41,6 +52,10 @@ class FileRun {
     Status CheckNames(const RunNames& names);
     Status FindInput();
     Status OpenFiles();
+    Status CheckOutput();
+    RunOutcome FinishInPlace(const LineRewriter& rewriter);
+    RunOutcome FinishOutput(const LineRewriter& rewriter);
+    RunOutcome FinishPreview(const LineRewriter& rewriter);
     Status MissingInput(const Status& status);
     Status CheckNoNameLeadsToTheInput();
     Status HoldOlderBackup();
@@ -59,6 +74,7 @@ class FileRun {
     const SyncSettings& m_settings;
     RunReporter& m_reporter;
     FileSystem& m_fs;
+    const RunTarget& m_target;
     RunNames m_names;        // beside the file the input name leads to
     RunNames m_given_names;  // beside the input name itself, when that is a link
     std::unique_ptr<ReadableFile> m_input;
@@ -113,10 +129,10 @@ Status FileRun::OpenFiles() {
         return status.code() == Status::Code::kNotFound ? MissingInput(status) : status;
     }
     status = CheckNoNameLeadsToTheInput();
-    if (!status.ok()) {
+    if (!status.ok() || m_target.kind == RunTarget::Kind::kPreview) {
         return status;
     }
-    status = HoldOlderBackup();
+    status = m_target.kind == RunTarget::Kind::kOutputFile ? CheckOutput() : HoldOlderBackup();
     if (!status.ok()) {
         return status;
     }
@@ -127,6 +143,33 @@ Status FileRun::OpenFiles() {
                                                 "try again");
     }
     return status;
+}
+
+// The output file of a run that writes elsewhere: a name the system takes, not a folder, not the input itself, and
+// free unless it may be replaced. Its result is written beside it under its "_new" name first.
+Status FileRun::CheckOutput() {
+    const std::string& output = m_target.output;
+    m_names.temporary = TemporaryName(output);
+    for (const std::string& name : {output, m_names.temporary}) {
+        Status usable = m_fs.CheckUsableName(name);
+        if (!usable.ok()) {
+            return usable;
+        }
+    }
+    if (IsDirectory(output)) {
+        return FileError(Status::Code::kNotRegularFile, "Cannot write", output, "it is a folder");
+    }
+    FileIdentity existing;
+    const Status status = m_fs.Identify(output, &existing);
+    if (status.ok() && existing.SameFileAs(m_input_identity)) {
+        return FileError(Status::Code::kUnsupported, "Cannot write", output,
+                         "it is the input itself; leave out the output file to re-time the input in place");
+    }
+    if ((status.ok() || m_fs.Exists(output)) && !m_target.replace_output) {
+        return FileError(Status::Code::kExists, "Cannot write", output,
+                         "a file of that name already exists (give --force to replace it)");
+    }
+    return status.ok() || status.code() == Status::Code::kNotFound ? Status::OK() : status;
 }
 
 // A missing input may be one that another run has renamed to its backup name and is about to replace with its
@@ -183,6 +226,10 @@ Status FileRun::CheckNoNameLeadsToTheInput() {
 }
 
 Status FileRun::WriteResult(LineRewriter& rewriter) {
+    if (m_result == nullptr) {
+        DiscardingFile nowhere;
+        return RewriteStream(*m_input, m_names.input, nowhere, rewriter);
+    }
     m_result->CopyAccess(m_input_identity.access);
     Status status = RewriteStream(*m_input, m_names.input, *m_result, rewriter);
     return status.ok() ? m_result->Sync() : status;
@@ -351,9 +398,49 @@ RunOutcome FileRun::Run() {
     if (status.ok()) {
         status = CheckNothingChangedMeanwhile();
     }
-    if (status.ok()) {
-        status = KeepOlderBackup();
+    if (!status.ok()) {
+        return Fail(status);
     }
+    switch (m_target.kind) {
+        case RunTarget::Kind::kPreview:
+            return FinishPreview(rewriter);
+        case RunTarget::Kind::kOutputFile:
+            return FinishOutput(rewriter);
+        case RunTarget::Kind::kInPlace:
+            break;
+    }
+    return FinishInPlace(rewriter);
+}
+
+RunOutcome FileRun::FinishPreview(const LineRewriter& rewriter) {
+    const Status status = m_input->Close();
+    if (!status.ok()) {
+        return Fail(status);
+    }
+    m_reporter.Done(MakeReport(m_settings, rewriter, kPreviewText));
+    return RunOutcome::kDone;
+}
+
+RunOutcome FileRun::FinishOutput(const LineRewriter& rewriter) {
+    Status status = m_result->RenameTo(m_target.output, m_target.replace_output);
+    if (status.ok()) {
+        status = m_fs.SyncDirectory(m_target.output);
+    }
+    if (status.ok()) {
+        status = m_result->Close();
+    }
+    if (status.ok()) {
+        status = m_input->Close();
+    }
+    if (!status.ok()) {
+        return Fail(status);
+    }
+    m_reporter.Done(MakeReport(m_settings, rewriter, kOutputDoneText + m_target.output));
+    return RunOutcome::kDone;
+}
+
+RunOutcome FileRun::FinishInPlace(const LineRewriter& rewriter) {
+    Status status = KeepOlderBackup();
     if (!status.ok()) {
         return Fail(status);
     }
@@ -393,8 +480,11 @@ RunOutcome FileRun::Run() {
 
 }  // namespace
 
-RunOutcome SynchronizeFile(const SyncSettings& settings, RunReporter& reporter, FileSystem& file_system) {
-    return FileRun(settings, reporter, file_system).Run();
+RunOutcome SynchronizeFile(const SyncSettings& settings,
+                           RunReporter& reporter,
+                           FileSystem& file_system,
+                           const RunTarget& target) {
+    return FileRun(settings, reporter, file_system, target).Run();
 }
 
 RunOutcome SynchronizeStream(const SyncSettings& settings,

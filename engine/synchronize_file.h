@@ -20,9 +20,21 @@
 // a regular file, UTF-16 text, and input the text reader refuses (a NUL byte, text after a Ctrl-Z). On a file error
 // before the renames the input is untouched and the temporary file removed; after the first rename the message says
 // where the original and the result are.
+//
+// With another `target`, the same run reads and checks the input in the same way but puts the result elsewhere: a
+// preview writes, creates and renames nothing and reports what the run would do; an output file takes the result
+// (created only when no file of that name exists, unless `replace_output`), and the input and its backups are left
+// as they are.
+struct RunTarget {
+    enum class Kind { kInPlace, kPreview, kOutputFile };
+    Kind kind = Kind::kInPlace;
+    std::string output;
+    bool replace_output = false;
+};
 RunOutcome SynchronizeFile(const SyncSettings& settings,
                            RunReporter& reporter,
-                           FileSystem& file_system = FileSystem::Default());
+                           FileSystem& file_system = FileSystem::Default(),
+                           const RunTarget& target = RunTarget());
 
 // Rewrites the text of `input` into `output` with CR LF line ends, as a run does for a file, with no names, backup
 // or renames. WebVTT is recognised by a first line that starts with "WEBVTT". On success the reporter is given only
