@@ -30,6 +30,9 @@ class RestoreRun {
 };
 
 Status RestoreRun::FindNames() {
+    if (IsDirectory(m_input)) {
+        return FileError(Status::Code::kNotRegularFile, "Cannot restore", m_input, kFolderReason);
+    }
     if (!HasSubtitleExtension(m_input)) {
         return Status::Error(Status::Code::kUnsupported, "Unrecognized subtitle format");
     }

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "engine/rewrite_stream.h"
+#include "engine/timing_line.h"
 
 const char kUnrecognizedFormatMessage[] = "Unrecognized subtitle format";
 
@@ -50,6 +51,7 @@ class FileRun {
 
   private:
     Status CheckNames(const RunNames& names);
+    std::string RenameHint(const std::string& path);
     Status FindInput();
     Status OpenFiles();
     Status CheckOutput();
@@ -87,8 +89,11 @@ class FileRun {
 };
 
 Status FileRun::CheckNames(const RunNames& names) {
+    if (IsDirectory(names.input)) {
+        return FileError(Status::Code::kNotRegularFile, "Cannot open", names.input, kFolderReason);
+    }
     if (!HasSubtitleExtension(names.input)) {
-        return Status::Error(Status::Code::kUnsupported, kUnrecognizedFormatMessage);
+        return Status::Error(Status::Code::kUnsupported, kUnrecognizedFormatMessage + RenameHint(names.input));
     }
     for (const std::string* name : {&names.input, &names.temporary, &names.original}) {
         Status usable = m_fs.CheckUsableName(*name);
@@ -157,7 +162,7 @@ Status FileRun::CheckOutput() {
         }
     }
     if (IsDirectory(output)) {
-        return FileError(Status::Code::kNotRegularFile, "Cannot write", output, "it is a folder");
+        return FileError(Status::Code::kNotRegularFile, "Cannot write", output, kFolderReason);
     }
     FileIdentity existing;
     const Status status = m_fs.Identify(output, &existing);
@@ -170,6 +175,38 @@ Status FileRun::CheckOutput() {
                          "a file of that name already exists (give --force to replace it)");
     }
     return status.ok() || status.code() == Status::Code::kNotFound ? Status::OK() : status;
+}
+
+// For a name without a subtitle extension: a hint to rename it when its first block of text looks like SubRip or
+// WebVTT; empty otherwise. Only looks: the file is not held, and a file that cannot be read gets no hint.
+std::string FileRun::RenameHint(const std::string& path) {
+    std::unique_ptr<ReadableFile> file;
+    char buffer[4096];
+    std::size_t got = 0;
+    if (!m_fs.OpenForReading(path, &file).ok() || !file->Read(buffer, sizeof buffer, &got).ok()) {
+        return std::string();
+    }
+    file->Close().IgnoreError();  // only read
+    std::string_view head(buffer, got);
+    if (head.substr(0, 3) == "\xEF\xBB\xBF") {
+        head.remove_prefix(3);
+    }
+    if (head.substr(0, 6) == "WEBVTT") {
+        return "; it looks like WebVTT: rename it to .vtt to re-time it";
+    }
+    for (std::size_t start = 0; start < head.size();) {
+        const std::size_t end = std::min(head.find('\n', start), head.size());
+        std::string_view line = head.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        TimingLine timing;
+        if (ParseTimingLine(line, /*hours_optional=*/false, &timing)) {
+            return "; it looks like SubRip: rename it to .srt to re-time it";
+        }
+        start = end + 1;
+    }
+    return std::string();
 }
 
 // A missing input may be one that another run has renamed to its backup name and is about to replace with its

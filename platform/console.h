@@ -10,6 +10,14 @@
 // that no name is lost to the ANSI code page) and as argv's bytes elsewhere.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 
+// Expands the wildcards in FILE arguments where no shell did. On POSIX the shell has expanded them, so nothing
+// changes, and a name holding a literal '*' or '?' stays as it is. On Windows (cmd.exe leaves them to the program)
+// each argument with '*' or '?' in its last component is replaced, in place, by the names of the files that match it
+// (no folders), sorted without regard to letter case, each with the argument's folder part as it was written; "-"
+// and arguments without wildcards are left alone. On failure `*files` is unchanged and the message reads "no file
+// matches PATTERN", or names the pattern and the reason when the folder cannot be read.
+Status ExpandWildcards(std::vector<std::string>* files);
+
 // Lets a write to a pipe whose reader has gone fail like any other write, instead of ending the program (POSIX's
 // SIGPIPE), so that a file already re-timed is still reported as done. Called once, at start-up.
 void KeepRunningWhenOutputCloses();

@@ -7,6 +7,8 @@ Status FileError(Status::Code code, const char* verb, const std::string& path, c
     return Status::Error(code, std::move(message));
 }
 
+const char kFolderReason[] = "it is a folder";
+
 const char* ReasonFor(Status::Code code) {
     switch (code) {
         case Status::Code::kNotFound:

@@ -45,6 +45,9 @@ class [[nodiscard]] Status {
 // "VERB PATH: REASON", the one shape of every file error the user sees.
 Status FileError(Status::Code code, const char* verb, const std::string& path, const std::string& reason);
 
+// The reason given for a folder where a file was expected, by both backends and the run.
+extern const char kFolderReason[];
+
 // The reason text shared by both backends for the kinds they recognise; empty for kIoError, where the backend
 // supplies the operating system's own wording.
 const char* ReasonFor(Status::Code code);

@@ -112,6 +112,37 @@ if ! $native; then
     cd "$work/subs" || exit 1
 fi
 
+# Wildcards: cmd.exe leaves them to the program, which matches files (not folders) in the last component by the
+# names the user sees (not by 8.3 short names, through which a4.srtx could match), in order whatever the letter
+# case; a pattern that matches nothing is a usage error. On Linux the shell expands them: a quoted one is a name.
+if ! $native; then
+    mkdir -p "$work/wild/a3.srt"
+    cd "$work/wild" || exit 1
+    for name in b1.srt a2.srt A1.srt a4.srtx; do cp "$work/a.before" "$name"; done
+    expect_status 0 "wildcard" "${cli[@]}" --add 1 'a*.srt'
+    [ "$(grep -o '[aA][0-9]_original' "$work/out" | tr '\n' ' ')" = "A1_original a2_original " ] ||
+        fail "wildcard: $(cat "$work/out" "$work/err")"
+    for name in A1.srt a2.srt; do
+        [ "$(tr -d '\r' <"$name")" = "$(printf '1\n00:00:02,000 --> 00:00:03,000\nHi')" ] || fail "wildcard: $name"
+    done
+    for name in b1.srt a4.srtx; do cmp -s "$name" "$work/a.before" || fail "wildcard: $name changed"; done
+    expect_status 0 "wildcard in a folder" "${cli[@]}" --add 1 '../wild/?1.srt'
+    [ "$(grep -o '\.\./wild/[aAb]1_original' "$work/out" | tr '\n' ' ')" = "../wild/A1_original ../wild/b1_original " ] ||
+        fail "wildcard in a folder: $(cat "$work/out" "$work/err")"
+    expect_status 2 "wildcard without a match" "${cli[@]}" --add 1 'zz?.srt'
+    printf "kelvaro-cli: no file matches zz?.srt\nTry 'kelvaro-cli --help' for more information.\n" >"$work/want"
+    cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "wildcard without a match: $(cat "$work/err")"
+    expect_status 2 "-o with a wildcard" "${cli[@]}" --add 1 -o out.srt '?1.srt'
+    grep -q '^kelvaro-cli: -o takes exactly one input FILE' "$work/err" || fail "-o with a wildcard: $(cat "$work/err")"
+    [ ! -e out.srt ] || fail "-o with a wildcard: out.srt written"
+    cd "$work/subs" || exit 1
+else
+    cp a.srt "$work/a.wild"
+    expect_status 1 "no wildcards on Linux" "${cli[@]}" --add 1 'a*.srt'
+    grep -q '^kelvaro-cli: a\*\.srt: Cannot open a\*\.srt' "$work/err" || fail "literal a*.srt: $(cat "$work/err")"
+    cmp -s a.srt "$work/a.wild" || fail "a.srt changed by 'a*.srt'"
+fi
+
 # With '-' among the files standard output carries only the stream; success texts go to standard error.
 cp a_original.srt c.srt
 stdin_file=$work/a.before expect_status 0 "file and stream" "${cli[@]}" --add 1 c.srt -
@@ -148,9 +179,6 @@ fi
 expect_status 1 "missing then present" "${cli[@]}" missing.srt a.srt
 grep -q '^kelvaro-cli: missing.srt: Cannot open missing.srt' "$work/err" || fail "missing file message: $(cat "$work/err")"
 grep -q 'Done - original file is stored as' "$work/out" || fail "the second file was not processed"
-expect_status 1 "reversed window" "${cli[@]}" --from 00:10:00 --to 00:10:00 a.srt
-printf 'kelvaro-cli: a.srt: You have chosen to synch according to times.\nFrom time is after To time.\nReselect times\n' >"$work/want"
-cmp -s <(tr -d '\r' <"$work/err") "$work/want" || fail "window message: $(cat "$work/err")"
 
 # Standard output that takes nothing (a full disk, a closed stream): the file is re-timed all the same, so the status
 # is 0 and a script that runs again on failure does not shift it twice; the report goes to standard error instead.
@@ -211,8 +239,8 @@ film.ass|$unrecognized
 a.b/c|$unrecognized
 srt|$unrecognized
 $(printf 'n%.0s' {1..300}).srt|Cannot use
-folder.srt|Cannot open folder.srt: it is not a regular file
-e.srt|Cannot open e_original.srt: it is not a regular file
+folder.srt|Cannot open folder.srt: it is a folder
+e.srt|Cannot open e_original.srt: it is a folder
 f.srt|Cannot create f_new.srt: a file of that name already exists (left by an interrupted run, or one of yours)
 g.srt|$cannot g.srt: it is the same file as g_original.srt (one name is a link to the other); nothing was changed"
 if $native; then
@@ -259,9 +287,21 @@ while IFS='|' read -r args message; do
     [ ! -s "$work/out" ] || fail "usage '$args': output $(cat "$work/out")"
     [ "$(listing)" = "$before" ] || fail "usage '$args': directory changed: $(ls -l)"
 done <<'EOF'
---add 1 --reduce 1 a.srt|give at most one of --add and --reduce
+--add 1 --reduce 1 a.srt|give only one of --add, --reduce and --shift
+--add 1 --add 2 a.srt|option '--add' given more than once
 --from 00:01:00 a.srt|give both --from and --to, or neither
---add 9:00:00,000 a.srt|invalid time '9:00:00,000' for --add (H:MM:SS,mmm or seconds, at most 3:59:59,999)
+--add 1 --from 00:10:00 --to 00:10:00 a.srt|--from must be earlier than --to
+--shift -1 --from 00:10:01 --to 00:10:00 a.srt|--from must be earlier than --to
+--add 9:00:00,000 a.srt|invalid time '9:00:00,000' for --add (e.g. 2.5, 2s, 500ms, 1:30 or 0:01:30,250; at most 3:59:59,999)
+--add -1 a.srt|invalid time '-1' for --add: a time here has no sign; use --reduce 1 or --shift -1
+--reduce -1.5 a.srt|invalid time '-1.5' for --reduce: a time here has no sign; use --add 1.5 or --shift +1.5
+a.srt|nothing to do: give --add, --reduce or --shift TIME, --reduce-number N or --switch-orientation
+--dry-run a.srt|nothing to do: give --add, --reduce or --shift TIME, --reduce-number N or --switch-orientation
+--restore --add 1 a.srt|--restore takes no other option: leave out --add
+--restore -|--restore needs FILE names: standard input (-) has no backup
+--add 1 -o out.srt a.srt b.srt|-o takes exactly one input FILE
+--add 1 -o out.srt -|with -, the result goes to standard output; use > to put it in a file
+--add 1 --force a.srt|--force goes only with -o, whose FILE it lets be replaced
 --reduce-number 5001 a.srt|invalid number '5001' for --reduce-number (0 to 5000)
 --nope a.srt|unknown option '--nope'
 -5 a.srt|unknown option '-5'
@@ -270,16 +310,25 @@ a.srt --to|option '--to' needs a value
 |no FILE given
 EOF
 
-# Help and version as help2man reads them: a usage line, each option at the start of an indented line.
+# Help and version as help2man reads them: a usage line, each option at the start of an indented line, at most 80
+# columns; -h and -V are the same.
 expect_status 0 "help" "${cli[@]}" --help
 tr -d '\r' <"$work/out" >"$work/help"
 grep -q '^Usage: kelvaro-cli \[OPTIONS\] FILE\.\.\.$' "$work/help" || fail "usage line: $(head -1 "$work/help")"
-for option in --add --reduce --reduce-number --switch-orientation --from --to --help --version; do
+for option in --add --reduce --shift --reduce-number --switch-orientation --from --to '-o, --output' --force \
+    --dry-run --restore '-h, --help' '-V, --version'; do
     grep -qE -- "^  $option( |$)" "$work/help" || fail "help lists no $option: $(cat "$work/help")"
 done
+grep -q '^TIME, for --add, --reduce and --shift' "$work/help" || fail "help tells no TIME forms"
 grep -q '^Exit status: 0 when every file was done' "$work/help" || fail "help tells no exit status"
+[ -z "$(awk 'length > 80' "$work/help")" ] || fail "help lines over 80 columns: $(awk 'length > 80' "$work/help")"
+expect_status 0 "help -h" "${cli[@]}" -h
+cmp -s <(tr -d '\r' <"$work/out") "$work/help" || fail "-h is not --help"
 expect_status 0 "version" "${cli[@]}" --version
 grep -qE '^kelvaro-cli [0-9]+\.[0-9]+' "$work/out" || fail "version: $(cat "$work/out")"
+cp "$work/out" "$work/version"
+expect_status 0 "version -V" "${cli[@]}" -V
+cmp -s "$work/out" "$work/version" || fail "-V is not --version"
 
 echo "$((checks - failures)) passed, $failures failed"
 [ "$failures" -eq 0 ]

@@ -127,7 +127,7 @@ TEST(FileSystem, FaultsHaveOneCodeAndWordingOnEverySystemAndTouchNothing) {
     const std::string exists = ": a file of that name already exists";
     const std::string in_use = ": it is being used by another program";
     const std::string not_found = ": No such file or directory";
-    const std::string not_regular = ": it is not a regular file";
+    const std::string is_folder = ": it is a folder";
 #ifdef _WIN32
     const std::string device =
         ": it is the name of a device on Windows (CON, CONIN$, CONOUT$, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9), "
@@ -143,13 +143,13 @@ TEST(FileSystem, FaultsHaveOneCodeAndWordingOnEverySystemAndTouchNothing) {
         std::string message;
     } cases[] = {
         {"open a missing file", open(missing), Status::Code::kNotFound, "Cannot open " + missing + not_found},
-        {"open a directory", open(folder), Status::Code::kNotRegularFile, "Cannot open " + folder + not_regular},
+        {"open a directory", open(folder), Status::Code::kNotRegularFile, "Cannot open " + folder + is_folder},
         {"open a held file", open(held), Status::Code::kInUse, "Cannot open " + held + in_use},
         {"open a file being written", open(writing), Status::Code::kInUse, "Cannot open " + writing + in_use},
         {"open a missing file, links not followed", open_own(missing), Status::Code::kNotFound,
          "Cannot open " + missing + not_found},
         {"open a directory, links not followed", open_own(folder), Status::Code::kNotRegularFile,
-         "Cannot open " + folder + not_regular},
+         "Cannot open " + folder + is_folder},
         {"open a held file, links not followed", open_own(held), Status::Code::kInUse, "Cannot open " + held + in_use},
 #ifndef _WIN32
         {"open a link, links not followed", open_own(link), Status::Code::kNotRegularFile,

@@ -248,7 +248,7 @@ Status OpenHeld(const std::string& path, int extra_flags, std::unique_ptr<Readab
         return PosixError("Cannot open", path, errno);
     }
     if (!S_ISREG(info.st_mode)) {
-        return NotRegularFile(path);
+        return NotRegularFile(path, S_ISDIR(info.st_mode) ? kFolderReason : ReasonFor(Status::Code::kNotRegularFile));
     }
     const int flags = fcntl(fd, F_GETFL);
     if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {

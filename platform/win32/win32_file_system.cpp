@@ -354,8 +354,9 @@ Status OpenHeld(const std::string& path, bool follow_links, std::unique_ptr<Read
         /*hTemplateFile=*/nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
-        return error == ERROR_ACCESS_DENIED && IsDirectory(path) ? NotRegularFile(path)
-                                                                 : WindowsError("Cannot open", path, error);
+        return error == ERROR_ACCESS_DENIED && IsDirectory(path)
+                   ? FileError(Status::Code::kNotRegularFile, "Cannot open", path, kFolderReason)
+                   : WindowsError("Cannot open", path, error);
     }
     auto opened = std::make_unique<Win32ReadableFile>(handle, path);
     // A device ("NUL", "CON", also "nul.srt" on older systems) or a pipe opens like a file; only disk files pass.
