@@ -88,7 +88,7 @@ DEB_ARCH := $(shell dpkg --print-architecture 2>/dev/null)
 PREFIX ?= /usr/local
 DIST := dist
 
-.PHONY: dist install test-dist
+.PHONY: dist install uninstall test-dist
 
 dist: build
 	@rm -f $(DIST)/Kelvaro-*-windows.zip $(DIST)/kelvaro-cli_*.deb
@@ -98,6 +98,26 @@ dist: build
 
 install: native
 	cmake --install $(NATIVE) --prefix $(PREFIX) --strip
+
+# `make uninstall`, with the PREFIX (and DESTDIR) that `make install` had, removes what it installed: every file that
+# `cmake --install` puts under PREFIX (found by installing into an empty folder first), then the program's own folder of
+# documents if nothing else is in it. Shared folders (bin/, man/man1/, bash-completion/completions/) stay.
+uninstall:
+	@[ -f $(NATIVE)/cmake_install.cmake ] || { echo "uninstall: $(NATIVE) is not built: make native first" >&2; exit 1; }
+	@stage=$$(mktemp -d) && trap 'rm -rf "$$stage"' EXIT && mkdir "$$stage/root" && status=0 && \
+	{ DESTDIR="$$stage/root" cmake --install $(NATIVE) --prefix $(abspath $(PREFIX)) >"$$stage/log" 2>&1 || \
+		{ cat "$$stage/log" >&2; exit 1; }; } && \
+	while IFS= read -r file; do \
+		if [ -e "$(DESTDIR)$$file" ] || [ -L "$(DESTDIR)$$file" ]; then \
+			if rm -f -- "$(DESTDIR)$$file"; then echo "removed $(DESTDIR)$$file"; else status=1; fi; \
+		fi; \
+	done < <(cd "$$stage/root" && find . ! -type d | sed 's/^\.//') && \
+	while IFS= read -r dir; do \
+		if [ ! -d "$(DESTDIR)$$dir" ]; then :; \
+		elif rmdir -- "$(DESTDIR)$$dir" 2>/dev/null; then echo "removed $(DESTDIR)$$dir/"; \
+		else echo "kept $(DESTDIR)$$dir/: other files are in it"; fi; \
+	done < <(cd "$$stage/root" && find . -type d -name kelvaro-cli | sed 's/^\.//') && \
+	exit $$status
 
 test: test-dist
 

@@ -6,7 +6,7 @@ packages=(
     cmake ninja-build g++ clang libclang-rt-14-dev googletest libcli11-dev clang-format shellcheck
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
     wine wine64 fonts-wine xvfb xauth x11-apps x11-utils imagemagick xdotool
-    help2man dpkg-dev man-db file unzip debootstrap arch-test
+    help2man dpkg-dev man-db file unzip debootstrap arch-test lintian
     # FAT and exFAT images mounted through FUSE, and strace to hold a run back (tests/cli_file_systems.sh); fusefat
     # and exfat-fuse bring fuse, or take fuse3 where it is installed: either has fusermount.
     dosfstools fusefat exfatprogs exfat-fuse strace

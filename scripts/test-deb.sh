@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian package with dpkg, uses what it installed (the program, a re-time, the man page, the bash
-# completion, the documents), removes it and checks that nothing of it is left. Needs root.
+# Checks the Debian package's fields, and lintian's verdict where lintian is installed. Then installs it with dpkg, uses
+# what it installed (the program, a re-time, the man page, the bash completion, the documents), removes it and checks
+# that nothing of it is left; that part needs root.
 # Usage: scripts/test-deb.sh PACKAGE.deb
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -16,6 +17,15 @@ fail() {
 installed() {
     dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed"
 }
+
+recommends=$(dpkg-deb -f "$deb" Recommends)
+[ "$recommends" = bash-completion ] ||
+    fail "the package recommends '$recommends', not bash-completion, which loads its completion"
+# Errors and warnings only: lintian shows its informational tags when asked (-I).
+if command -v lintian >/dev/null; then
+    verdict=$(lintian --fail-on error,warning "$deb" 2>&1) ||
+        { echo "$verdict" >&2; fail "lintian finds fault with $deb"; }
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "test-deb: SKIPPED: installing $deb needs root"
@@ -61,4 +71,4 @@ installed && fail "$name is still installed after dpkg -r"
 for path in "/usr/bin/$name" "/usr/share/man/man1/$name.1.gz" "$completion" "$docs"; do
     [ ! -e "$path" ] || fail "$path is still there after dpkg -r"
 done
-echo "test-deb: $deb installed, used and removed"
+echo "test-deb: $deb installed, used and removed${verdict+; lintian finds no error or warning}"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Checks the Windows zip: it holds exactly Kelvaro.exe, kelvaro-cli.exe, README.txt and LICENSE.txt; the texts have
-# CR LF line ends; both programs are 32-bit (PE32, Intel 80386). Then it runs them from the unpacked folder with
+# CR LF line ends; both programs are 32-bit (PE32, Intel 80386); kelvaro-cli.exe has a version record of the zip's
+# version (read back with MinGW's windres). Then it runs them from the unpacked folder with
 # WINE_COMMAND: kelvaro-cli.exe --version, a re-time of a small file, and Kelvaro.exe until its window shows.
 # A Wine that cannot run 32-bit programs (Debian's 64-bit Wine alone) skips the runs and says so; a 32-bit Wine (in an
 # i386 chroot) runs them.
@@ -38,6 +39,12 @@ file -b "$dir/Kelvaro.exe" | grep -q '^PE32 executable (GUI) Intel 80386' ||
     fail "Kelvaro.exe is not a 32-bit Windows GUI program: $(file -b "$dir/Kelvaro.exe")"
 file -b "$dir/kelvaro-cli.exe" | grep -q '^PE32 executable (console) Intel 80386' ||
     fail "kelvaro-cli.exe is not a 32-bit Windows console program: $(file -b "$dir/kelvaro-cli.exe")"
+record=$(i686-w64-mingw32-windres -i "$dir/kelvaro-cli.exe" -O rc 2>&1) ||
+    fail "kelvaro-cli.exe has no resources that windres can read: $record"
+for line in "FILEVERSION ${version//./, }" 'VALUE "FileDescription", "Kelvaro command line"' \
+    "VALUE \"FileVersion\", \"$version\"" 'VALUE "OriginalFilename", "kelvaro-cli.exe"'; do
+    grep -qF "$line" <<<"$record" || fail "the version record of kelvaro-cli.exe has no '$line'"
+done
 for text in README.txt LICENSE.txt; do
     lines=$(tr -cd '\n' <"$dir/$text" | wc -c)
     if [ "$lines" -eq 0 ] || [ "$(grep -c $'\r$' "$dir/$text")" -ne "$lines" ] ||
