@@ -4,7 +4,9 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/console_reporter.h"
 #include "cli/options.h"
+#include "engine/restore_file.h"
 #include "engine/synchronize_file.h"
 #include "kelvaro_version.h"
 #include "platform/console.h"
@@ -15,39 +17,46 @@ namespace {
 const char kProgram[] = "kelvaro-cli";
 const char kVersion[] = "kelvaro-cli " KELVARO_VERSION "\n";
 
-// Prints the outcome of one FILE: success text to standard output, anything else to standard error. When standard
-// output carries a rewritten stream (a FILE is "-"), success texts go to standard error too, a line each, so that
-// nothing but the stream reaches standard output; so does a success text that standard output did not take, after a
-// line that says why, since the file is re-timed all the same and the text tells where its original is kept.
-class ConsoleReporter : public RunReporter {
+// Where a preview of a stream writes: nowhere.
+class DiscardingFile : public WritableFile {
   public:
-    ConsoleReporter(const std::string& file, bool stream_on_output)
-        : m_file(file), m_stream_on_output(stream_on_output) {}
-    void Succeeded(const std::string& text) override {
-        if (!m_stream_on_output) {
-            const Status printed = WriteText(ConsoleStream::kOutput, text + "\n");
-            if (printed.ok()) {
-                return;
-            }
-            Complain("re-timed, but the report below could not be printed: " + printed.message());
-        }
-        for (std::size_t start = 0; start < text.size();) {
-            const std::size_t end = std::min(text.find('\n', start), text.size());
-            Complain(text.substr(start, end - start));
-            start = end + 1;
-        }
-    }
-    void Refused(const std::string& text) override { Complain(text); }
-    void FileFailed(const std::string& text) override { Complain(text); }
-
-  private:
-    // Standard error is where failures are told: when it cannot be written either, there is no one left to tell.
-    void Complain(const std::string& text) {
-        WriteText(ConsoleStream::kError, std::string(kProgram) + ": " + m_file + ": " + text + "\n").IgnoreError();
-    }
-    const std::string& m_file;
-    bool m_stream_on_output;
+    Status Append(const char*, std::size_t) override { return Status::OK(); }
+    Status Sync() override { return Status::OK(); }
+    Status Close() override { return Status::OK(); }
 };
+
+// One FILE as the options ask: re-timed in place, previewed, written to the output file, or restored.
+RunOutcome RunOne(const CliOptions& options, const std::string& file, ConsoleReporter& reporter) {
+    if (options.restore) {
+        return RestoreFile(file, reporter);
+    }
+    if (file == "-") {
+        DiscardingFile nowhere;
+        return SynchronizeStream(options.settings, StandardInput(),
+                                 options.dry_run ? static_cast<WritableFile&>(nowhere) : StandardOutput(), reporter);
+    }
+    SyncSettings settings = options.settings;
+    settings.m_strInputFile = file;
+    RunTarget target;
+    if (options.dry_run) {
+        target.kind = RunTarget::Kind::kPreview;
+    } else if (!options.output.empty()) {
+        target.kind = RunTarget::Kind::kOutputFile;
+        target.output = options.output;
+        target.replace_output = options.force;
+    }
+    return SynchronizeFile(settings, reporter, FileSystem::Default(), target);
+}
+
+// Why `file` is left out of a batch: it is a backup, or the unfinished result, of another FILE given with it, which
+// a run on that FILE would make or keep anyway. Empty when it is not.
+std::string WhySkipped(const std::string& file, const std::vector<std::string>& files) {
+    const std::string owner = BackupOwner(file, files);
+    if (owner.empty()) {
+        return owner;
+    }
+    return file == TemporaryName(owner) ? "it is the unfinished result of " + owner : "it is the backup of " + owner;
+}
 
 // Help and version are all that their runs do: when standard output does not take them, the run failed.
 int PrintAll(std::string_view text) {
@@ -72,6 +81,13 @@ int main(int argc, char** argv) {
             .IgnoreError();  // the status tells the usage error all the same
         return 2;
     }
+    // cmd.exe leaves * and ? to the program; a pattern that matches no file is a usage error like the others.
+    if (!ExpandFileNames(&options, &error)) {
+        WriteText(ConsoleStream::kError,
+                  std::string(kProgram) + ": " + error + "\nTry '" + kProgram + " --help' for more information.\n")
+            .IgnoreError();
+        return 2;
+    }
     if (options.show_help) {
         return PrintAll(HelpText());
     }
@@ -80,18 +96,18 @@ int main(int argc, char** argv) {
     }
 
     const bool stream_on_output = std::find(options.files.begin(), options.files.end(), "-") != options.files.end();
+    const ConsoleReporter::Mode mode = options.restore   ? ConsoleReporter::Mode::kRestore
+                                       : options.dry_run ? ConsoleReporter::Mode::kPreview
+                                                         : ConsoleReporter::Mode::kRun;
     bool all_done = true;
     for (const std::string& file : options.files) {
-        ConsoleReporter reporter(file, stream_on_output);
-        RunOutcome outcome;
-        if (file == "-") {
-            outcome = SynchronizeStream(options.settings, StandardInput(), StandardOutput(), reporter);
-        } else {
-            SyncSettings settings = options.settings;
-            settings.m_strInputFile = file;
-            outcome = SynchronizeFile(settings, reporter);
+        ConsoleReporter reporter(file, mode, stream_on_output && !options.dry_run);
+        const std::string skipped = WhySkipped(file, options.files);
+        if (!skipped.empty()) {
+            reporter.Skipped(skipped);
+            continue;
         }
-        all_done = all_done && outcome == RunOutcome::kDone;
+        all_done = RunOne(options, file, reporter) == RunOutcome::kDone && all_done;
     }
     // A file re-timed is done even when its report could not be printed: a script that ran the program again would
     // shift it twice.

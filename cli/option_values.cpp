@@ -48,32 +48,64 @@ bool ReadClock(const std::string& text, std::size_t* pos, std::uint64_t hours_ma
     return true;
 }
 
-bool ParseMilliseconds(const std::string& text, std::uint64_t* total_ms) {
-    std::size_t pos = 0;
-    if (text.find(':') != std::string::npos) {
-        std::uint64_t seconds, milliseconds = 0;
-        if (!ReadClock(text, &pos, 3, &seconds)) {
-            return false;
-        }
-        if (pos < text.size() && (Expect(text, &pos, ',') || Expect(text, &pos, '.')) &&
-            !ReadDigits(text, &pos, 3, 3, &milliseconds)) {
-            return false;
-        }
-        *total_ms = seconds * 1000 + milliseconds;
-        return pos == text.size();
-    }
-    std::uint64_t seconds, fraction = 0;
-    if (!ReadDigits(text, &pos, 1, kAnyDigits, &seconds)) {
+// M:SS, minutes of one or two digits.
+bool ReadMinutes(const std::string& text, std::size_t* pos, std::uint64_t* seconds) {
+    std::uint64_t minutes, secs;
+    if (!ReadDigits(text, pos, 1, 2, &minutes) || !Expect(text, pos, ':') || !ReadDigits(text, pos, 2, 2, &secs) ||
+        minutes > 59 || secs > 59) {
         return false;
     }
-    if (Expect(text, &pos, '.')) {
-        const std::size_t start = pos;
-        if (!ReadDigits(text, &pos, 1, 3, &fraction)) {
+    *seconds = minutes * 60 + secs;
+    return true;
+}
+
+// An optional fraction of a second: '.' or ',' and 1 to 3 digits, as milliseconds.
+bool ReadFraction(const std::string& text, std::size_t* pos, std::uint64_t* milliseconds) {
+    *milliseconds = 0;
+    if (!Expect(text, pos, '.') && !Expect(text, pos, ',')) {
+        return true;
+    }
+    const std::size_t start = *pos;
+    if (!ReadDigits(text, pos, 1, 3, milliseconds)) {
+        return false;
+    }
+    for (std::size_t digits = *pos - start; digits < 3; ++digits) {
+        *milliseconds *= 10;
+    }
+    return true;
+}
+
+bool ParseMilliseconds(const std::string& text, std::uint64_t* total_ms) {
+    std::size_t pos = 0;
+    std::uint64_t seconds, fraction;
+    switch (std::count(text.begin(), text.end(), ':')) {
+        case 2:
+            if (!ReadClock(text, &pos, 3, &seconds)) {
+                return false;
+            }
+            break;
+        case 1:
+            if (!ReadMinutes(text, &pos, &seconds)) {
+                return false;
+            }
+            break;
+        case 0:
+            if (!ReadDigits(text, &pos, 1, kAnyDigits, &seconds)) {
+                return false;
+            }
+            if (text.compare(pos, std::string::npos, "ms") == 0) {
+                *total_ms = seconds;
+                return true;
+            }
+            break;
+        default:
             return false;
-        }
-        for (std::size_t digits = pos - start; digits < 3; ++digits) {
-            fraction *= 10;
-        }
+    }
+    if (!ReadFraction(text, &pos, &fraction)) {
+        return false;
+    }
+    if (text.find(':') == std::string::npos) {
+        Expect(text, &pos, 's');
     }
     *total_ms = seconds * 1000 + fraction;
     return pos == text.size();
@@ -90,6 +122,18 @@ bool ParseOffset(const std::string& text, SyncSettings* settings) {
     settings->m_nMinutes = static_cast<std::uint32_t>(total_ms / 60000 % 60);
     settings->m_nSeconds = static_cast<std::uint32_t>(total_ms / 1000 % 60);
     settings->m_nMilliseconds = static_cast<std::uint32_t>(total_ms % 1000);
+    return true;
+}
+
+bool ParseSignedOffset(const std::string& text, SyncSettings* settings) {
+    const bool negative = !text.empty() && text[0] == '-';
+    const bool sign = negative || (!text.empty() && text[0] == '+');
+    if (!ParseOffset(text.substr(sign ? 1 : 0), settings)) {
+        return false;
+    }
+    const bool zero = settings->m_nHours == 0 && settings->m_nMinutes == 0 && settings->m_nSeconds == 0 &&
+                      settings->m_nMilliseconds == 0;
+    settings->m_nDirection = negative && !zero ? 1 : 0;
     return true;
 }
 

@@ -8,23 +8,43 @@
 
 #include "cli/help_formatter.h"
 #include "cli/option_values.h"
+#include "platform/console.h"
 
 namespace {
 
 const char kDescription[] =
-    "Re-times subtitle files (.srt, .sub, .vtt) in place; the untouched input is kept as NAME_original.EXT.\n"
-    "FILE - reads standard input and writes the result to standard output.";
+    "Re-times subtitle files (.srt, .sub, .vtt) in place; the untouched input is kept as NAME_original.EXT, which "
+    "--restore puts back. FILE - reads standard input and writes the result to standard output. On Windows, * and ? "
+    "in the last part of a FILE name stand for any characters and any one character, as a shell expands them "
+    "elsewhere.";
 
 const char kFooter[] =
-    "Formats: SubRip (.srt, .sub) and WebVTT (.vtt; on standard input, text whose first line starts with WEBVTT).\n"
-    "A timing line is START --> END: hours of one or more digits (WebVTT may leave them out), blanks anywhere around\n"
-    "the arrow, ',' or '.' before 1 to 3 digits of milliseconds; whatever follows END is kept. A cue number is a line\n"
-    "of digits right before a timing line. Lines that hold --> but no readable times, MicroDVD frame lines\n"
+    "TIME, for --add, --reduce and --shift, is at most 3:59:59,999:\n"
+    "  2  2.5  2,5         seconds; 1 to 3 digits after '.' or ','\n"
+    "  2s  2.5s  500ms     seconds or whole milliseconds, with their unit\n"
+    "  1:30  1:30.25       M:SS, minutes and seconds, a fraction as above\n"
+    "  0:01:30,250         H:MM:SS, hours, minutes and seconds, a fraction as above\n"
+    "Only --shift takes a sign: --shift -1.5 moves cues earlier, --shift +2 later.\n"
+    "\n"
+    "Formats: SubRip (.srt, .sub) and WebVTT (.vtt; on standard input, text whose first line starts with WEBVTT). "
+    "A timing line is START --> END: hours of one or more digits (WebVTT may leave them out), blanks anywhere around "
+    "the arrow, ',' or '.' before 1 to 3 digits of milliseconds; whatever follows END is kept. A cue number is a line "
+    "of digits right before a timing line. Lines that hold --> but no readable times, MicroDVD frame lines "
     "({start}{end}text) and SubViewer times are left as they are, and the run says so. WebVTT keeps its own syntax.\n"
     "\n"
-    "Exit status: 0 when every file was done, 1 when any failed or was refused, 2 for a usage error.";
+    "Exit status: 0 when every file was done, 1 when any failed or was refused, 2 for a usage error. A backup that "
+    "was skipped does not count as a failure.";
 
-const char kTimeForm[] = " (H:MM:SS,mmm or seconds, at most 3:59:59,999)";
+const char kTimeForm[] = " (e.g. 2.5, 2s, 500ms, 1:30 or 0:01:30,250; at most 3:59:59,999)";
+
+// The three ways to give an offset; a run takes one at most.
+const char* const kOffsetOptions[] = {"--add", "--reduce", "--shift"};
+// Options given twice are refused rather than "the last one wins": two offsets or two outputs in one command most
+// likely come from a script that meant something else.
+const char* const kSingleOptions[] = {"--add", "--reduce", "--shift", "--output"};
+// Everything --restore cannot go with: it puts a file back as it was, which no other option changes.
+const char* const kNotWithRestore[] = {"--add",  "--reduce", "--shift",  "--reduce-number", "--switch-orientation",
+                                       "--from", "--to",     "--output", "--force",         "--dry-run"};
 
 bool LooksLikeOption(const std::string& arg) {
     return arg.size() > 1 && arg[0] == '-';
@@ -34,6 +54,37 @@ bool LooksLikeOption(const std::string& arg) {
 bool PastEndOfOptions(const CLI::App& app) {
     const std::vector<std::string> untaken = app.remaining();
     return std::find(untaken.begin(), untaken.end(), "--") != untaken.end();
+}
+
+// Why `value` is no TIME for --add (`direction` 0) or --reduce (1). A sign gets its own hint, with the two ways of
+// saying what it most likely meant.
+std::string InvalidTime(const std::string& value, const std::string& name, std::int32_t direction) {
+    SyncSettings unused;
+    if (!value.empty() && (value[0] == '-' || value[0] == '+') && ParseOffset(value.substr(1), &unused)) {
+        const std::string magnitude = value.substr(1);
+        const bool later = (direction == 0) == (value[0] == '+');
+        return "invalid time '" + value + "' for " + name + ": a time here has no sign; use " +
+               (later ? "--add " + magnitude + " or --shift +" : "--reduce " + magnitude + " or --shift -") + magnitude;
+    }
+    return "invalid time '" + value + "' for " + name + kTimeForm;
+}
+
+// Checks what depends on the FILE list, which may change when wildcards are expanded.
+void CheckFiles(const CliOptions& options) {
+    if (options.files.empty()) {
+        return;  // told earlier, unless --help or --version is all the run does
+    }
+    if (!options.output.empty()) {
+        if (options.files.size() != 1) {
+            throw CLI::ValidationError("-o takes exactly one input FILE");
+        }
+        if (options.files[0] == "-") {
+            throw CLI::ValidationError("with -, the result goes to standard output; use > to put it in a file");
+        }
+    }
+    if (options.restore && std::find(options.files.begin(), options.files.end(), "-") != options.files.end()) {
+        throw CLI::ValidationError("--restore needs FILE names: standard input (-) has no backup");
+    }
 }
 
 // The arguments of kelvaro-cli, read by CLI11 into a CliOptions; the checks that span options follow the reading.
@@ -53,12 +104,15 @@ class CommandLine {
                         const char* type,
                         const char* description,
                         std::function<void(const std::string&)> take);
+    void AddFlag(const char* group, const char* name, bool* flag, const char* description);
     void AddOffsetOptions();
     void AddCueOptions();
     void AddWindowOptions();
+    void AddOutputOptions();
     void AddOtherOptions();
     void AddFiles();
     void CheckCombinations() const;
+    bool AsksForWork() const;
     void ApplyWindow(int from_seconds, int to_seconds);
 
     CLI::App m_app;
@@ -76,10 +130,13 @@ CommandLine::CommandLine(CliOptions* options) : m_app(kDescription, "kelvaro-cli
     AddOffsetOptions();
     AddCueOptions();
     AddWindowOptions();
+    AddOutputOptions();
     AddOtherOptions();
     AddFiles();
 }
 
+// CLI11 takes the value of an option that needs one whatever it looks like, so "--shift -1.5" and "--add -1" reach
+// the callbacks, which tell the sign apart.
 void CommandLine::AddValueOption(const char* group,
                                  const char* name,
                                  const char* type,
@@ -88,24 +145,36 @@ void CommandLine::AddValueOption(const char* group,
     m_app.add_option_function<std::string>(name, std::move(take), description)->type_name(type)->group(group);
 }
 
+void CommandLine::AddFlag(const char* group, const char* name, bool* flag, const char* description) {
+    m_app.add_flag(name, *flag, description)->group(group);
+}
+
 void CommandLine::AddOffsetOptions() {
     const auto offset = [this](std::string name, std::int32_t direction) {
         return [this, name, direction](const std::string& value) {
             if (!ParseOffset(value, &m_options->settings)) {
-                throw CLI::ValidationError("invalid time '" + value + "' for " + name + kTimeForm);
+                throw CLI::ValidationError(InvalidTime(value, name, direction));
             }
             m_options->settings.m_nDirection = direction;
         };
     };
-    AddValueOption("Offset", "--add", "TIME", "add TIME to every cue time", offset("--add", 0));
-    AddValueOption("Offset", "--reduce", "TIME",
-                   "subtract TIME from every cue time\n"
-                   "(TIME: H:MM:SS,mmm, H:MM:SS.mmm or seconds such as 2.5; at most 3:59:59,999)",
+    const char group[] = "Offset (give one)";
+    AddValueOption(group, "--add", "TIME", "move every cue time later by TIME\n(e.g. --add 2.5)", offset("--add", 0));
+    AddValueOption(group, "--reduce", "TIME", "move every cue time earlier by TIME\n(e.g. --reduce 0:00:01,500)",
                    offset("--reduce", 1));
+    AddValueOption(group, "--shift", "TIME",
+                   "move every cue time by TIME: later, or earlier when TIME starts with -\n"
+                   "(e.g. --shift -1.5, --shift +2)",
+                   [this](const std::string& value) {
+                       if (!ParseSignedOffset(value, &m_options->settings)) {
+                           throw CLI::ValidationError("invalid time '" + value + "' for --shift" + kTimeForm);
+                       }
+                   });
 }
 
 void CommandLine::AddCueOptions() {
-    AddValueOption("Cue numbers and text", "--reduce-number", "N", "lower cue numbers by N (0 to 5000)",
+    const char group[] = "Cue numbers and text";
+    AddValueOption(group, "--reduce-number", "N", "lower cue numbers by N (0 to 5000)\n(e.g. --reduce-number 1)",
                    [this](const std::string& value) {
                        if (!ParseReduceNumber(value, &m_options->settings.m_nReduceNumber)) {
                            throw CLI::ValidationError("invalid number '" + value + "' for --reduce-number (0 to 5000)");
@@ -114,8 +183,8 @@ void CommandLine::AddCueOptions() {
     m_app
         .add_flag_callback(
             "--switch-orientation", [this] { m_options->settings.m_bSwitchOrientation = 1; },
-            "reverse every text line (right to left / left to right)")
-        ->group("Cue numbers and text");
+            "reverse every text line (right to left / left to right)\n(e.g. --switch-orientation film.srt)")
+        ->group(group);
 }
 
 void CommandLine::AddWindowOptions() {
@@ -126,16 +195,42 @@ void CommandLine::AddWindowOptions() {
             }
         };
     };
-    AddValueOption("Window", "--from", "HH:MM:SS",
-                   "shift only the cue times inside a window that starts at this time of day, bounds included",
+    const char group[] = "Window";
+    AddValueOption(group, "--from", "HH:MM:SS",
+                   "shift only the cue times from this time of day to --to, both included\n"
+                   "(e.g. --from 00:30:00 --to 01:00:00)",
                    time_of_day("--from", &m_from_seconds));
-    AddValueOption("Window", "--to", "HH:MM:SS", "the end of that window; give both --from and --to, or neither",
+    AddValueOption(group, "--to", "HH:MM:SS", "the end of that window, later than --from; give both or neither",
                    time_of_day("--to", &m_to_seconds));
 }
 
+void CommandLine::AddOutputOptions() {
+    const char group[] = "Output and backup";
+    AddValueOption(group, "-o,--output", "FILE",
+                   "write the result to FILE and leave the one input FILE as it is, with no backup\n"
+                   "(e.g. --add 2 -o fixed.srt film.srt)",
+                   [this](const std::string& value) {
+                       if (value.empty()) {
+                           throw CLI::ValidationError("option '--output' needs a value");
+                       }
+                       if (value == "-") {
+                           throw CLI::ValidationError(
+                               "-o needs a file name; for the result on standard output, give - as FILE and the "
+                               "input with <");
+                       }
+                       m_options->output = value;
+                   });
+    AddFlag(group, "--force", &m_options->force, "let -o replace a FILE that exists\n(e.g. -o fixed.srt --force)");
+    AddFlag(group, "--dry-run", &m_options->dry_run,
+            "tell what a run would do, and write nothing\n(e.g. --dry-run --add 2 film.srt)");
+    AddFlag(group, "--restore", &m_options->restore,
+            "put back each FILE as the last run found it (NAME_original.EXT); takes no other option\n"
+            "(e.g. --restore film.srt)");
+}
+
 void CommandLine::AddOtherOptions() {
-    m_app.add_flag("--help", m_options->show_help, "show this help")->group("Other");
-    m_app.add_flag("--version", m_options->show_version, "show the version")->group("Other");
+    AddFlag("Other", "-h,--help", &m_options->show_help, "show this help");
+    AddFlag("Other", "-V,--version", &m_options->show_version, "show the version");
 }
 
 void CommandLine::AddFiles() {
@@ -162,15 +257,49 @@ void CommandLine::Parse(const std::vector<std::string>& args) {
 }
 
 void CommandLine::CheckCombinations() const {
-    if (m_app.count("--add") + m_app.count("--reduce") > 1) {
-        throw CLI::ValidationError("give at most one of --add and --reduce");
+    for (const char* name : kSingleOptions) {
+        if (m_app.count(name) > 1) {
+            throw CLI::ValidationError("option '" + std::string(name) + "' given more than once");
+        }
+    }
+    if (std::count_if(std::begin(kOffsetOptions), std::end(kOffsetOptions),
+                      [this](const char* name) { return m_app.count(name) > 0; }) > 1) {
+        throw CLI::ValidationError("give only one of --add, --reduce and --shift");
     }
     if ((m_app.count("--from") > 0) != (m_app.count("--to") > 0)) {
         throw CLI::ValidationError("give both --from and --to, or neither");
     }
-    if (m_options->files.empty() && !m_options->show_help && !m_options->show_version) {
+    if (m_app.count("--from") > 0 && m_from_seconds >= m_to_seconds) {
+        throw CLI::ValidationError("--from must be earlier than --to");
+    }
+    if (m_options->restore) {
+        for (const char* name : kNotWithRestore) {
+            if (m_app.count(name) > 0) {
+                throw CLI::ValidationError("--restore takes no other option: leave out " + std::string(name));
+            }
+        }
+    }
+    if (m_options->force && m_options->output.empty()) {
+        throw CLI::ValidationError("--force goes only with -o, whose FILE it lets be replaced");
+    }
+    const bool informs_only = m_options->show_help || m_options->show_version;
+    if (m_options->files.empty() && !informs_only) {
         throw CLI::ValidationError("no FILE given");
     }
+    CheckFiles(*m_options);
+    if (!informs_only && !m_options->restore && !AsksForWork()) {
+        throw CLI::ValidationError(
+            "nothing to do: give --add, --reduce or --shift TIME, --reduce-number N or --switch-orientation");
+    }
+}
+
+// An option that re-times counts even when its value is 0 (--add 0, --reduce-number 0): it is what the user asked
+// for, and a script that works out the value gets 0 as one answer among others, which must not turn into a usage
+// error. --dry-run, -o and a window alone ask for nothing.
+bool CommandLine::AsksForWork() const {
+    return std::any_of(std::begin(kOffsetOptions), std::end(kOffsetOptions),
+                       [this](const char* name) { return m_app.count(name) > 0; }) ||
+           m_app.count("--reduce-number") > 0 || m_options->settings.m_bSwitchOrientation != 0;
 }
 
 void CommandLine::ApplyWindow(int from_seconds, int to_seconds) {
@@ -211,6 +340,24 @@ bool ParseOptions(const std::vector<std::string>& args, CliOptions* options, std
         command_line.Parse(args);
     } catch (const CLI::ParseError& parse_error) {
         *error = command_line.Describe(parse_error);
+        return false;
+    }
+    return true;
+}
+
+bool ExpandFileNames(CliOptions* options, std::string* error) {
+    if (options->show_help || options->show_version) {
+        return true;
+    }
+    const Status expanded = ExpandWildcards(&options->files);
+    if (!expanded.ok()) {
+        *error = expanded.message();
+        return false;
+    }
+    try {
+        CheckFiles(*options);
+    } catch (const CLI::ValidationError& invalid) {
+        *error = invalid.what();
         return false;
     }
     return true;

@@ -138,7 +138,8 @@ check() {
         ;;
     *) problems+=("status $status: $(head -c 300 "$work/err" | tr '\r\n' ' /')") ;;
     esac
-    expected=$(printf 'Done - original file is stored as\na_original.srt%s' "${said:+$'\n'$said}")
+    expected=$(printf 'Done - original file is stored as\na_original.srt%s\n%d cue times moved by +%s s' \
+        "${said:+$'\n'$said}" $((2 * ${#cues[@]})) "$seconds")
     [ "$(tr -d '\r' <"$work/out")" = "$expected" ] ||
         problems+=("said [$(tr '\r\n' ' /' <"$work/out")], expected [$(printf '%s' "$expected" | tr '\n' '/')]")
     for want in "$@"; do

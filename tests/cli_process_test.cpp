@@ -80,14 +80,15 @@ TEST(CliProcess, NamesInAnyScriptAndOfAnyLengthAreRunAndShownAsTheyAre) {
         const Finished run = RunCli({"--add", "0:00:02,000", film});
         EXPECT_EQ(run.status, 0u) << run.output;
         // Standard output is in text mode, as it always was.
-        EXPECT_EQ(run.output, "Done - original file is stored as\r\n" + backup + "\r\n");
+        EXPECT_EQ(run.output,
+                  "Done - original file is stored as\r\n" + backup + "\r\n2 cue times moved by +2.000 s\r\n");
         EXPECT_EQ(ReadWholeFile(film), kFilmTwoSecondsLater);
         EXPECT_EQ(ReadWholeFile(backup), kFilm);
 
         const std::string missing = film.substr(0, film.size() - 4) + " (2).srt";
-        const Finished failed = RunCli({missing});
+        const Finished failed = RunCli({"--add", "1", missing});
         EXPECT_EQ(failed.status, 1u);
-        EXPECT_EQ(failed.output.rfind("kelvaro-cli: " + missing + ": ", 0), 0u) << failed.output;
+        EXPECT_EQ(failed.output.rfind("kelvaro-cli: Cannot open " + missing + ": ", 0), 0u) << failed.output;
     }
 }
 

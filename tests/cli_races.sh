@@ -62,7 +62,8 @@ for ((trial = 1; trial <= trials; trial++)); do
             done_runs+=("$i")
             [ "$status" -eq 0 ] && tr -d '\r' <"$dir/out.$i" | sed 's/-[0-9]*\.srt$/-N.srt/' | cmp -s - <(
                 printf 'Done - original file is stored as\na_original.srt\n'
-                [ "$(wc -l <"$dir/out.$i")" -eq 2 ] || printf 'The older backup was kept as a_original-N.srt\n'
+                [ "$(wc -l <"$dir/out.$i")" -eq 3 ] || printf 'The older backup was kept as a_original-N.srt\n'
+                printf '6 cue times moved by +%s s\n' "$(seconds $((1 << i)))"
             ) || problems+=("$said")
         elif [ "$status" -ne 1 ] || ! grep -Eq '(^|[^[:alnum:]_])a(_new|_original)?\.srt' "$dir/err.$i" ||
             ! grep -Eq 'being used by another program|another run is re-timing' "$dir/err.$i"; then

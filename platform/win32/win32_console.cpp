@@ -40,7 +40,8 @@ bool Matches(const std::wstring& pattern, const std::wstring& name) {
     std::size_t p = 0, n = 0;
     std::size_t star = std::wstring::npos, resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == L'?' || (pattern[p] != L'*' && SameLetterAsideCase(pattern[p], name[n])))) {
+        if (p < pattern.size() &&
+            (pattern[p] == L'?' || (pattern[p] != L'*' && SameLetterAsideCase(pattern[p], name[n])))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == L'*') {
