@@ -19,12 +19,10 @@ const char kDescription[] =
     "elsewhere.";
 
 const char kFooter[] =
-    "TIME, for --add, --reduce and --shift, is at most 3:59:59,999:\n"
-    "  2  2.5  2,5         seconds; 1 to 3 digits after '.' or ','\n"
-    "  2s  2.5s  500ms     seconds or whole milliseconds, with their unit\n"
-    "  1:30  1:30.25       M:SS, minutes and seconds, a fraction as above\n"
-    "  0:01:30,250         H:MM:SS, hours, minutes and seconds, a fraction as above\n"
-    "Only --shift takes a sign: --shift -1.5 moves cues earlier, --shift +2 later.\n"
+    "TIME, for --add, --reduce and --shift, is at most 3:59:59,999: seconds (2, 2.5, 2,5: 1 to 3 digits after "
+    "'.' or ','), seconds or whole milliseconds with their unit (2s, 2.5s, 500ms), M:SS (1:30, 1:30.25) or H:MM:SS "
+    "(0:01:30,250), with a fraction as for seconds. Only --shift takes a sign: --shift -1.5 moves cues earlier, "
+    "--shift +2 later.\n"
     "\n"
     "Formats: SubRip (.srt, .sub) and WebVTT (.vtt; on standard input, text whose first line starts with WEBVTT). "
     "A timing line is START --> END: hours of one or more digits (WebVTT may leave them out), blanks anywhere around "

@@ -171,7 +171,8 @@ if $native && command -v flock >/dev/null; then
     sleep 0.3
     expect_status 1 "file in use" "${cli[@]}" --add 1 a.srt
     wait "$holder"
-    grep -q 'a.srt: it is being used by another program' "$work/err" || fail "in-use message: $(cat "$work/err")"
+    grep -q 'a.srt: it is being used by another program; wait until the other program is done, then run again$' \
+        "$work/err" || fail "in-use message: $(cat "$work/err")"
     [ ! -s "$work/out" ] || fail "success text for a file in use: $(cat "$work/out")"
     cmp -s a.srt "$work/a.locked" || fail "a.srt changed while in use"
 fi
@@ -222,6 +223,8 @@ printf '\377\3761\0\r\0\n\0' >utf16.srt
 printf '\376\377\0''1' >utf16be.sub
 cp "${cli[-1]}" program.srt
 for name in film film.srtx film.ass e.srt f.srt g.srt h.srt i.srt; do printf '1\n' >"$name"; done
+printf '1\r\n0:00:01,000 --> 0:00:02,000\r\nHi\r\n' >subrip.txt
+printf 'WEBVTT\n\n00:01.000 --> 00:02.000\nHi\n' >webvtt.txt
 mkdir folder.srt e_original.srt
 printf 'mine\n' >f_new.srt
 ln g.srt g_original.srt
@@ -235,6 +238,8 @@ utf16.srt|$cannot utf16.srt: it is UTF-16
 utf16be.sub|$cannot utf16be.sub: it is UTF-16
 program.srt|looks like a binary file
 film|kelvaro-cli: film: $unrecognized
+subrip.txt|kelvaro-cli: subrip.txt: $unrecognized; it looks like SubRip: rename it to .srt to re-time it
+webvtt.txt|kelvaro-cli: webvtt.txt: $unrecognized; it looks like WebVTT: rename it to .vtt to re-time it
 film.srtx|$unrecognized
 film.ass|$unrecognized
 a.b/c|$unrecognized
@@ -296,8 +301,10 @@ state() {
     done
 }
 while IFS='|' read -r args status said files; do
+    before=$(listing)
     # shellcheck disable=SC2086 # args are words
     expect_status "$status" "$args" "${cli[@]}" $args
+    [[ $args != *--dry-run* ]] || [ "$(listing)" = "$before" ] || fail "$args: the folder changed"
     [ "$(tr -d '\r' <"$work/out" | tr '\n' '/')" = "$said" ] || fail "$args: said $(cat "$work/out" "$work/err")"
     [ "$(state)" = "$files" ] || fail "$args: left $(state)"
 done <<'ROWS'
