@@ -183,7 +183,7 @@ TEST(ParseOptions, NamesTheUsageError) {
         {{"--add", "1", "--from", "00:10:01", "--to", "00:10:00", "a.srt"}, "--from must be earlier than --to"},
         {{"a.srt"}, nothing},
         {{"--dry-run", "a.srt"}, nothing},
-        {{"--reduce-number", "0", "--from", "00:00:00", "--to", "00:00:01", "a.srt"}, nothing},
+        {{"--from", "00:00:00", "--to", "00:00:01", "-o", "b.srt", "a.srt"}, nothing},
         {{"--restore", "--add", "1", "a.srt"}, "--restore takes no other option: leave out --add"},
         {{"--restore", "--reduce-number", "0", "a.srt"}, "--restore takes no other option: leave out --reduce-number"},
         {{"a.srt", "--restore", "--switch-orientation"},
