@@ -309,6 +309,7 @@ while IFS='|' read -r args status said files; do
     [ "$(state)" = "$files" ] || fail "$args: left $(state)"
 done <<'ROWS'
 --add 1 --dry-run film.srt|0|2 cue times would move by +1.000 s/first cue: 00:00:01,000 --> 00:00:02,000 would become 00:00:02,000 --> 00:00:03,000/last cue: 00:00:01,000 --> 00:00:02,000 would become 00:00:02,000 --> 00:00:03,000/Nothing was written: this was a dry run/|film.srt=0 
+--add 1 -o film.srt film.srt|1||film.srt=0 
 --add 1 -o out.srt film.srt|0|Done - the result is stored as/out.srt/2 cue times moved by +1.000 s/|film.srt=0 out.srt=1 
 --add 2 -o out.srt film.srt|1||film.srt=0 out.srt=1 
 --add 2 -o out.srt --force film.srt|0|Done - the result is stored as/out.srt/2 cue times moved by +2.000 s/|film.srt=0 out.srt=2 
