@@ -10,17 +10,33 @@ namespace {
 
 constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
 
+bool IsUtf16(std::string_view head) {
+    return head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF";
+}
+
+// With a byte-order mark (FF FE 00 00, 00 00 FE FF), or without one: a first character of ASCII or Latin-1 stored in
+// four bytes, three of them zero. (UTF-16 that starts with U+0000 would look the same; it is no text either.)
+bool IsUtf32(std::string_view head) {
+    if (head.size() < 4) {
+        return false;
+    }
+    const std::string_view zeros("\0\0\0", 3);
+    return (head[0] != '\0' && head.substr(1, 3) == zeros) || (head.substr(0, 3) == zeros && head[3] != '\0') ||
+           head == std::string_view("\0\0\xFE\xFF", 4) || head == std::string_view("\xFF\xFE\0\0", 4);
+}
+
 // Looks at the start of the input before anything is written: UTF-16 is refused, and a UTF-8 byte-order mark is
 // taken off the first line so that the line is classified like every other.
 Status PrepareInput(TextLineReader& reader, const std::string& name, bool* has_byte_order_mark) {
     const Status status = reader.Begin();
     // Before the status: UTF-16 holds NUL bytes, which the reader refuses with a vaguer reason.
     const std::string_view head = reader.Head();
-    if (head.substr(0, 2) == "\xFF\xFE" || head.substr(0, 2) == "\xFE\xFF") {
+    const char* wide = IsUtf32(head) ? "UTF-32" : IsUtf16(head) ? "UTF-16" : nullptr;
+    if (wide != nullptr) {
         return Status::Error(Status::Code::kUnsupported,
-                             "Cannot synchronize " + name +
-                                 ": it is UTF-16 text, which this program does not handle; save it as UTF-8 or ANSI "
-                                 "text and try again");
+                             "Cannot synchronize " + name + ": it is " + wide +
+                                 " text, which this program does not handle; save it as UTF-8 or ANSI text and try "
+                                 "again");
     }
     if (!status.ok()) {
         return status;

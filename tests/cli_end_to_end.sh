@@ -221,6 +221,9 @@ printf '1\r\nA\0B\r\n' >binary.srt
 printf '1\r\n\032text\r\n' >tail.srt
 printf '\377\3761\0\r\0\n\0' >utf16.srt
 printf '\376\377\0''1' >utf16be.sub
+printf '\377\376\000\000\061\000\000\000' >utf32.srt
+printf '\061\000\000\000\r\000\000\000\n\000\000\000' >utf32le.vtt
+printf '\000\000\000\061\000\000\000\n' >utf32be.srt
 cp "${cli[-1]}" program.srt
 for name in film film.srtx film.ass e.srt f.srt g.srt h.srt i.srt; do printf '1\n' >"$name"; done
 printf '1\r\n0:00:01,000 --> 0:00:02,000\r\nHi\r\n' >subrip.txt
@@ -236,6 +239,9 @@ binary.srt|looks like a binary file
 tail.srt|it holds an end-of-file mark (Ctrl-Z) with 4 bytes of text after it, which would be lost
 utf16.srt|$cannot utf16.srt: it is UTF-16
 utf16be.sub|$cannot utf16be.sub: it is UTF-16
+utf32.srt|$cannot utf32.srt: it is UTF-32 text, which this program does not handle; save it as UTF-8 or ANSI text
+utf32le.vtt|$cannot utf32le.vtt: it is UTF-32
+utf32be.srt|$cannot utf32be.srt: it is UTF-32
 program.srt|looks like a binary file
 film|kelvaro-cli: film: $unrecognized
 subrip.txt|kelvaro-cli: subrip.txt: $unrecognized; it looks like SubRip: rename it to .srt to re-time it
