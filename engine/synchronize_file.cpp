@@ -55,6 +55,7 @@ class FileRun {
     Status FindInput();
     Status OpenFiles();
     Status CheckOutput();
+    bool AskedForNothingThatApplies(const LineRewriter& rewriter) const;
     RunOutcome FinishInPlace(const LineRewriter& rewriter);
     RunOutcome FinishOutput(const LineRewriter& rewriter);
     RunOutcome FinishPreview(const LineRewriter& rewriter);
@@ -148,6 +149,14 @@ Status FileRun::OpenFiles() {
                                                 "try again");
     }
     return status;
+}
+
+// An offset or a window was asked and not one cue time was found (MicroDVD frames, an empty or a broken file), and
+// nothing else asked applies: cue numbers are only those before a cue time, and the switch is off. Rewriting the
+// file would change nothing but its line ends.
+bool FileRun::AskedForNothingThatApplies(const LineRewriter& rewriter) const {
+    return rewriter.TimingLines() == 0 && (m_settings.OffsetMs() != 0 || m_settings.m_bBetweenTimes != 0) &&
+           m_settings.m_bSwitchOrientation == 0;
 }
 
 // The output file of a run that writes elsewhere: a name the system takes, not a folder, not the input itself, and
@@ -434,6 +443,10 @@ RunOutcome FileRun::Run() {
     }
     if (status.ok()) {
         status = CheckNothingChangedMeanwhile();
+    }
+    if (status.ok() && AskedForNothingThatApplies(rewriter)) {
+        status = Status::Error(Status::Code::kUnsupported,
+                               "No cue times were found in " + m_names.input + ", so it was left as it is");
     }
     if (!status.ok()) {
         return Fail(status);

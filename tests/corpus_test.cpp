@@ -52,7 +52,17 @@ TEST(Corpus, EveryRowGivesItsExpectedFileAndSuccessText) {
         ASSERT_TRUE(ParseOptions(args, &parsed, &error)) << error;
         parsed.settings.m_strInputFile = path;
         RecordingReporter reporter;
-        EXPECT_EQ(SynchronizeFile(parsed.settings, reporter), RunOutcome::kDone);
+        const RunOutcome outcome = SynchronizeFile(parsed.settings, reporter);
+        // A file in which an offset finds no cue time is left as it is; on standard input only the note says so.
+        if (field[3].rfind("No cue times were found", 0) == 0) {
+            EXPECT_EQ(outcome, RunOutcome::kRefused);
+            EXPECT_EQ(reporter.refusals,
+                      std::vector<std::string>{"No cue times were found in " + path + ", so it was left as it is"});
+            EXPECT_EQ(dir.List(), std::vector<std::string>{field[0]});
+            EXPECT_TRUE(ReadWholeFile(path) == input);
+            continue;
+        }
+        EXPECT_EQ(outcome, RunOutcome::kDone);
 
         const std::string result = ReadWholeFile(path);
         const std::string expected = ReadWholeFile(kCorpus + field[2]);

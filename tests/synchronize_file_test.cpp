@@ -58,14 +58,14 @@ class SynchronizeFileTest : public ::testing::Test {
 TEST_F(SynchronizeFileTest, ResultTakesTheNameAndTheOriginalIsKeptWithItsPermissions) {
     std::string vtt = kFilmAddedTwoSeconds;
     std::replace(vtt.begin(), vtt.end(), ',', '.');  // a .vtt name alone makes the times WebVTT's
-    const std::string no_times = "\nNo cue times were found in this file, so none was shifted";
     const struct {
         std::string name, kept, content, result, notes;
     } cases[] = {
         {"film.srt", "film_original.srt", kFilm, kFilmAddedTwoSeconds, ""},
         {"film.VTT", "film_original.VTT", kFilm, vtt, ""},
-        {"film.Sub", "film_original.Sub", "", "", no_times},
-        {"film.srt", "film_original.srt", "1\r\n\x1A\r\n\x1A\n", "1\r\n", no_times},  // only ends after Ctrl-Z
+        {"film.Sub", "film_original.Sub", kFilm, kFilmAddedTwoSeconds, ""},
+        {"film.srt", "film_original.srt", "1\r\n00:00:01,500 --> 00:00:03,000\r\n\x1A\r\n\x1A\n",
+         "1\r\n00:00:03,500 --> 00:00:05,000\r\n", ""},  // only ends after Ctrl-Z
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name + " " + std::to_string(c.content.size()));
