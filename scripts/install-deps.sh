@@ -10,6 +10,8 @@ packages=(
     # FAT and exFAT images mounted through FUSE, and strace to hold a run back (tests/cli_file_systems.sh); fusefat
     # and exfat-fuse bring fuse, or take fuse3 where it is installed: either has fusermount.
     dosfstools fusefat exfatprogs exfat-fuse strace
+    # Unicode's data files for tools/gen_bidi_tables.py and GNU FriBidi as the oracle of tests/bidi_test.cpp.
+    unicode-data libfribidi-bin
 )
 
 missing=()

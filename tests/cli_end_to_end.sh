@@ -337,10 +337,11 @@ done <<'ROWS'
 --restore film.srt out.srt out_original.srt|0|Done - film.srt is back as it was before the last run/Done - out.srt is back as it was before the last run/|film.srt=0 out.srt=2 
 --restore film.srt|1||film.srt=0 out.srt=2 
 ROWS
-grep -q "^kelvaro-cli: Cannot restore film.srt: there is no backup of it (film_original.srt) to put back$" "$work/err" ||
+tr -d '\r' <"$work/err" |
+    grep -qx "kelvaro-cli: Cannot restore film.srt: there is no backup of it (film_original.srt) to put back" ||
     fail "restore without a backup: $(cat "$work/err")"
 "${cli[@]}" --add 1 film.srt film_original.srt film_new.srt >/dev/null 2>"$work/err"
-grep -q '^kelvaro-cli: film_original.srt: skipped: it is the backup of film.srt$' "$work/err" ||
+tr -d '\r' <"$work/err" | grep -qx 'kelvaro-cli: film_original.srt: skipped: it is the backup of film.srt' ||
     fail "a backup in a batch: $(cat "$work/err")"
 
 # Usage errors: status 2, the reason and a hint to --help on standard error, and nothing done.

@@ -1,0 +1,294 @@
+#include "engine/bidi.h"
+
+#include <algorithm>
+#include <iterator>
+#include <numeric>
+
+namespace {
+
+using C = BidiClass;
+
+struct BidiClassRange {
+    char32_t first;
+    char32_t last;
+    BidiClass bidi_class;
+};
+
+struct MirrorPair {
+    char32_t code_point;
+    char32_t mirror;
+};
+
+struct BracketPair {
+    char32_t code_point;
+    char32_t pair;
+    bool opens;
+};
+
+#include "engine/bidi_tables.inc"
+
+constexpr std::size_t kMaxBracketDepth = 63;
+
+template <typename Entry, std::size_t N, typename Key>
+const Entry* FindEntry(const Entry (&table)[N], char32_t code_point, Key key) {
+    const Entry* it = std::lower_bound(std::begin(table), std::end(table), code_point,
+                                       [key](const Entry& entry, char32_t value) { return key(entry) < value; });
+    return it != std::end(table) && key(*it) == code_point ? it : nullptr;
+}
+
+const BracketPair* FindBracket(char32_t code_point) {
+    return FindEntry(kBracketPairs, code_point, [](const BracketPair& entry) { return entry.code_point; });
+}
+
+// U+2329 and U+232A are canonically the same as U+3008 and U+3009, so either closes either.
+char32_t CanonicalBracket(char32_t code_point) {
+    return code_point == 0x2329 ? 0x3008 : code_point == 0x232A ? 0x3009 : code_point;
+}
+
+// What X9 removes (BN and the explicit embeddings), and the isolates, which are not done.
+bool IsRemoved(C c) {
+    return c == C::BN || c >= C::LRE;
+}
+
+bool IsNeutral(C c) {
+    return c == C::B || c == C::S || c == C::WS || c == C::ON;
+}
+
+// N0 and N1 count numbers as right-to-left; ON for anything without a direction.
+C Direction(C c) {
+    return c == C::L ? C::L : (c == C::R || c == C::AL || c == C::EN || c == C::AN) ? C::R : C::ON;
+}
+
+// The paragraph is right-to-left and the only level run, so both sos and eos are R.
+constexpr C kEdge = C::R;
+
+}  // namespace
+
+BidiClass GetBidiClass(char32_t code_point) {
+    if (code_point < 128) {
+        return kAsciiBidiClasses[code_point];
+    }
+    const BidiClassRange* it =
+        std::upper_bound(std::begin(kBidiClassRanges), std::end(kBidiClassRanges), code_point,
+                         [](char32_t value, const BidiClassRange& range) { return value < range.first; });
+    return it != std::begin(kBidiClassRanges) && code_point <= it[-1].last ? it[-1].bidi_class : C::L;
+}
+
+char32_t MirrorOf(char32_t code_point) {
+    const MirrorPair* pair =
+        FindEntry(kMirrorPairs, code_point, [](const MirrorPair& entry) { return entry.code_point; });
+    return pair ? pair->mirror : code_point;
+}
+
+void BidiParagraph::Resolve(const char32_t* text, std::size_t size, bool marks_after_base) {
+    m_text = text;
+    m_original.resize(size);
+    m_levels.assign(size, 1);
+    m_run.clear();
+    m_types.clear();
+    for (std::size_t i = 0; i < size; ++i) {
+        m_original[i] = GetBidiClass(text[i]);
+        if (!IsRemoved(m_original[i])) {
+            m_run.push_back(static_cast<std::uint32_t>(i));
+            m_types.push_back(m_original[i]);
+        }
+    }
+    ResolveWeakTypes();
+    ResolveBracketPairs();
+    ResolveNeutrals();
+    // I1-I2 at the odd level 1: left-to-right and numbers go up one.
+    for (std::size_t k = 0; k < m_run.size(); ++k) {
+        if (m_types[k] != C::R) {
+            m_levels[m_run[k]] = 2;
+        }
+    }
+    for (std::size_t i = 1; i < size; ++i) {
+        if (IsRemoved(m_original[i])) {
+            m_levels[i] = m_levels[i - 1];
+        }
+    }
+    ResolveLineLevels();
+    Reorder(marks_after_base);
+}
+
+void BidiParagraph::ResolveWeakTypes() {
+    std::vector<C>& t = m_types;
+    const std::size_t n = t.size();
+    // W1: a mark takes the type of what it follows.
+    C previous = kEdge;
+    for (C& type : t) {
+        type = type == C::NSM ? previous : type;
+        previous = type;
+    }
+    // W2: European digits after Arabic letters are Arabic numbers. W3: Arabic letters are R.
+    C last_strong = kEdge;
+    for (C& type : t) {
+        if (type == C::L || type == C::R || type == C::AL) {
+            last_strong = type;
+        } else if (type == C::EN && last_strong == C::AL) {
+            type = C::AN;
+        }
+    }
+    std::replace(t.begin(), t.end(), C::AL, C::R);
+    // W4: one separator between two numbers of a kind joins them.
+    for (std::size_t k = 1; k + 1 < n; ++k) {
+        if ((t[k] == C::ES && t[k - 1] == C::EN && t[k + 1] == C::EN) ||
+            (t[k] == C::CS && t[k - 1] == t[k + 1] && (t[k - 1] == C::EN || t[k - 1] == C::AN))) {
+            t[k] = t[k - 1];
+        }
+    }
+    // W5: terminators (currency, %, #) next to European numbers join them.
+    for (std::size_t k = 0; k < n;) {
+        std::size_t end = k;
+        while (end < n && t[end] == C::ET) {
+            ++end;
+        }
+        if (end > k && ((k > 0 && t[k - 1] == C::EN) || (end < n && t[end] == C::EN))) {
+            std::fill(t.begin() + k, t.begin() + end, C::EN);
+        }
+        k = std::max(end, k + 1);
+    }
+    // W6: the separators and terminators left are neutral.
+    for (C& type : t) {
+        type = (type == C::ES || type == C::ET || type == C::CS) ? C::ON : type;
+    }
+    // W7: European numbers after left-to-right text are L.
+    last_strong = kEdge;
+    for (C& type : t) {
+        if (type == C::L || type == C::R) {
+            last_strong = type;
+        } else if (type == C::EN && last_strong == C::L) {
+            type = C::L;
+        }
+    }
+}
+
+void BidiParagraph::ResolveBracketPairs() {
+    std::vector<C>& t = m_types;
+    const std::size_t n = t.size();
+    // BD16: pairs of brackets that are still neutral, matched with a bounded stack of openers.
+    m_bracket_stack.clear();
+    m_bracket_pairs.clear();
+    for (std::size_t k = 0; k < n; ++k) {
+        const BracketPair* bracket = t[k] == C::ON ? FindBracket(m_text[m_run[k]]) : nullptr;
+        if (!bracket) {
+            continue;
+        }
+        if (bracket->opens) {
+            if (m_bracket_stack.size() == kMaxBracketDepth) {
+                break;
+            }
+            m_bracket_stack.push_back(static_cast<std::uint32_t>(k));
+            continue;
+        }
+        const char32_t closing = CanonicalBracket(m_text[m_run[k]]);
+        for (std::size_t j = m_bracket_stack.size(); j-- > 0;) {
+            if (CanonicalBracket(FindBracket(m_text[m_run[m_bracket_stack[j]]])->pair) == closing) {
+                m_bracket_pairs.push_back(std::uint64_t{m_bracket_stack[j]} << 32 | k);
+                m_bracket_stack.resize(j);
+                break;
+            }
+        }
+    }
+    std::sort(m_bracket_pairs.begin(), m_bracket_pairs.end());
+    // N0: a pair takes the paragraph's direction R when it holds R; else L when it holds L and L comes before it.
+    for (std::uint64_t pair : m_bracket_pairs) {
+        const std::size_t open = pair >> 32;
+        const std::size_t close = pair & 0xFFFFFFFF;
+        bool holds_left = false;
+        bool holds_right = false;
+        for (std::size_t k = open + 1; k < close && !holds_right; ++k) {
+            holds_left |= Direction(t[k]) == C::L;
+            holds_right |= Direction(t[k]) == C::R;
+        }
+        if (!holds_left && !holds_right) {
+            continue;
+        }
+        C direction = C::R;
+        if (!holds_right) {
+            std::size_t k = open;
+            while (k > 0 && Direction(t[k - 1]) == C::ON) {
+                --k;
+            }
+            direction = k > 0 ? Direction(t[k - 1]) : kEdge;
+        }
+        for (std::size_t bracket : {open, close}) {
+            t[bracket] = direction;
+            // Marks on a bracket were made ON by W1; they follow the bracket.
+            for (std::size_t k = bracket + 1; k < n && m_original[m_run[k]] == C::NSM; ++k) {
+                t[k] = direction;
+            }
+        }
+    }
+}
+
+void BidiParagraph::ResolveNeutrals() {
+    std::vector<C>& t = m_types;
+    const std::size_t n = t.size();
+    // N1: neutrals between two of the same direction take it. N2: the others take the paragraph's, R.
+    for (std::size_t k = 0; k < n;) {
+        std::size_t end = k;
+        while (end < n && IsNeutral(t[end])) {
+            ++end;
+        }
+        if (end > k) {
+            const C before = k > 0 ? Direction(t[k - 1]) : kEdge;
+            const C after = end < n ? Direction(t[end]) : kEdge;
+            std::fill(t.begin() + k, t.begin() + end, before == after ? before : C::R);
+        }
+        k = std::max(end, k + 1);
+    }
+}
+
+void BidiParagraph::ResolveLineLevels() {
+    // L1: separators, and the white space before them or at the end of the line, go back to the paragraph's level.
+    bool trailing = true;
+    for (std::size_t i = m_levels.size(); i-- > 0;) {
+        const C c = m_original[i];
+        if (c == C::S || c == C::B) {
+            m_levels[i] = 1;
+            trailing = true;
+        } else if (c == C::WS || IsRemoved(c)) {
+            m_levels[i] = trailing ? 1 : m_levels[i];
+        } else {
+            trailing = false;
+        }
+    }
+}
+
+void BidiParagraph::Reorder(bool marks_after_base) {
+    std::vector<std::uint32_t>& order = m_visual_to_logical;
+    const std::size_t size = m_levels.size();
+    order.resize(size);
+    std::iota(order.begin(), order.end(), 0);
+    // L3: a base and its marks at an odd level are put in reverse beforehand, so that L2 shows the base first.
+    for (std::size_t end = size; marks_after_base && end-- > 0;) {
+        if ((m_levels[end] & 1) == 0 || m_original[end] != C::NSM) {
+            continue;
+        }
+        std::size_t start = end;
+        while (start > 0 && m_levels[start - 1] == m_levels[end] &&
+               (m_original[start - 1] == C::NSM || IsRemoved(m_original[start - 1]))) {
+            --start;
+        }
+        start -= start > 0 && m_levels[start - 1] == m_levels[end] ? 1 : 0;
+        std::reverse(order.begin() + start, order.begin() + end + 1);
+        end = start;
+    }
+    // L2: from the highest level down to the lowest odd one, reverse every run at that level or above.
+    const std::uint8_t highest = size ? *std::max_element(m_levels.begin(), m_levels.end()) : 0;
+    for (std::uint8_t level = highest; level >= 1; --level) {
+        for (std::size_t p = 0; p < size;) {
+            std::size_t end = p;
+            while (end < size && m_levels[order[end]] >= level) {
+                ++end;
+            }
+            std::reverse(order.begin() + p, order.begin() + end);
+            p = end + 1;
+        }
+    }
+}
+
+bool BidiParagraph::Mirrored(std::size_t logical) const {
+    return (m_levels[logical] & 1) != 0 && MirrorOf(m_text[logical]) != m_text[logical];
+}
