@@ -1,5 +1,6 @@
 #include "engine/rewrite_line.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -307,7 +308,43 @@ std::string_view LineRewriter::RewriteText(std::string_view line, Slot& slot) {
     }
     char* out = Reserve(slot.out, text.size());
     m_reverser.Reverse(text, out);
-    return std::string_view(out, text.size());
+    const std::string_view reversed(out, text.size());
+    // The shifted text in slot.stamped has been read: the buffer is free again.
+    return IsWebVtt() ? OrderInlineTimestamps(reversed, slot.stamped) : reversed;
+}
+
+std::string_view LineRewriter::OrderInlineTimestamps(std::string_view line, std::string& buffer) {
+    m_stamps.clear();
+    for (std::size_t open = line.find('<'); open != std::string_view::npos; open = line.find('<', open + 1)) {
+        std::size_t pos = open + 1;
+        ClockTime time;
+        if (pos < line.size() && IsDigit(line[pos]) && ParseClockTime(line, &pos, true, &time) && pos < line.size() &&
+            line[pos] == '>') {
+            m_stamps.push_back({open, pos, time.ms});
+        }
+    }
+    const auto earlier = [](const InlineStamp& a, const InlineStamp& b) { return a.ms < b.ms; };
+    if (std::is_sorted(m_stamps.begin(), m_stamps.end(), earlier)) {
+        return line;
+    }
+    m_sorted_stamps = m_stamps;
+    std::stable_sort(m_sorted_stamps.begin(), m_sorted_stamps.end(), earlier);
+    // The i-th place takes the i-th earliest timestamp's text, brackets included; texts may differ in length.
+    char* const begin = Reserve(buffer, line.size());
+    char* out = begin;
+    std::size_t copied = 0;
+    for (std::size_t i = 0; i < m_stamps.size(); ++i) {
+        const InlineStamp& place = m_stamps[i];
+        const InlineStamp& stamp = m_sorted_stamps[i];
+        std::memcpy(out, line.data() + copied, place.open - copied);
+        out += place.open - copied;
+        std::memcpy(out, line.data() + stamp.open, stamp.close + 1 - stamp.open);
+        out += stamp.close + 1 - stamp.open;
+        copied = place.close + 1;
+    }
+    std::memcpy(out, line.data() + copied, line.size() - copied);
+    out += line.size() - copied;
+    return std::string_view(begin, static_cast<std::size_t>(out - begin));
 }
 
 std::string_view LineRewriter::ShiftInlineTimestamps(std::string_view line, std::string& buffer) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/sync_settings.h"
 #include "engine/text_reversal.h"
@@ -92,6 +93,9 @@ class LineRewriter {
     std::string_view RewriteNumber(std::string_view line, Slot& slot);
     std::string_view RewriteText(std::string_view line, Slot& slot);
     std::string_view ShiftInlineTimestamps(std::string_view line, std::string& buffer);
+    // After a switched WebVTT line: its inline timestamps, which the reversal put in decreasing order, written in
+    // increasing order at their new places, so that the cue stays valid WebVTT.
+    std::string_view OrderInlineTimestamps(std::string_view line, std::string& buffer);
     // Shifts `*time` when it is inside the run's window, stopping at 0 (`*clamped` then set).
     // Returns false, changing nothing, when the shift would take it past the largest time.
     bool Shift(CueTime* time, bool* clamped) const;
@@ -128,6 +132,14 @@ class LineRewriter {
     bool m_timing_known = false;
     bool m_timing_readable = false;
     TimingLine m_timing;
+
+    // The inline timestamps of one line: where each stands ([open, close] of its brackets) and its time; only grows.
+    struct InlineStamp {
+        std::size_t open, close;
+        CueTime ms;
+    };
+    std::vector<InlineStamp> m_stamps;
+    std::vector<InlineStamp> m_sorted_stamps;
 
     std::string_view m_ready[2];
     Slot m_slots[2];

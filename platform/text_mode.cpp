@@ -28,16 +28,64 @@ void TextLineReader::Refuse(const std::string& reason) {
 }
 
 void TextLineReader::Take(std::size_t got) {
-    const char* fresh = &m_block[m_end];
+    const char* fresh = ReadTarget();
     const char* mark = static_cast<const char*>(std::memchr(fresh, kEndOfText, got));
     if (std::memchr(fresh, '\0', got) != nullptr) {
         Refuse(kNotTextReason);
-    } else if (mark != nullptr) {
+        // The bytes stay for Head, which tells UTF-16 and UTF-32 apart; no line is handed out.
+        m_end += m_pending + got;
+        m_pending = 0;
+        return;
+    }
+    if (mark != nullptr) {
         m_at_end = true;
         ReadPastEndMark(CountText(mark + 1, static_cast<std::size_t>(fresh + got - mark - 1)));
+        got = static_cast<std::size_t>(mark - fresh);
     }
-    // After a refusal the bytes stay for Head, which tells UTF-16 with a byte-order mark apart; no line is handed out.
-    m_end += mark != nullptr && m_status.ok() ? static_cast<std::size_t>(mark - fresh) : got;
+    TakeLineEnds(m_pending + got);
+}
+
+void TextLineReader::TakeLineEnds(std::size_t size) {
+    char* const text = &m_block[m_end];
+    std::size_t kept = 0;  // bytes of `text` in place so far; a dropped CR moves the rest back
+    std::size_t done = 0;
+    for (;;) {
+        const void* found = std::memchr(text + done, '\r', size - done);
+        const std::size_t cr =
+            found == nullptr ? size : static_cast<std::size_t>(static_cast<const char*>(found) - text);
+        if (kept != done) {
+            std::memmove(text + kept, text + done, cr - done);
+        }
+        kept += cr - done;
+        if (cr == size) {
+            break;
+        }
+        const std::size_t after = size - cr - 1;  // bytes that follow the CR
+        const bool unknown = after == 0 || (after == 1 && text[cr + 1] == '\r');
+        if (unknown && !m_at_end) {
+            m_end += kept;
+            m_pending = size - cr;
+            std::memmove(text + kept, text + cr, m_pending);
+            return;
+        }
+        if (after >= 1 && text[cr + 1] == '\n') {
+            text[kept++] = '\r';  // CR LF: the reader drops the CR with the LF
+        } else if (after >= 2 && text[cr + 1] == '\r' && text[cr + 2] == '\n') {
+            // CR CR LF is one line end: the first CR goes, CR LF stays.
+        } else {
+            text[kept++] = '\n';  // a CR alone
+        }
+        done = cr + 1;
+    }
+    m_end += kept;
+    m_pending = 0;
+}
+
+void TextLineReader::EndInput() {
+    m_at_end = true;
+    if (m_pending > 0 && m_status.ok()) {
+        TakeLineEnds(m_pending);
+    }
 }
 
 void TextLineReader::ReadPastEndMark(std::uint64_t text) {
@@ -70,15 +118,15 @@ Status TextLineReader::Begin() {
     }
     m_begun = true;
     // A pipe may deliver the first bytes one at a time; gather enough to see a byte-order mark.
-    while (!m_at_end && m_end < kHeadSize) {
+    while (!m_at_end && m_end < kHeadSize && ReadRoom() > 0) {
         std::size_t got = 0;
-        m_status = m_file.Read(&m_block[m_end], m_block.size() - m_end, &got);
+        m_status = m_file.Read(ReadTarget(), ReadRoom(), &got);
         if (!m_status.ok()) {
             m_at_end = true;
             break;
         }
         if (got == 0) {
-            m_at_end = true;
+            EndInput();
             break;
         }
         Take(got);
@@ -87,12 +135,17 @@ Status TextLineReader::Begin() {
 }
 
 bool TextLineReader::Fill() {
+    std::memmove(&m_block[0], &m_block[m_end], m_pending);
     m_start = 0;
     m_end = 0;
     std::size_t got = 0;
-    m_status = m_file.Read(&m_block[0], m_block.size(), &got);
-    if (!m_status.ok() || got == 0) {
+    m_status = m_file.Read(ReadTarget(), ReadRoom(), &got);
+    if (!m_status.ok()) {
         m_at_end = true;
+        return false;
+    }
+    if (got == 0) {
+        EndInput();
         return m_status.ok();
     }
     Take(got);

@@ -8,9 +8,9 @@
 
 #include "platform/file_system.h"
 
-// Text-mode reading, the same on every system: lines end at LF, a CR right before the LF is dropped with it (a lone
-// CR stays in the line), and a byte 0x1A (Ctrl-Z) ends the input. A last line without LF is still a line. Reads in
-// large blocks; memory is bounded by the longest line.
+// Text-mode reading, the same on every system: a line ends at LF, at CR LF, at CR CR LF (a file whose line ends were
+// converted twice) and at a CR that no LF follows (old Mac files; WebVTT allows it); a byte 0x1A (Ctrl-Z) ends the
+// input. A last line without a line end is still a line. Reads in large blocks; memory is bounded by the longest line.
 //
 // Input that is not text is refused with a kUnsupported status, "Cannot synchronize NAME: REASON", and no line of the
 // block that shows it is handed out: a NUL byte anywhere (a binary file, or UTF-16 without a byte-order mark), or a
@@ -57,8 +57,16 @@ class TextLineReader {
   private:
     bool ReadLineAcrossBlocks(std::string_view* line);
     bool Fill();
-    // Appends `got` freshly read bytes at m_end, stopping at a 0x1A, or refuses them.
+    // Appends `got` freshly read bytes (after the pending ones) at m_end, stopping at a 0x1A, or refuses them.
     void Take(std::size_t got);
+    // Turns the line ends of [m_end, m_end + size) into LF or CR LF, moves m_end past them, and keeps back as pending
+    // a CR or two at the end whose meaning the next bytes decide (unless the input ends there).
+    void TakeLineEnds(std::size_t size);
+    // Where the next read goes, and how much it may bring.
+    char* ReadTarget() { return &m_block[m_end + m_pending]; }
+    std::size_t ReadRoom() const { return m_block.size() - m_end - m_pending; }
+    // The input ended: pending CRs are line ends of their own.
+    void EndInput();
     // Reads the rest of the input after a Ctrl-Z; `text` counts what would be lost.
     void ReadPastEndMark(std::uint64_t text);
     void Refuse(const std::string& reason);
@@ -70,6 +78,7 @@ class TextLineReader {
     std::string m_spill;  // a line that runs across blocks
     std::size_t m_start = 0;
     std::size_t m_end = 0;
+    std::size_t m_pending = 0;  // bytes after m_end read but not yet taken: a CR, or two, at the end of a read
     bool m_begun = false;
     bool m_at_end = false;  // no more bytes will come from the file
 };

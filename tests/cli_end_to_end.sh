@@ -50,6 +50,21 @@ while IFS='|' read -r input options expected notes; do
     done
 done <"$data/corpus/MANIFEST"
 
+# Other line ends re-time like their CR LF forms: CR alone (old Mac files; WebVTT allows it) and CR CR LF (a file
+# whose line ends were converted twice).
+for input in hebrew_utf8_bom.srt english_odd_timing.srt lecture.vtt; do
+    tr -d '\r' <"$data/corpus/$input" >"$work/lf"
+    "${cli[@]}" --add 1 --reduce-number 1 - <"$work/lf" >"$work/want" 2>/dev/null
+    for form in cr crcrlf; do
+        case $form in
+        cr) tr '\n' '\r' <"$work/lf" >"$work/form" ;;
+        crcrlf) sed 's/$/\r\r/' <"$work/lf" >"$work/form" ;;
+        esac
+        stdin_file=$work/form expect_status 0 "$input as $form" "${cli[@]}" --add 1 --reduce-number 1 -
+        cmp -s "$work/out" "$work/want" || fail "$input as $form: $(cmp "$work/out" "$work/want" 2>&1)"
+    done
+done
+
 # Files in place: the result takes the name, the original is kept byte for byte.
 mkdir -p "$work/subs"
 cd "$work/subs" || exit 1
