@@ -16,13 +16,24 @@ class SilentReporter : public RunReporter {
     void FileFailed(const std::string&) override { std::abort(); }
 };
 
+// Lines end at LF, CR LF, CR CR LF and a CR alone; a last line without an end counts too.
 std::size_t ExpectedLines(std::string_view input) {
     input = input.substr(0, input.find('\x1A'));
     if (input.substr(0, 3) == "\xEF\xBB\xBF") {
         input.remove_prefix(3);
     }
-    const auto terminated = static_cast<std::size_t>(std::count(input.begin(), input.end(), '\n'));
-    return terminated + (!input.empty() && input.back() != '\n' ? 1 : 0);
+    std::size_t lines = 0;
+    std::size_t line_start = 0;
+    for (std::size_t i = 0; i < input.size();) {
+        if (input[i] != '\n' && input[i] != '\r') {
+            ++i;
+            continue;
+        }
+        i += input.compare(i, 3, "\r\r\n") == 0 ? 3 : input.compare(i, 2, "\r\n") == 0 ? 2 : 1;
+        ++lines;
+        line_start = i;
+    }
+    return lines + (line_start < input.size() ? 1 : 0);
 }
 
 }  // namespace
