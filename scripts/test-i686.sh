@@ -79,18 +79,22 @@ remove_chroot() {  # DIR: deletes a chroot tree, never while anything is mounted
 }
 
 # --- The chroot, built when missing or built from another recipe.
-debian_mirror() {  # the first Debian archive that apt's sources name (not the security one), or deb.debian.org
+debian_mirror() {  # the first Debian archive that apt's sources name (not the security one); empty when none
     local uri
     uri=$({
         cat /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '$1 == "URIs:" { print $2 }'
         cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null | sed 's/\[[^]]*\]//' |
             awk '$1 == "deb" { print $2 }'
     } | grep -v security | grep -m 1 debian || true)
-    echo "${KELVARO_DEBIAN_MIRROR:-${uri:-http://deb.debian.org/debian}}"
+    echo "${KELVARO_DEBIAN_MIRROR:-$uri}"
 }
 build_chroot() {  # NEW_ROOT_FS LOG
     local new=$1 log=$2 mirror
     mirror=$(debian_mirror)
+    if [ -z "$mirror" ]; then
+        echo "apt's sources name no Debian archive; set KELVARO_DEBIAN_MIRROR" >"$log"
+        return 1
+    fi
     echo "Building the i386 chroot $KELVARO_CHROOT from $mirror (once; about a minute and 1.4 GB; log: $log)"
     remove_chroot "$new" || return 1
     debootstrap --arch=i386 --variant=minbase bookworm "$new" "$mirror" >"$log" 2>&1 || return 1
