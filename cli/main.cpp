@@ -17,14 +17,6 @@ namespace {
 const char kProgram[] = "kelvaro-cli";
 const char kVersion[] = "kelvaro-cli " KELVARO_VERSION "\n";
 
-// Where a preview of a stream writes: nowhere.
-class DiscardingFile : public WritableFile {
-  public:
-    Status Append(const char*, std::size_t) override { return Status::OK(); }
-    Status Sync() override { return Status::OK(); }
-    Status Close() override { return Status::OK(); }
-};
-
 // One FILE as the options ask: re-timed in place, previewed, written to the output file, or restored.
 RunOutcome RunOne(const CliOptions& options, const std::string& file, ConsoleReporter& reporter) {
     if (options.restore) {

@@ -86,18 +86,12 @@ Status RestoreRun::HoldFiles() {
 
 // OK when `name` still leads to `file`: a file of another program's put there meanwhile stops the undo.
 Status RestoreRun::CheckLeadsTo(const std::string& name, HeldFile* file) {
-    FileIdentity held;
-    FileIdentity named;
-    Status status = file->Identify(&held);
-    if (status.ok()) {
-        status = m_fs.Identify(name, &named);
-    }
-    if (status.code() == Status::Code::kNotFound || (status.ok() && !named.SameFileAs(held))) {
-        return Status::Error(Status::Code::kChanged, name +
-                                                         " was changed by another program meanwhile; nothing was "
-                                                         "changed; run again");
-    }
-    return status;
+    const Status status = CheckNameLeadsTo(m_fs, name, *file);
+    return status.code() == Status::Code::kChanged
+               ? Status::Error(status.code(), name +
+                                                  " was changed by another program meanwhile; nothing was changed; "
+                                                  "run again")
+               : status;
 }
 
 RunOutcome RestoreRun::Fail(const Status& status, const std::string& where) {

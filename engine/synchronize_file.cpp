@@ -13,14 +13,6 @@ const char kDoneText[] = "Done - original file is stored as\n";
 const char kOutputDoneText[] = "Done - the result is stored as\n";
 const char kPreviewText[] = "Nothing was written: this was a dry run";
 
-// Where a preview writes: nowhere.
-class DiscardingFile : public WritableFile {
-  public:
-    Status Append(const char*, std::size_t) override { return Status::OK(); }
-    Status Sync() override { return Status::OK(); }
-    Status Close() override { return Status::OK(); }
-};
-
 // The three names of a run: the input, the result while it is written, the kept original.
 struct RunNames {
     explicit RunNames(const std::string& path)
@@ -311,16 +303,8 @@ Status FileRun::CheckNothingChangedMeanwhile() {
 // OK when `name` still leads to `file`; kChanged when it leads to another file or to none; the error when either
 // cannot be asked.
 Status FileRun::CheckLeadsTo(const std::string& name, HeldFile& file) {
-    FileIdentity held;
-    FileIdentity named;
-    Status status = file.Identify(&held);
-    if (status.ok()) {
-        status = m_fs.Identify(name, &named);
-    }
-    if (status.code() == Status::Code::kNotFound || (status.ok() && !named.SameFileAs(held))) {
-        return ChangedMeanwhile(name);
-    }
-    return status;
+    const Status status = CheckNameLeadsTo(m_fs, name, file);
+    return status.code() == Status::Code::kChanged ? ChangedMeanwhile(name) : status;
 }
 
 // The older backup takes the first free NAME_original-N.EXT, never replacing anything: a name taken meanwhile only

@@ -9,3 +9,16 @@ Status HeldFile::RenameTo(const std::string& to, bool) {
 }
 
 void WritableFile::CopyAccess(const FileAccess&) {}
+
+Status CheckNameLeadsTo(FileSystem& file_system, const std::string& name, HeldFile& file) {
+    FileIdentity held;
+    FileIdentity named;
+    Status status = file.Identify(&held);
+    if (status.ok()) {
+        status = file_system.Identify(name, &named);
+    }
+    if (status.code() == Status::Code::kNotFound || (status.ok() && !named.SameFileAs(held))) {
+        return FileError(Status::Code::kChanged, "Cannot use", name, ReasonFor(Status::Code::kChanged));
+    }
+    return status;
+}

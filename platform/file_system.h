@@ -110,6 +110,18 @@ class FileSystem {
     virtual Status CheckUsableName(const std::string& path) = 0;
 };
 
+// OK when `name` still leads to `file`; kChanged (the message names `name`) when it leads to another file or to none,
+// as when another program saved a file of its own under that name; the error when either cannot be asked.
+Status CheckNameLeadsTo(FileSystem& file_system, const std::string& name, HeldFile& file);
+
+// A file that takes every write and keeps nothing: where a preview writes.
+class DiscardingFile : public WritableFile {
+  public:
+    Status Append(const char*, std::size_t) override { return Status::OK(); }
+    Status Sync() override { return Status::OK(); }
+    Status Close() override { return Status::OK(); }
+};
+
 // Standard input and output as files, in binary mode, without locks. The objects live for the whole process.
 ReadableFile& StandardInput();
 WritableFile& StandardOutput();
