@@ -8,6 +8,7 @@
 
 #include "cli/help_formatter.h"
 #include "cli/option_values.h"
+#include "platform/code_page.h"
 #include "platform/console.h"
 
 namespace {
@@ -39,10 +40,11 @@ const char kTimeForm[] = " (e.g. 2.5, 2s, 500ms, 1:30 or 0:01:30,250; at most 3:
 const char* const kOffsetOptions[] = {"--add", "--reduce", "--shift"};
 // Options given twice are refused rather than "the last one wins": two offsets or two outputs in one command most
 // likely come from a script that meant something else.
-const char* const kSingleOptions[] = {"--add", "--reduce", "--shift", "--output"};
+const char* const kSingleOptions[] = {"--add", "--reduce", "--shift", "--output", "--code-page"};
 // Everything --restore cannot go with: it puts a file back as it was, which no other option changes.
-const char* const kNotWithRestore[] = {"--add",  "--reduce", "--shift",  "--reduce-number", "--switch-orientation",
-                                       "--from", "--to",     "--output", "--force",         "--dry-run"};
+const char* const kNotWithRestore[] = {"--add",      "--reduce", "--shift",  "--reduce-number", "--switch-orientation",
+                                       "--from",     "--to",     "--output", "--force",         "--dry-run",
+                                       "--code-page"};
 
 bool LooksLikeOption(const std::string& arg) {
     return arg.size() > 1 && arg[0] == '-';
@@ -181,8 +183,20 @@ void CommandLine::AddCueOptions() {
     m_app
         .add_flag_callback(
             "--switch-orientation", [this] { m_options->settings.m_bSwitchOrientation = 1; },
-            "reverse every text line (right to left / left to right)\n(e.g. --switch-orientation film.srt)")
+            "for players that cannot show right-to-left text: write each text line in the order a bidi-aware player "
+            "shows it (lines with no Hebrew or Arabic letter are reversed)\n(e.g. --switch-orientation film.srt)")
         ->group(group);
+    AddValueOption(group, "--code-page", "NAME",
+                   "the code page of lines that are not UTF-8, for --switch-orientation: windows-1255 (Hebrew), "
+                   "windows-1256 (Arabic, Persian) or windows-1252; by default Windows' own code page when it is "
+                   "one of the first two, else the file's bytes decide\n(e.g. --code-page windows-1256)",
+                   [this](const std::string& value) {
+                       if (!ParseCodePage(value, &m_options->settings.m_codePage)) {
+                           throw CLI::ValidationError("unknown code page '" + value +
+                                                      "' for --code-page (windows-1255, windows-1256 or "
+                                                      "windows-1252)");
+                       }
+                   });
 }
 
 void CommandLine::AddWindowOptions() {
@@ -277,6 +291,9 @@ void CommandLine::CheckCombinations() const {
             }
         }
     }
+    if (m_app.count("--code-page") > 0 && m_options->settings.m_bSwitchOrientation == 0 && !m_options->restore) {
+        throw CLI::ValidationError("--code-page goes only with --switch-orientation, which reads lines in it");
+    }
     if (m_options->force && m_options->output.empty()) {
         throw CLI::ValidationError("--force goes only with -o, whose FILE it lets be replaced");
     }
@@ -333,6 +350,7 @@ std::string CommandLine::Describe(const CLI::ParseError& error) const {
 
 bool ParseOptions(const std::vector<std::string>& args, CliOptions* options, std::string* error) {
     options->settings.m_nDirection = 0;
+    options->settings.m_codePage = CodePageFromAnsiNumber(AnsiCodePageNumber());
     CommandLine command_line(options);
     try {
         command_line.Parse(args);

@@ -85,6 +85,13 @@ LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
       m_format(format) {
     Reserve(m_slots[0].out, 64);
     Reserve(m_slots[1].out, 64);
+    m_reverser.SetCodePage(settings.m_codePage);
+}
+
+void LineRewriter::DecideCodePage(std::string_view text) {
+    if (m_switch_orientation && m_reverser.GetCodePage() == CodePage::kDetect) {
+        m_reverser.SetCodePage(GuessCodePage(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+    }
 }
 
 std::size_t LineRewriter::Feed(std::string_view line) {

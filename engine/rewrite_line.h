@@ -48,6 +48,11 @@ class LineRewriter {
   public:
     explicit LineRewriter(const SyncSettings& settings, SubtitleFormat format = SubtitleFormat::kSubRip);
 
+    // With the orientation switch on and the code page left to detection: decides it from `text`, the file's first
+    // bytes (or all of them), unless they hold no single-byte text; then the first line that is not UTF-8 decides.
+    void DecideCodePage(std::string_view text);
+    CodePage DecidedCodePage() const { return m_reverser.GetCodePage(); }
+
     std::size_t Feed(std::string_view line);
     std::size_t Finish();
     std::string_view Line(std::size_t i) const { return m_ready[i]; }

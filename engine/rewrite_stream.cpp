@@ -77,7 +77,11 @@ Status RewriteStream(ReadableFile& input, const std::string& name, WritableFile&
     TextLineReader reader(input, name);
     bool has_byte_order_mark = false;
     const Status status = PrepareInput(reader, name, &has_byte_order_mark);
-    return status.ok() ? RewriteLines(reader, output, has_byte_order_mark, rewriter) : status;
+    if (!status.ok()) {
+        return status;
+    }
+    rewriter.DecideCodePage(reader.Buffered());
+    return RewriteLines(reader, output, has_byte_order_mark, rewriter);
 }
 
 std::string RewriteNotes(const SyncSettings& settings, const LineRewriter& rewriter) {

@@ -4,6 +4,7 @@
 #include <limits>
 #include <string>
 
+#include "engine/code_pages.h"
 #include "platform/local_time.h"
 
 // A time of a cue: milliseconds since 00:00:00,000.
@@ -36,6 +37,9 @@ struct SyncSettings {
     CalendarTime m_timeFrom = 0;
     CalendarTime m_timeTo = 0;
     std::int32_t m_bBetweenTimes = 0;
+    // The code page of text lines that are not UTF-8, which the orientation switch must read; kDetect: from the
+    // file's bytes.
+    CodePage m_codePage = CodePage::kDetect;
 
     // The signed offset in milliseconds, negative when reducing.
     std::int32_t OffsetMs() const;

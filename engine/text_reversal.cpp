@@ -37,6 +37,23 @@ std::uint64_t Find(std::uint64_t word, bool digits) {
     return FindInAscii(word & (kOnes * 0x7F), digits) & ~word;
 }
 
+// Whether UTF-8 text may hold a right-to-left letter: whether it holds a lead byte of U+0590 to U+08FF, of U+FB1D
+// to U+FEFF (presentation forms) or of the right-to-left blocks of plane 1. Other bytes from 0xD6 on are rare enough
+// in text to be checked one by one.
+bool MayHoldRightToLeft(const unsigned char* p, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        if (p[i] < 0xD6) {
+            continue;
+        }
+        const unsigned char next = i + 1 < size ? p[i + 1] : 0;
+        if (p[i] <= 0xDF || (p[i] == 0xE0 && next >= 0xA0 && next <= 0xA3) ||
+            (p[i] == 0xEF && next >= 0xAC && next <= 0xBB) || (p[i] == 0xF0 && (next == 0x90 || next == 0x9E))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // '<', '{' and digits start the units longer than a character; a line without them takes the fast path.
 std::uint64_t MarkupIn(std::uint64_t word) {
     return Find(word, true);
@@ -199,24 +216,25 @@ void CopyUnit(const unsigned char* from, std::size_t length, char* to) {
 void TextReverser::Reverse(std::string_view line, char* out) {
     const auto* text = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t size = line.size();
-    bool utf8 = true;
+    Reading reading{false, true};
     switch (ReversePlainAscii(text, size, out)) {
         case Shape::kAscii:
             return;
         case Shape::kHighBytes:
+            if (MayHoldRightToLeft(text, size)) {
+                reading = {true, IsValidUtf8(text, size)};
+                break;
+            }
             ReverseBytes(text, size, out);
             switch (RestoreClusters(text, size, out)) {
                 case Restored::kDone:
                     return;
                 case Restored::kNotUtf8:
-                    utf8 = false;
-                    if (!AnyIn(text, size, MarkupIn, IsMarkup)) {
-                        ReverseBytes(text, size, out);  // undoing the clusters already restored
-                        return;
-                    }
+                    reading = {true, false};
                     break;
                 case Restored::kMarkup:
-                    utf8 = IsValidUtf8(text, size);
+                    reading.utf8 = IsValidUtf8(text, size);
+                    reading.right_to_left = !reading.utf8;
                     break;
             }
             break;
@@ -226,22 +244,44 @@ void TextReverser::Reverse(std::string_view line, char* out) {
                 CopyUnit(text, size, out);
                 return;
             }
-            utf8 = IsValidUtf8(text, size);
+            reading.utf8 = IsValidUtf8(text, size);
+            reading.right_to_left = !reading.utf8 || MayHoldRightToLeft(text, size);
             break;
     }
+    if (!reading.utf8) {
+        if (m_code_page == CodePage::kDetect) {
+            m_code_page = GuessCodePage(text, size);
+        }
+        // Western text holds no right-to-left letter; single bytes without markup are simply reversed.
+        reading.right_to_left = m_code_page != CodePage::kWindows1252;
+        if (!reading.right_to_left && !AnyIn(text, size, MarkupIn, IsMarkup)) {
+            ReverseBytes(text, size, out);
+            return;
+        }
+    }
     if (!IsFrameLine(line)) {
-        ReverseSegment(text, 0, size, utf8, out);
+        SwitchPart(text, 0, size, reading, out);
         return;
     }
     for (std::size_t begin = 0;;) {
         const std::size_t bar = line.find('|', begin);
         const std::size_t end = bar == std::string_view::npos ? size : bar;
-        ReverseSegment(text, begin, end, utf8, out);
+        SwitchPart(text, begin, end, reading, out);
         if (end == size) {
             return;
         }
         out[bar] = '|';
         begin = bar + 1;
+    }
+}
+
+void TextReverser::SwitchPart(const unsigned char* text,
+                              std::size_t begin,
+                              std::size_t end,
+                              Reading reading,
+                              char* out) {
+    if (!reading.right_to_left || !m_visual_order.Write(text, begin, end, reading.utf8, m_code_page, out)) {
+        ReverseSegment(text, begin, end, reading.utf8, out);
     }
 }
 
@@ -263,15 +303,13 @@ void TextReverser::ReverseSegment(const unsigned char* text, std::size_t begin, 
             leading = false;
             middle_end = next;
             if (kind == UnitKind::kTag && TagHasName(text, i)) {
-                m_tags.push_back({i, next, kNoPartner});
+                m_tags.push_back({i, next});
             }
         }
         if (leading) {
             middle_end = middle_begin;
         }
-        if (m_tags.size() > 1) {
-            PairTags(text);
-        }
+        m_pairer.Pair(text, m_tags);
         std::memcpy(out + begin, text + begin, middle_begin - begin);
         std::memcpy(out + middle_end, text + middle_end, end - middle_end);
     }
@@ -284,40 +322,14 @@ void TextReverser::ReverseSegment(const unsigned char* text, std::size_t begin, 
         const unsigned char* from = text + i;
         std::size_t length = next - i;
         if (kind == UnitKind::kTag && tag < m_tags.size() && m_tags[tag].start == i) {
-            const Tag& own = m_tags[tag++];
-            if (own.partner != kNoPartner) {
-                const Tag& partner = m_tags[own.partner];
+            const TagSpan& own = m_tags[tag++];
+            if (own.partner != TagSpan::kNoPartner) {
+                const TagSpan& partner = m_tags[own.partner];
                 from = text + partner.start;
                 length = partner.end - partner.start;
                 shift += static_cast<std::ptrdiff_t>(own.end - own.start) - static_cast<std::ptrdiff_t>(length);
             }
         }
         CopyUnit(from, length, out + middle_begin + (middle_end - next) + shift);
-    }
-}
-
-void TextReverser::PairTags(const unsigned char* text) {
-    m_order.resize(m_tags.size());
-    for (std::size_t i = 0; i < m_order.size(); ++i) {
-        m_order[i] = i;
-    }
-    std::sort(m_order.begin(), m_order.end(), [&](std::size_t a, std::size_t b) {
-        const int names = CompareTagNames(text, m_tags[a].start, m_tags[b].start);
-        return names != 0 ? names < 0 : a < b;
-    });
-    // Within a name, in the order of the line: a closing tag takes the latest opening tag still waiting.
-    m_waiting.clear();
-    for (std::size_t k = 0; k < m_order.size(); ++k) {
-        const std::size_t index = m_order[k];
-        if (k > 0 && CompareTagNames(text, m_tags[m_order[k - 1]].start, m_tags[index].start) != 0) {
-            m_waiting.clear();
-        }
-        if (!TagCloses(text, m_tags[index].start)) {
-            m_waiting.push_back(index);
-        } else if (!m_waiting.empty()) {
-            m_tags[index].partner = m_waiting.back();
-            m_tags[m_waiting.back()].partner = index;
-            m_waiting.pop_back();
-        }
     }
 }

@@ -4,10 +4,26 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/code_pages.h"
+#include "engine/text_units.h"
 #include "engine/utf8.h"  // IsCombiningMark
+#include "engine/visual_order.h"
 
-// Reverses subtitle text lines, which switches them between right-to-left and left-to-right order. A line is cut
-// into units, each keeping its bytes in order, and the units are written in reverse order:
+// Switches subtitle text lines between right-to-left and left-to-right order, for players that draw the characters
+// of a line left to right as they are stored.
+//
+// A line that holds a right-to-left letter (Hebrew, Arabic, ...) is written in the order a bidi-aware player shows
+// it (see VisualOrder): Latin words and numbers keep their order, brackets are mirrored. A line that is not UTF-8 is
+// read in the file's code page (SetCodePage). Switching such a line twice gives it back, except where the algorithm
+// is not symmetric:
+// - a combining mark with no letter before it;
+// - Arabic-context numbers joined by a separator or a terminator ("1-1-3", "100%" after an Arabic word), whose
+//   classes change once the Arabic word stands on their other side;
+// - neutrals between a Latin and a Hebrew or Arabic run, and tag pairs that enclose both, in some orders;
+// - what the reversal below cannot give back either.
+//
+// Every other line is reversed. It is cut into units, each keeping its bytes in order, and the units are written in
+// reverse order:
 // - a character and the combining marks after it; a single byte when the line is not valid UTF-8 (an ANSI code
 //   page). A mark with no base (at the start of the line, or right after a tag or brace block) starts a unit of its
 //   own, which takes the marks after it;
@@ -28,23 +44,26 @@
 // - a closing tag without a partner, and after it an opening tag of the same name without one ("</i>x<i>").
 class TextReverser {
   public:
-    // Writes the reversal of `line` to `out`, which has room for line.size() bytes: the same bytes in another
-    // order. Lines without '<', '{' and digits take a fast path; the others reuse this object's memory, so that
-    // reversing line after line allocates only when a line has more tags than any before it.
+    // Writes the switched `line` to `out`, which has room for line.size() bytes: the same bytes in another order,
+    // but for mirrored glyphs. Lines without '<', '{' and digits take a fast path; the others reuse this object's
+    // memory, so that reversing line after line allocates only when a line has more tags than any before it.
     void Reverse(std::string_view line, char* out);
 
+    // The code page of the lines that are not UTF-8. With kDetect (the default) the first such line decides it.
+    void SetCodePage(CodePage code_page) { m_code_page = code_page; }
+    CodePage GetCodePage() const { return m_code_page; }
+
   private:
-    struct Tag {
-        std::size_t start;
-        std::size_t end;
-        std::size_t partner;  // index in m_tags of the other tag of the pair, or kNoPartner
+    // Whether the line is to be switched by VisualOrder, if it holds a right-to-left letter, and how it is read.
+    struct Reading {
+        bool right_to_left;
+        bool utf8;
     };
-    static constexpr std::size_t kNoPartner = ~std::size_t{0};
-
+    void SwitchPart(const unsigned char* line, std::size_t begin, std::size_t end, Reading reading, char* out);
     void ReverseSegment(const unsigned char* line, std::size_t begin, std::size_t end, bool utf8, char* out);
-    void PairTags(const unsigned char* line);
 
-    std::vector<Tag> m_tags;             // the named tags of a part, in order
-    std::vector<std::size_t> m_order;    // indices of m_tags by name, then position
-    std::vector<std::size_t> m_waiting;  // opening tags of one name without a partner yet
+    CodePage m_code_page = CodePage::kDetect;
+    VisualOrder m_visual_order;
+    std::vector<TagSpan> m_tags;  // the named tags of a part, in order
+    TagPairer m_pairer;
 };

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string_view>
+#include <vector>
 
 #include "engine/utf8.h"
 
@@ -100,6 +101,27 @@ inline bool TagCloses(const unsigned char* text, std::size_t start) {
     return text[start + 1] == '/';
 }
 int CompareTagNames(const unsigned char* text, std::size_t first, std::size_t second);
+
+// A named tag of a line, and the index of the other tag of its pair.
+struct TagSpan {
+    static constexpr std::size_t kNoPartner = ~std::size_t{0};
+    std::size_t start;
+    std::size_t end;
+    std::size_t partner = kNoPartner;  // index in the list of tags, or kNoPartner
+};
+
+// Pairs opening tags "<name..." with closing tags "</name..." (name: the ASCII letters after "<" or "</", in any
+// case): a closing tag pairs with the latest earlier opening tag of its name that has no partner yet. Keeps its
+// memory between calls.
+class TagPairer {
+  public:
+    // Sets the partner of every tag of `tags` (named tags of `text`, in order) that has one.
+    void Pair(const unsigned char* text, std::vector<TagSpan>& tags);
+
+  private:
+    std::vector<std::size_t> m_order;    // indices of the tags by name, then position
+    std::vector<std::size_t> m_waiting;  // opening tags of one name without a partner yet
+};
 
 // Whether the line starts "{digits}{digits}", as a MicroDVD frame line does.
 bool IsFrameLine(std::string_view line);

@@ -59,6 +59,23 @@ inline std::size_t DecodeValidUtf8(const unsigned char* p, char32_t* code_point)
     return 4;
 }
 
+// Writes the UTF-8 form of `code_point` (a valid scalar value) to `out`, which has room for 4 bytes. Returns its
+// length.
+inline std::size_t EncodeUtf8(char32_t code_point, char* out) {
+    if (code_point < 0x80) {
+        out[0] = static_cast<char>(code_point);
+        return 1;
+    }
+    std::size_t length = code_point < 0x800 ? 2 : code_point < 0x10000 ? 3 : 4;
+    for (std::size_t i = length - 1; i > 0; --i) {
+        out[i] = static_cast<char>(0x80 | (code_point & 0x3F));
+        code_point >>= 6;
+    }
+    static constexpr unsigned char kLeads[] = {0, 0, 0xC0, 0xE0, 0xF0};
+    out[0] = static_cast<char>(kLeads[length] | code_point);
+    return length;
+}
+
 // There are no combining marks below U+0300, whose UTF-8 form starts with the byte 0xCC.
 constexpr char32_t kFirstMark = 0x300;
 constexpr unsigned char kFirstMarkLead = 0xCC;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/synchronize_file.h"
+#include "platform/code_page.h"
 #include "platform/current_directory.h"
 #include "platform/file_system.h"
 #include "platform/win32/utf16.h"
@@ -34,7 +35,8 @@ const CKelvaroDlg::Tooltip CKelvaroDlg::kTooltips[] = {
     {IDC_MINUTES, "Enter a number 0-59"},
     {IDC_SECONDS, "Enter a number 0-59"},
     {IDC_MILLISECONDS, "Enter a number 0-999"},
-    {IDC_SWITCH_ORIENTATION, "Check in order to switch subtitle orientation (right to left / left to right)"},
+    {IDC_SWITCH_ORIENTATION,
+     "Check for players that cannot show right-to-left text: each line is written as a player that can shows it"},
     {IDC_BETWEEN_TIMES, "Check in order to synchronize only subtitles between the selected times"},
     {IDC_FROM_TIME, "From"},
     {IDC_TO_TIME, "To"},
@@ -119,6 +121,8 @@ BOOL CKelvaroDlg::OnInitDialog() {
     if (!m_strInputFile.empty()) {
         m_btnSynchronize.EnableWindow(TRUE);
     }
+    // Lines that are not UTF-8 are read in Windows' code page when it is a Hebrew or Arabic one.
+    m_codePage = CodePageFromAnsiNumber(AnsiCodePageNumber());
     m_timeFrom = WindowTime(0, 0, 0);
     m_timeTo = m_timeFrom;
     DragAcceptFiles(m_hWnd, TRUE);

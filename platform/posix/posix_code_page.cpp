@@ -3,3 +3,7 @@
 std::string AnsiToUtf8(std::string_view text) {
     return std::string(text);
 }
+
+unsigned AnsiCodePageNumber() {
+    return 0;
+}

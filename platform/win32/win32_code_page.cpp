@@ -6,3 +6,7 @@
 std::string AnsiToUtf8(std::string_view text) {
     return WideToUtf8(CodePageToWide(CP_ACP, text));
 }
+
+unsigned AnsiCodePageNumber() {
+    return GetACP();
+}

@@ -1,0 +1,128 @@
+#include "engine/code_pages.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <iterator>
+
+#include "engine/utf8.h"
+
+namespace {
+
+#include "engine/code_page_tables.inc"
+
+struct NamedCodePage {
+    const char* name;
+    const char* other_name;
+    CodePage code_page;
+};
+
+constexpr NamedCodePage kNamed[] = {
+    {"windows-1252", "western", CodePage::kWindows1252},
+    {"windows-1255", "hebrew", CodePage::kWindows1255},
+    {"windows-1256", "arabic", CodePage::kWindows1256},
+};
+
+char Lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return Lower(x) == Lower(y); });
+}
+
+bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
+    return SameIgnoringCase(text.substr(0, prefix.size()), prefix);
+}
+
+bool IsAsciiLetter(unsigned char c) {
+    return (c | 0x20) >= 'a' && (c | 0x20) <= 'z';
+}
+
+// Windows-1256 letters that start Arabic and Persian words often and that Windows-1255 has no letter at.
+bool IsArabicWordStart(unsigned char c) {
+    return (c >= 0xC0 && c <= 0xDF && c != 0xD7) || c == 0x81 || c == 0x8D || c == 0x8E || c == 0x90 || c == 0x98;
+}
+
+}  // namespace
+
+char32_t DecodeByte(CodePage code_page, unsigned char c) {
+    return c < 0x80 ? c : kUpperHalves[static_cast<int>(code_page)][c - 0x80];
+}
+
+int EncodeByte(CodePage code_page, char32_t code_point) {
+    if (code_point < 0x80) {
+        return static_cast<int>(code_point);
+    }
+    const char16_t* half = kUpperHalves[static_cast<int>(code_page)];
+    const char16_t* found = std::find(half, half + 128, code_point);
+    return code_point != 0 && code_point < 0x10000 && found != half + 128 ? static_cast<int>(0x80 + (found - half))
+                                                                          : -1;
+}
+
+CodePage GuessCodePage(const unsigned char* text, std::size_t size) {
+    std::uint64_t high = 0;
+    std::uint64_t ascii_letters = 0;
+    std::uint64_t word_starts = 0;
+    std::uint64_t arabic_word_starts = 0;
+    unsigned char previous = ' ';
+    for (std::size_t i = 0; i < size;) {
+        const unsigned char c = text[i];
+        char32_t code_point;
+        const std::size_t length = c < 0x80 ? 1 : DecodeUtf8(text + i, size - i, &code_point);
+        if (length > 1) {
+            previous = 'a';  // a UTF-8 character: not single-byte text, and no word start after it
+            i += length;
+            continue;
+        }
+        if (c < 0x80) {
+            ascii_letters += IsAsciiLetter(c);
+        } else {
+            ++high;
+            if (previous < 0x80 && !IsAsciiLetter(previous)) {
+                ++word_starts;
+                arabic_word_starts += IsArabicWordStart(c);
+            }
+        }
+        previous = c;
+        ++i;
+    }
+    if (high == 0) {
+        return CodePage::kDetect;
+    }
+    if (high * 8 < ascii_letters) {
+        return CodePage::kWindows1252;
+    }
+    return arabic_word_starts * 5 >= word_starts ? CodePage::kWindows1256 : CodePage::kWindows1255;
+}
+
+bool ParseCodePage(std::string_view name, CodePage* code_page) {
+    for (const NamedCodePage& named : kNamed) {
+        const std::string_view number = std::string_view(named.name).substr(std::size("windows-") - 1);
+        std::string_view rest = name;
+        for (std::string_view prefix : {"windows-", "windows", "cp"}) {
+            if (StartsWithIgnoringCase(rest, prefix)) {
+                rest.remove_prefix(prefix.size());
+                break;
+            }
+        }
+        if (rest == number || SameIgnoringCase(name, named.other_name)) {
+            *code_page = named.code_page;
+            return true;
+        }
+    }
+    return false;
+}
+
+const char* CodePageName(CodePage code_page) {
+    for (const NamedCodePage& named : kNamed) {
+        if (named.code_page == code_page) {
+            return named.name;
+        }
+    }
+    return "detect";
+}
+
+CodePage CodePageFromAnsiNumber(unsigned number) {
+    return number == 1255 ? CodePage::kWindows1255 : number == 1256 ? CodePage::kWindows1256 : CodePage::kDetect;
+}
