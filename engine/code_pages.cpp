@@ -62,7 +62,7 @@ int EncodeByte(CodePage code_page, char32_t code_point) {
 
 CodePage GuessCodePage(const unsigned char* text, std::size_t size) {
     std::uint64_t high = 0;
-    std::uint64_t ascii_letters = 0;
+    std::uint64_t high_after_high = 0;
     std::uint64_t word_starts = 0;
     std::uint64_t arabic_word_starts = 0;
     unsigned char previous = ' ';
@@ -71,14 +71,13 @@ CodePage GuessCodePage(const unsigned char* text, std::size_t size) {
         char32_t code_point;
         const std::size_t length = c < 0x80 ? 1 : DecodeUtf8(text + i, size - i, &code_point);
         if (length > 1) {
-            previous = 'a';  // a UTF-8 character: not single-byte text, and no word start after it
+            previous = 'a';  // a UTF-8 character: like a Latin letter, no word starts after it
             i += length;
             continue;
         }
-        if (c < 0x80) {
-            ascii_letters += IsAsciiLetter(c);
-        } else {
+        if (c >= 0x80) {
             ++high;
+            high_after_high += previous >= 0x80;
             if (previous < 0x80 && !IsAsciiLetter(previous)) {
                 ++word_starts;
                 arabic_word_starts += IsArabicWordStart(c);
@@ -90,7 +89,7 @@ CodePage GuessCodePage(const unsigned char* text, std::size_t size) {
     if (high == 0) {
         return CodePage::kDetect;
     }
-    if (high * 8 < ascii_letters) {
+    if (high_after_high * 4 < high) {
         return CodePage::kWindows1252;
     }
     return arabic_word_starts * 5 >= word_starts ? CodePage::kWindows1256 : CodePage::kWindows1255;

@@ -17,7 +17,8 @@ int EncodeByte(CodePage code_page, char32_t code_point);
 
 // Decides from the bytes of a file (all of it, or a large part) which code page its single-byte text is in. Only
 // bytes outside valid UTF-8 sequences count. Returns kDetect when there are none: nothing to decide from.
-// - Western: the bytes from 0x80 on are fewer than an eighth of the ASCII letters (accented letters among Latin ones);
+// - Western when fewer than a quarter of those bytes follow another one: accented letters stand among ASCII ones,
+//   while Hebrew and Arabic words are runs of such bytes;
 // - otherwise Arabic when at least a fifth of the words that start with such a byte start with one from 0xC0 to 0xDF
 //   (or one of the Persian letters at 0x81, 0x8D, 0x8E, 0x90, 0x98): there Windows-1256 has its commonest letters
 //   (alef, ba, ta, ...), while Windows-1255 has only vowel points and ligatures, which never start a word;
