@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/code_pages.h"
 #include "engine/text_reversal.h"
 #include "engine/utf8.h"
 #include "tests/fribidi_oracle.h"
@@ -56,6 +57,72 @@ TEST(BidiTables, ClassesAndMirrors) {
         SCOPED_TRACE(std::to_string(c.code_point));
         EXPECT_EQ(GetBidiClass(c.code_point), c.bidi_class);
         EXPECT_EQ(MirrorOf(c.code_point), c.mirror ? c.mirror : c.code_point);
+    }
+    // The switch writes a mirrored glyph in the place of the other: it must take as many bytes.
+    for (char32_t c = 0; c < 0x20000; ++c) {
+        char original[4];
+        char mirrored[4];
+        ASSERT_EQ(EncodeUtf8(c, original), EncodeUtf8(MirrorOf(c), mirrored)) << c;
+    }
+}
+
+// The code pages the switch reads lines in that are not UTF-8.
+TEST(CodePages, NamesTablesAndDetection) {
+    const struct {
+        const char* name;
+        bool known;
+        CodePage code_page;
+    } names[] = {
+        {"windows-1255", true, CodePage::kWindows1255},
+        {"CP1256", true, CodePage::kWindows1256},
+        {"1252", true, CodePage::kWindows1252},
+        {"Windows1255", true, CodePage::kWindows1255},
+        {"hebrew", true, CodePage::kWindows1255},
+        {"ARABIC", true, CodePage::kWindows1256},
+        {"western", true, CodePage::kWindows1252},
+        {"utf-8", false, CodePage::kDetect},
+        {"1251", false, CodePage::kDetect},
+        {"", false, CodePage::kDetect},
+        {"windows-", false, CodePage::kDetect},
+        {"cp12555", false, CodePage::kDetect},
+    };
+    for (const auto& c : names) {
+        CodePage code_page = CodePage::kDetect;
+        EXPECT_EQ(ParseCodePage(c.name, &code_page), c.known) << c.name;
+        EXPECT_EQ(code_page, c.code_page) << c.name;
+    }
+    // Every byte a code page defines comes back from its code point.
+    for (CodePage code_page : {CodePage::kWindows1252, CodePage::kWindows1255, CodePage::kWindows1256}) {
+        for (int byte = 0; byte < 256; ++byte) {
+            const char32_t code_point = DecodeByte(code_page, static_cast<unsigned char>(byte));
+            if (code_point != 0 || byte == 0) {  // 0: a byte the code page leaves undefined
+                EXPECT_EQ(EncodeByte(code_page, code_point), byte) << byte;
+            }
+        }
+    }
+    EXPECT_EQ(DecodeByte(CodePage::kWindows1255, 0xE0), U'\u05D0');  // alef
+    EXPECT_EQ(DecodeByte(CodePage::kWindows1256, 0xC7), U'\u0627');  // alef
+    EXPECT_EQ(DecodeByte(CodePage::kWindows1255, 0xFE), U'\u200F');  // RLM
+    // Whole files are in the corpus test; these are the edges.
+    const struct {
+        const char* text;
+        CodePage code_page;
+    } guesses[] = {
+        {"plain ASCII\r\n", CodePage::kDetect},
+        {"UTF-8 \xD7\xA9\xD7\x9C\xD7\x95\xD7\x9D", CodePage::kDetect},
+        {"\xF9\xEC\xE5\xED \xF2\xE5\xEC\xED", CodePage::kWindows1255},              // shalom olam
+        {"\xF9\xC8\xEC\xE5\xEC\xED", CodePage::kWindows1255},                       // a point inside a word
+        {"\xC7\xE1\xD3\xE1\xC7\xE3 \xDA\xE1\xED\xDF\xE3", CodePage::kWindows1256},  // salam alaykum
+        {"\x98\xCA\xC7\xC8 \x90\xE1", CodePage::kWindows1256},                      // Persian ketab, gol
+        {"caf\xE9 cr\xE8"
+         "me br\xFBl\xE9"
+         "e",
+         CodePage::kWindows1252},
+    };
+    for (const auto& c : guesses) {
+        const std::string text = c.text;
+        EXPECT_EQ(GuessCodePage(reinterpret_cast<const unsigned char*>(text.data()), text.size()), c.code_page)
+            << c.text;
     }
 }
 

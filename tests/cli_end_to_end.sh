@@ -65,6 +65,13 @@ for input in hebrew_utf8_bom.srt english_odd_timing.srt lecture.vtt; do
     done
 done
 
+# --code-page overrides what the file's bytes say: Arabic read as Hebrew is switched otherwise, as Arabic the same.
+arabic=$data/corpus/bidi_arabic_cp1256.srt
+stdin_file=$arabic expect_status 0 "--code-page windows-1256" "${cli[@]}" --switch-orientation --code-page cp1256 -
+cmp -s "$work/out" "$data/corpus/bidi_arabic_cp1256.switch.expected.srt" || fail "--code-page windows-1256 differs"
+stdin_file=$arabic expect_status 0 "--code-page windows-1255" "${cli[@]}" --switch-orientation --code-page hebrew -
+cmp -s "$work/out" "$data/corpus/bidi_arabic_cp1256.switch.expected.srt" && fail "--code-page windows-1255 ignored"
+
 # Files in place: the result takes the name, the original is kept byte for byte.
 mkdir -p "$work/subs"
 cd "$work/subs" || exit 1
@@ -388,6 +395,8 @@ a.srt|nothing to do: give --add, --reduce or --shift TIME, --reduce-number N or 
 --nope a.srt|unknown option '--nope'
 -5 a.srt|unknown option '-5'
 --switch-orientation=1 a.srt|option '--switch-orientation' takes no value
+--switch-orientation --code-page utf-8 a.srt|unknown code page 'utf-8' for --code-page (windows-1255, windows-1256 or windows-1252)
+--add 1 --code-page 1255 a.srt|--code-page goes only with --switch-orientation, which reads lines in it
 a.srt --to|option '--to' needs a value
 |no FILE given
 EOF

@@ -84,12 +84,17 @@ TEST(ParseOptions, BuildsTheSettings) {
     EXPECT_EQ(options.settings.OffsetMs(), -1500);
     EXPECT_EQ(options.settings.m_nReduceNumber, 5000u);
     EXPECT_EQ(options.settings.m_bSwitchOrientation, 1);
+    EXPECT_EQ(options.settings.m_codePage, CodePage::kDetect);  // not on Windows with a Hebrew or Arabic code page
     EXPECT_EQ(options.settings.m_bBetweenTimes, 1);
     EXPECT_EQ(options.settings.Window().from, 60000u);
     EXPECT_EQ(options.settings.Window().to, 120000u);
     EXPECT_TRUE(options.dry_run && options.force && !options.restore);
     EXPECT_EQ(options.output, "out.srt");
     EXPECT_EQ(options.files, (std::vector<std::string>{"a.srt"}));
+
+    CliOptions code_page;
+    ASSERT_TRUE(ParseOptions({"--code-page", "cp1256", "--switch-orientation", "a.srt"}, &code_page, &error)) << error;
+    EXPECT_EQ(code_page.settings.m_codePage, CodePage::kWindows1256);
 
     CliOptions restore;
     ASSERT_TRUE(ParseOptions({"--restore", "a.srt", "b.srt"}, &restore, &error)) << error;
@@ -202,6 +207,13 @@ TEST(ParseOptions, NamesTheUsageError) {
         {{"--add", "1", "-o", "", "a.srt"}, "option '--output' needs a value"},
         {{"--add", "1", "--force", "a.srt"}, "--force goes only with -o, whose FILE it lets be replaced"},
         {{"--restore", "--force", "a.srt"}, "--restore takes no other option: leave out --force"},
+        {{"--switch-orientation", "--code-page", "1251", "a.srt"},
+         "unknown code page '1251' for --code-page (windows-1255, windows-1256 or windows-1252)"},
+        {{"--add", "1", "--code-page", "hebrew", "a.srt"},
+         "--code-page goes only with --switch-orientation, which reads lines in it"},
+        {{"--switch-orientation", "--code-page=1255", "--code-page=1256", "a.srt"},
+         "option '--code-page' given more than once"},
+        {{"--restore", "--code-page", "1255", "a.srt"}, "--restore takes no other option: leave out --code-page"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::PrintToString(c.args));

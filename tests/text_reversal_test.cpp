@@ -71,4 +71,69 @@ TEST(ReverseText, ReversesUnitsOfTheLine) {
     }
 }
 
+// A line with a Hebrew or Arabic letter is written as a bidi-aware player shows it; the corpus and the generated lines
+// of the bidi tests hold it against GNU FriBidi. These are the shapes real lines have, markup and marks included.
+TEST(SwitchText, WritesWhatABidiAwarePlayerShows) {
+    const struct {
+        const char* name;
+        std::string input;
+        std::string output;
+    } cases[] = {
+        {"brackets are mirrored", "(שלום) [צוחק]", "[קחוצ] (םולש)"},
+        {"latin words keep their order", "אני אוהב Coca Cola!", "!Coca Cola בהוא ינא"},
+        {"a date", "לפני 94/02/08", "94/02/08 ינפל"},
+        {"a percentage", "50% הנחה", "החנה 50%"},
+        {"a range", "פרקים 1-5", "1-5 םיקרפ"},
+        {"arabic-indic digits", "عام ٢٠١٨", "٢٠١٨ ماع"},
+        {"persian digits", "سن ۱۶ سال", "لاس ۱۶ نس"},
+        {"guillemets", "«مرحبا»", "«ابحرم»"},
+        {"dialogue dash", "- כן.", ".ןכ -"},
+        {"points after their letter", "שָׁלוֹם עולם", "םלוע םוֹלשָׁ"},
+        {"embedding before a brace block stays first", "\u202B{\\an8}שלום עולם\u202C", "\u202B{\\an8}םלוע םולש\u202C"},
+        {"mark before a brace block stays first", "\u200F{\\an8}שלום.", "\u200F{\\an8}.םולש"},
+        {"mark in the middle stays after its character", "היא 123\u200F.", ".123\u200F איה"},
+        {"brace block at the end", "שלום{\\b0}", "םולש{\\b0}"},
+        {"tags around a latin part", "שלום <i>abc</i> def", "<i>abc</i> def םולש"},
+        {"tags around both directions", "<i>abc שלום</i>", "<i>םולש abc</i>"},
+        {"nested tags", "<b>א<i>ב</i>ג</b>", "<b>ג<i>ב</i>א</b>"},
+        {"empty pair", "שלום <i></i>עולם", "םלוע<i></i> םולש"},
+        {"a lone tag is a neutral", "שלום<br>עולם 12", "12 םלוע<br>םולש"},
+        {"frame line parts", "{1}{2}שלום OK|עולם", "{1}{2}OK םולש|םלוע"},
+        {"no right-to-left letter", "hello (world) 12", "12 )dlrow( olleh"},
+        {"only a mark", "\u200Fhello", "olleh\u200F"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Reversed(c.input), c.output);
+    }
+}
+
+// Lines that are not UTF-8 are read in the file's code page, and written back in it.
+TEST(SwitchText, ReadsSingleByteLinesInTheirCodePage) {
+    const struct {
+        CodePage code_page;
+        std::string input;
+        std::string output;
+    } cases[] = {
+        // Windows-1256: brackets mirrored around an Arabic word; after Arabic text digits are an Arabic number, which
+        // '%' does not join
+        {CodePage::kWindows1256, "(\xC7\xE1\xD3\xE1\xC7\xE3) 12%", "%12 (\xE3\xC7\xE1\xD3\xE1\xC7)"},
+        // Windows-1255: RLM (0xFE) stays after the letter before it
+        {CodePage::kWindows1255, "\xF9\xEC\xE5\xED\xFE 12.", ".12 \xED\xFE\xE5\xEC\xF9"},
+        // guillemets (0xAB, 0xBB) mirrored, a Latin word kept
+        {CodePage::kWindows1255, "\xAB\xF9\xEC\xE5\xED\xBB OK", "OK \xAB\xED\xE5\xEC\xF9\xBB"},
+        // Windows-1252 holds no right-to-left letter: byte by byte, as always
+        {CodePage::kWindows1252, "caf\xE9 (ol\xE9)",
+         ")\xE9lo( \xE9"
+         "fac"},
+    };
+    for (const auto& c : cases) {
+        TextReverser reverser;
+        reverser.SetCodePage(c.code_page);
+        std::string out(c.input.size(), '?');
+        reverser.Reverse(c.input, out.data());
+        EXPECT_EQ(out, c.output) << CodePageName(c.code_page);
+    }
+}
+
 }  // namespace
