@@ -20,6 +20,8 @@
 // - Arabic-context numbers joined by a separator or a terminator ("1-1-3", "100%" after an Arabic word), whose
 //   classes change once the Arabic word stands on their other side;
 // - neutrals between a Latin and a Hebrew or Arabic run, and tag pairs that enclose both, in some orders;
+// - a direction formatting character inside the line, which stays after the character before it wherever that goes,
+//   and control characters, which take the level of their neighbours;
 // - what the reversal below cannot give back either.
 //
 // Every other line is reversed. It is cut into units, each keeping its bytes in order, and the units are written in

@@ -135,7 +135,8 @@ bool VisualOrder::PlaceTagsAndFormatting(const unsigned char* text) {
             m_placed[m_tag_units[&tag - m_tags.data()] - m_lead].phase = 3;
         }
     }
-    for (std::size_t k = 0; k < m_tags.size(); ++k) {
+    // Inner pairs first: an outer pair then encloses what they enclose, and an inner pair with nothing inside.
+    for (std::size_t k = m_tags.size(); k-- > 0;) {
         if (m_tags[k].partner == TagSpan::kNoPartner || m_tags[k].partner < k) {
             continue;  // an unpaired tag, or the closing tag of a pair
         }
