@@ -1,6 +1,7 @@
 // Any text under any settings: no crash, no undefined behaviour, one replacement per line, and each replacement fits
 // its line's class: a readable timing line comes out as a timing line with the same rest, every other line that
-// holds "-->" comes out unchanged, and text is unchanged (switch off) or the same bytes in another order (switch on).
+// holds "-->" comes out unchanged, and text is unchanged (switch off) or the same bytes in another order (switch on),
+// but for mirrored glyphs: ASCII brackets count as one, and bytes from 0x80 on only by their number.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +19,22 @@ bool IsDigits(std::string_view line) {
     }
     const std::size_t last = line.find_last_not_of(" \t");
     return line.substr(first, last - first + 1).find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+// A byte as the switch may write it in the place of another.
+char Mirrored(char c) {
+    switch (c) {
+        case ')':
+            return '(';
+        case ']':
+            return '[';
+        case '}':
+            return '{';
+        case '>':
+            return '<';
+        default:
+            return static_cast<unsigned char>(c) >= 0x80 ? '\x80' : c;
+    }
 }
 
 void Check(bool condition) {
@@ -82,6 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else if (!webvtt) {
             std::string sorted_line(line);
             std::string sorted_result(result);
+            std::transform(sorted_line.begin(), sorted_line.end(), sorted_line.begin(), Mirrored);
+            std::transform(sorted_result.begin(), sorted_result.end(), sorted_result.begin(), Mirrored);
             std::sort(sorted_line.begin(), sorted_line.end());
             std::sort(sorted_result.begin(), sorted_result.end());
             Check(sorted_line == sorted_result);
