@@ -62,17 +62,36 @@ C Direction(C c) {
 // The paragraph is right-to-left and the only level run, so both sos and eos are R.
 constexpr C kEdge = C::R;
 
+using bidi_internal::kLowLimit;
+
+// The table below U+0800, built from the ranges by the compiler.
+constexpr std::array<BidiClass, kLowLimit> BuildLowClasses() {
+    std::array<BidiClass, kLowLimit> low{};
+    for (char32_t c = 0; c < kLowLimit; ++c) {
+        low[c] = c < 128 ? kAsciiBidiClasses[c] : C::L;
+    }
+    for (const BidiClassRange& range : kBidiClassRanges) {
+        for (char32_t c = range.first; c <= range.last && c < kLowLimit; ++c) {
+            low[c] = range.bidi_class;
+        }
+    }
+    return low;
+}
+
 }  // namespace
 
-BidiClass GetBidiClass(char32_t code_point) {
-    if (code_point < 128) {
-        return kAsciiBidiClasses[code_point];
-    }
+namespace bidi_internal {
+
+constexpr std::array<BidiClass, kLowLimit> kLowClasses = BuildLowClasses();
+
+BidiClass HighBidiClass(char32_t code_point) {
     const BidiClassRange* it =
         std::upper_bound(std::begin(kBidiClassRanges), std::end(kBidiClassRanges), code_point,
                          [](char32_t value, const BidiClassRange& range) { return value < range.first; });
     return it != std::begin(kBidiClassRanges) && code_point <= it[-1].last ? it[-1].bidi_class : C::L;
 }
+
+}  // namespace bidi_internal
 
 char32_t MirrorOf(char32_t code_point) {
     const MirrorPair* pair =

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -14,8 +15,19 @@ enum class BidiClass : std::uint8_t {
 };
 // clang-format on
 
+namespace bidi_internal {
+// Below U+0800 (one or two UTF-8 bytes: Latin, Hebrew, Arabic, Syriac, Thaana, N'Ko) a table, so that the common
+// case needs no search.
+constexpr char32_t kLowLimit = 0x800;
+extern const std::array<BidiClass, kLowLimit> kLowClasses;
+BidiClass HighBidiClass(char32_t code_point);
+}  // namespace bidi_internal
+
 // The class of a code point; unassigned ones take the class Unicode gives their block by default.
-BidiClass GetBidiClass(char32_t code_point);
+inline BidiClass GetBidiClass(char32_t code_point) {
+    return code_point < bidi_internal::kLowLimit ? bidi_internal::kLowClasses[code_point]
+                                                 : bidi_internal::HighBidiClass(code_point);
+}
 
 // The glyph that shows `code_point` mirrored (")" for "("), or `code_point` itself when it has none.
 char32_t MirrorOf(char32_t code_point);

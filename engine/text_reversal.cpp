@@ -1,9 +1,11 @@
 #include "engine/text_reversal.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
+#include "engine/bidi.h"
 #include "engine/text_units.h"
 #include "engine/utf8.h"
 
@@ -52,6 +54,51 @@ bool MayHoldRightToLeft(const unsigned char* p, std::size_t size) {
         }
     }
     return false;
+}
+
+// The characters below U+0800 that leave a line right-to-left throughout: Hebrew and Arabic letters, marks, blanks
+// and punctuation that is not mirrored. Not digits, which the algorithm lifts to the next level.
+std::array<bool, 0x800> BuildPlainRightToLeft() {
+    std::array<bool, 0x800> plain{};
+    for (char32_t c = 0; c < plain.size(); ++c) {
+        switch (GetBidiClass(c)) {
+            case BidiClass::R:
+            case BidiClass::AL:
+            case BidiClass::NSM:
+            case BidiClass::WS:
+            case BidiClass::ES:
+            case BidiClass::ET:
+            case BidiClass::CS:
+            case BidiClass::ON:
+                plain[c] = MirrorOf(c) == c;
+                break;
+            default:
+                break;
+        }
+    }
+    return plain;
+}
+
+const std::array<bool, 0x800> kPlainRightToLeft = BuildPlainRightToLeft();
+
+// Whether a UTF-8 line is right-to-left throughout (see kPlainRightToLeft). The algorithm gives every character the
+// paragraph's level then, so the line's display order is its reversal by character, which is faster to write.
+bool IsPlainRightToLeft(const unsigned char* p, std::size_t size) {
+    for (std::size_t i = 0; i < size;) {
+        char32_t c = p[i];
+        if (c < 0x80) {
+            ++i;
+        } else if (c >= 0xC2 && c < 0xE0 && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
+            c = (c & 0x1F) << 6 | (p[i + 1] & 0x3F);
+            i += 2;
+        } else {
+            return false;
+        }
+        if (!kPlainRightToLeft[c]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // '<', '{' and digits start the units longer than a character; a line without them takes the fast path.
@@ -221,7 +268,7 @@ void TextReverser::Reverse(std::string_view line, char* out) {
         case Shape::kAscii:
             return;
         case Shape::kHighBytes:
-            if (MayHoldRightToLeft(text, size)) {
+            if (!IsPlainRightToLeft(text, size) && MayHoldRightToLeft(text, size)) {
                 reading = {true, IsValidUtf8(text, size)};
                 break;
             }
