@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "tests/fribidi_oracle.h"
 
 namespace {
 
@@ -102,9 +105,19 @@ TEST(SwitchText, WritesWhatABidiAwarePlayerShows) {
         {"no right-to-left letter", "hello (world) 12", "12 )dlrow( olleh"},
         {"only a mark", "\u200Fhello", "olleh\u200F"},
     };
+    std::vector<std::string> plain;  // rows with a right-to-left letter and no markup, which FriBidi checks too
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(Reversed(c.input), c.output);
+        if (c.input.find_first_of("<{") == std::string::npos && c.input.find("hello") == std::string::npos) {
+            plain.push_back(c.input);
+        }
+    }
+    if (HaveFriBidi()) {
+        const std::vector<FriBidiOrder> orders = RunFriBidi(plain);
+        for (std::size_t i = 0; i < plain.size(); ++i) {
+            EXPECT_EQ(WithoutFormatting(Reversed(plain[i])), DisplayWithoutFormatting(plain[i], orders[i])) << plain[i];
+        }
     }
 }
 
