@@ -35,8 +35,8 @@ const CKelvaroDlg::Tooltip CKelvaroDlg::kTooltips[] = {
     {IDC_MINUTES, "Enter a number 0-59"},
     {IDC_SECONDS, "Enter a number 0-59"},
     {IDC_MILLISECONDS, "Enter a number 0-999"},
-    {IDC_SWITCH_ORIENTATION,
-     "Check for players that cannot show right-to-left text: each line is written as a player that can shows it"},
+    // A tooltip shows at most 79 characters of a text given this way.
+    {IDC_SWITCH_ORIENTATION, "Check for players that cannot show right-to-left text: stores lines as shown"},
     {IDC_BETWEEN_TIMES, "Check in order to synchronize only subtitles between the selected times"},
     {IDC_FROM_TIME, "From"},
     {IDC_TO_TIME, "To"},
