@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/code_pages.h"
+#include "engine/rtl_fix.h"
 #include "platform/local_time.h"
 
 // A time of a cue: milliseconds since 00:00:00,000.
@@ -40,6 +41,13 @@ struct SyncSettings {
     // The code page of text lines that are not UTF-8, which the orientation switch must read; kDetect: from the
     // file's bytes.
     CodePage m_codePage = CodePage::kDetect;
+    // The right-to-left fix: the form lines with a right-to-left letter are brought into, and how the file has them.
+    RtlFixMode m_rtlFix = RtlFixMode::kOff;
+    RtlSource m_rtlSource = RtlSource::kDetect;
+    // Whether the result is stored as UTF-8 (single-byte lines decoded in the file's code page), and then whether it
+    // starts with a byte-order mark.
+    std::int32_t m_bToUtf8 = 0;
+    std::int32_t m_bByteOrderMark = 1;
 
     // The signed offset in milliseconds, negative when reducing.
     std::int32_t OffsetMs() const;
