@@ -70,6 +70,12 @@ std::string HelpFormatter::make_option_name(const CLI::Option* option, bool is_p
     return names;
 }
 
+// An optional value is written right after the name, without a blank: --fix-rtl[=MODE].
+std::string HelpFormatter::make_option_opts(const CLI::Option* option) const {
+    const std::string opts = Formatter::make_option_opts(option);
+    return opts.compare(0, 2, " [") == 0 ? opts.substr(1) : opts;
+}
+
 // The description starts at the column width, on the option's line or, after a long name, on the next one.
 std::string HelpFormatter::make_option_desc(const CLI::Option* option) const {
     return Wrap(option->get_description(), kHelpWidth - column_width_);

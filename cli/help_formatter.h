@@ -17,5 +17,6 @@ class HelpFormatter : public CLI::Formatter {
     std::string make_help(const CLI::App* app, std::string name, CLI::AppFormatMode mode) const override;
     std::string make_option_name(const CLI::Option* option, bool is_positional) const override;
     std::string make_option_desc(const CLI::Option* option) const override;
+    std::string make_option_opts(const CLI::Option* option) const override;
     std::string make_option_usage(const CLI::Option* option) const override;
 };

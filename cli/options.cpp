@@ -40,11 +40,13 @@ const char kTimeForm[] = " (e.g. 2.5, 2s, 500ms, 1:30 or 0:01:30,250; at most 3:
 const char* const kOffsetOptions[] = {"--add", "--reduce", "--shift"};
 // Options given twice are refused rather than "the last one wins": two offsets or two outputs in one command most
 // likely come from a script that meant something else.
-const char* const kSingleOptions[] = {"--add", "--reduce", "--shift", "--output", "--code-page"};
+const char* const kSingleOptions[] = {"--add",       "--reduce",  "--shift",     "--output",
+                                      "--code-page", "--fix-rtl", "--rtl-source"};
 // Everything --restore cannot go with: it puts a file back as it was, which no other option changes.
-const char* const kNotWithRestore[] = {"--add",      "--reduce", "--shift",  "--reduce-number", "--switch-orientation",
-                                       "--from",     "--to",     "--output", "--force",         "--dry-run",
-                                       "--code-page"};
+const char* const kNotWithRestore[] = {
+    "--add",       "--reduce",  "--shift",      "--reduce-number", "--switch-orientation",
+    "--from",      "--to",      "--output",     "--force",         "--dry-run",
+    "--code-page", "--fix-rtl", "--rtl-source", "--to-utf8",       "--no-bom"};
 
 bool LooksLikeOption(const std::string& arg) {
     return arg.size() > 1 && arg[0] == '-';
@@ -107,6 +109,7 @@ class CommandLine {
     void AddFlag(const char* group, const char* name, bool* flag, const char* description);
     void AddOffsetOptions();
     void AddCueOptions();
+    void AddRightToLeftOptions(const char* group);
     void AddWindowOptions();
     void AddOutputOptions();
     void AddOtherOptions();
@@ -119,6 +122,7 @@ class CommandLine {
     CliOptions* m_options;
     int m_from_seconds = 0;
     int m_to_seconds = 0;
+    std::string m_fix_rtl_mode;
 };
 
 CommandLine::CommandLine(CliOptions* options) : m_app(kDescription, "kelvaro-cli"), m_options(options) {
@@ -186,8 +190,10 @@ void CommandLine::AddCueOptions() {
             "for players that cannot show right-to-left text: write each text line in the order a bidi-aware player "
             "shows it (lines with no Hebrew or Arabic letter are reversed)\n(e.g. --switch-orientation film.srt)")
         ->group(group);
+    AddRightToLeftOptions(group);
     AddValueOption(group, "--code-page", "NAME",
-                   "the code page of lines that are not UTF-8, for --switch-orientation: windows-1255 (Hebrew), "
+                   "the code page of lines that are not UTF-8, for --switch-orientation, --fix-rtl and --to-utf8: "
+                   "windows-1255 (Hebrew), "
                    "windows-1256 (Arabic, Persian) or windows-1252; by default Windows' own code page when it is "
                    "one of the first two, else the file's bytes decide\n(e.g. --code-page windows-1256)",
                    [this](const std::string& value) {
@@ -197,6 +203,42 @@ void CommandLine::AddCueOptions() {
                                                       "windows-1252)");
                        }
                    });
+}
+
+void CommandLine::AddRightToLeftOptions(const char* group) {
+    // A flag with an optional value: "--fix-rtl film.srt" must not take the file for the mode.
+    std::string* mode = &m_fix_rtl_mode;
+    m_app
+        .add_flag("--fix-rtl{all-players}", *mode,
+                  "bring lines with a Hebrew, Arabic or Persian letter into one form: all-players (the default: "
+                  "logical order wrapped in RLE ... PDF, or RLM ... RLM in a single-byte file, right in every "
+                  "player), ltr-players (punctuation moved for players that lay out every line left to right) or "
+                  "logical (for players that take the direction from the text); other lines stay as they are\n"
+                  "(e.g. --fix-rtl, --fix-rtl=ltr-players)")
+        ->disable_flag_override(false)
+        ->type_name("[=MODE]")
+        ->group(group);
+    AddValueOption(
+        group, "--rtl-source", "FORM",
+        "how the file has its right-to-left lines: community (punctuation moved for left-to-right "
+        "players) or logical; by default the lines tell, and a file where they do not is refused\n"
+        "(e.g. --fix-rtl --rtl-source=community)",
+        [this](const std::string& value) {
+            if (!ParseRtlSource(value, &m_options->settings.m_rtlSource)) {
+                throw CLI::ValidationError("unknown form '" + value + "' for --rtl-source (community or logical)");
+            }
+        });
+    m_app
+        .add_flag_callback(
+            "--to-utf8", [this] { m_options->settings.m_bToUtf8 = 1; },
+            "store the result as UTF-8, with a byte-order mark; lines in a code page are converted from it (see "
+            "--code-page)\n(e.g. --to-utf8 film.srt)")
+        ->group(group);
+    m_app
+        .add_flag_callback(
+            "--no-bom", [this] { m_options->settings.m_bByteOrderMark = 0; },
+            "with --to-utf8: no byte-order mark, for players that show it")
+        ->group(group);
 }
 
 void CommandLine::AddWindowOptions() {
@@ -262,6 +304,10 @@ void CommandLine::AddFiles() {
 void CommandLine::Parse(const std::vector<std::string>& args) {
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 reads from the back
     m_app.parse(reversed);
+    if (m_app.count("--fix-rtl") > 0 && !ParseRtlFixMode(m_fix_rtl_mode, &m_options->settings.m_rtlFix)) {
+        throw CLI::ValidationError("unknown mode '" + m_fix_rtl_mode +
+                                   "' for --fix-rtl (all-players, ltr-players or logical)");
+    }
     CheckCombinations();
     if (m_app.count("--from") > 0) {
         ApplyWindow(m_from_seconds, m_to_seconds);
@@ -291,8 +337,21 @@ void CommandLine::CheckCombinations() const {
             }
         }
     }
-    if (m_app.count("--code-page") > 0 && m_options->settings.m_bSwitchOrientation == 0 && !m_options->restore) {
-        throw CLI::ValidationError("--code-page goes only with --switch-orientation, which reads lines in it");
+    const SyncSettings& settings = m_options->settings;
+    const bool fixes = m_app.count("--fix-rtl") > 0;
+    if (m_options->restore) {
+        // told above
+    } else if (m_app.count("--code-page") > 0 && settings.m_bSwitchOrientation == 0 && !fixes &&
+               settings.m_bToUtf8 == 0) {
+        throw CLI::ValidationError(
+            "--code-page goes only with --switch-orientation, --fix-rtl or --to-utf8, which read lines in it");
+    } else if (fixes && settings.m_bSwitchOrientation != 0) {
+        throw CLI::ValidationError(
+            "give only one of --fix-rtl and --switch-orientation: they write right-to-left lines in different ways");
+    } else if (m_app.count("--rtl-source") > 0 && !fixes) {
+        throw CLI::ValidationError("--rtl-source goes only with --fix-rtl, which reads lines by it");
+    } else if (settings.m_bByteOrderMark == 0 && settings.m_bToUtf8 == 0) {
+        throw CLI::ValidationError("--no-bom goes only with --to-utf8; a run keeps the byte-order mark of a file");
     }
     if (m_options->force && m_options->output.empty()) {
         throw CLI::ValidationError("--force goes only with -o, whose FILE it lets be replaced");
@@ -304,7 +363,8 @@ void CommandLine::CheckCombinations() const {
     CheckFiles(*m_options);
     if (!informs_only && !m_options->restore && !AsksForWork()) {
         throw CLI::ValidationError(
-            "nothing to do: give --add, --reduce or --shift TIME, --reduce-number N or --switch-orientation");
+            "nothing to do: give --add, --reduce or --shift TIME, --reduce-number N, --switch-orientation, "
+            "--fix-rtl or --to-utf8");
     }
 }
 
@@ -314,7 +374,8 @@ void CommandLine::CheckCombinations() const {
 bool CommandLine::AsksForWork() const {
     return std::any_of(std::begin(kOffsetOptions), std::end(kOffsetOptions),
                        [this](const char* name) { return m_app.count(name) > 0; }) ||
-           m_app.count("--reduce-number") > 0 || m_options->settings.m_bSwitchOrientation != 0;
+           m_app.count("--reduce-number") > 0 || m_options->settings.m_bSwitchOrientation != 0 ||
+           m_app.count("--fix-rtl") > 0 || m_options->settings.m_bToUtf8 != 0;
 }
 
 void CommandLine::ApplyWindow(int from_seconds, int to_seconds) {

@@ -59,9 +59,6 @@ C Direction(C c) {
     return c == C::L ? C::L : (c == C::R || c == C::AL || c == C::EN || c == C::AN) ? C::R : C::ON;
 }
 
-// The paragraph is right-to-left and the only level run, so both sos and eos are R.
-constexpr C kEdge = C::R;
-
 using bidi_internal::kLowLimit;
 
 // The table below U+0800, built from the ranges by the compiler.
@@ -102,7 +99,7 @@ char32_t MirrorOf(char32_t code_point) {
 void BidiParagraph::Resolve(const char32_t* text, std::size_t size, bool marks_after_base) {
     m_text = text;
     m_original.resize(size);
-    m_levels.assign(size, 1);
+    m_levels.assign(size, BaseLevel());
     m_run.clear();
     m_types.clear();
     for (std::size_t i = 0; i < size; ++i) {
@@ -115,10 +112,14 @@ void BidiParagraph::Resolve(const char32_t* text, std::size_t size, bool marks_a
     ResolveWeakTypes();
     ResolveBracketPairs();
     ResolveNeutrals();
-    // I1-I2 at the odd level 1: left-to-right and numbers go up one.
+    // I1-I2: at the odd level 1, left-to-right and numbers go up one; at the even level 0, right-to-left goes up one
+    // and numbers two.
     for (std::size_t k = 0; k < m_run.size(); ++k) {
-        if (m_types[k] != C::R) {
-            m_levels[m_run[k]] = 2;
+        const C type = m_types[k];
+        if (m_direction == ParagraphDirection::kRightToLeft) {
+            m_levels[m_run[k]] = type == C::R ? 1 : 2;
+        } else {
+            m_levels[m_run[k]] = type == C::R ? 1 : (type == C::EN || type == C::AN) ? 2 : 0;
         }
     }
     for (std::size_t i = 1; i < size; ++i) {
@@ -133,14 +134,15 @@ void BidiParagraph::Resolve(const char32_t* text, std::size_t size, bool marks_a
 void BidiParagraph::ResolveWeakTypes() {
     std::vector<C>& t = m_types;
     const std::size_t n = t.size();
+    const C edge = Edge();
     // W1: a mark takes the type of what it follows.
-    C previous = kEdge;
+    C previous = edge;
     for (C& type : t) {
         type = type == C::NSM ? previous : type;
         previous = type;
     }
     // W2: European digits after Arabic letters are Arabic numbers. W3: Arabic letters are R.
-    C last_strong = kEdge;
+    C last_strong = edge;
     for (C& type : t) {
         if (type == C::L || type == C::R || type == C::AL) {
             last_strong = type;
@@ -172,7 +174,7 @@ void BidiParagraph::ResolveWeakTypes() {
         type = (type == C::ES || type == C::ET || type == C::CS) ? C::ON : type;
     }
     // W7: European numbers after left-to-right text are L.
-    last_strong = kEdge;
+    last_strong = edge;
     for (C& type : t) {
         if (type == C::L || type == C::R) {
             last_strong = type;
@@ -210,26 +212,29 @@ void BidiParagraph::ResolveBracketPairs() {
         }
     }
     std::sort(m_bracket_pairs.begin(), m_bracket_pairs.end());
-    // N0: a pair takes the paragraph's direction R when it holds R; else L when it holds L and L comes before it.
+    // N0: a pair takes the paragraph's direction when it holds a strong type of it; else the other direction when it
+    // holds that and that comes before it.
+    const C edge = Edge();
     for (std::uint64_t pair : m_bracket_pairs) {
         const std::size_t open = pair >> 32;
         const std::size_t close = pair & 0xFFFFFFFF;
-        bool holds_left = false;
-        bool holds_right = false;
-        for (std::size_t k = open + 1; k < close && !holds_right; ++k) {
-            holds_left |= Direction(t[k]) == C::L;
-            holds_right |= Direction(t[k]) == C::R;
+        bool holds_other = false;
+        bool holds_own = false;
+        for (std::size_t k = open + 1; k < close && !holds_own; ++k) {
+            const C direction = Direction(t[k]);
+            holds_own |= direction == edge;
+            holds_other |= direction != edge && direction != C::ON;
         }
-        if (!holds_left && !holds_right) {
+        if (!holds_other && !holds_own) {
             continue;
         }
-        C direction = C::R;
-        if (!holds_right) {
+        C direction = edge;
+        if (!holds_own) {
             std::size_t k = open;
             while (k > 0 && Direction(t[k - 1]) == C::ON) {
                 --k;
             }
-            direction = k > 0 ? Direction(t[k - 1]) : kEdge;
+            direction = k > 0 ? Direction(t[k - 1]) : edge;
         }
         for (std::size_t bracket : {open, close}) {
             t[bracket] = direction;
@@ -244,16 +249,17 @@ void BidiParagraph::ResolveBracketPairs() {
 void BidiParagraph::ResolveNeutrals() {
     std::vector<C>& t = m_types;
     const std::size_t n = t.size();
-    // N1: neutrals between two of the same direction take it. N2: the others take the paragraph's, R.
+    // N1: neutrals between two of the same direction take it. N2: the others take the paragraph's.
+    const C edge = Edge();
     for (std::size_t k = 0; k < n;) {
         std::size_t end = k;
         while (end < n && IsNeutral(t[end])) {
             ++end;
         }
         if (end > k) {
-            const C before = k > 0 ? Direction(t[k - 1]) : kEdge;
-            const C after = end < n ? Direction(t[end]) : kEdge;
-            std::fill(t.begin() + k, t.begin() + end, before == after ? before : C::R);
+            const C before = k > 0 ? Direction(t[k - 1]) : edge;
+            const C after = end < n ? Direction(t[end]) : edge;
+            std::fill(t.begin() + k, t.begin() + end, before == after ? before : edge);
         }
         k = std::max(end, k + 1);
     }
@@ -261,14 +267,15 @@ void BidiParagraph::ResolveNeutrals() {
 
 void BidiParagraph::ResolveLineLevels() {
     // L1: separators, and the white space before them or at the end of the line, go back to the paragraph's level.
+    const std::uint8_t base = BaseLevel();
     bool trailing = true;
     for (std::size_t i = m_levels.size(); i-- > 0;) {
         const C c = m_original[i];
         if (c == C::S || c == C::B) {
-            m_levels[i] = 1;
+            m_levels[i] = base;
             trailing = true;
         } else if (c == C::WS || IsRemoved(c)) {
-            m_levels[i] = trailing ? 1 : m_levels[i];
+            m_levels[i] = trailing ? base : m_levels[i];
         } else {
             trailing = false;
         }

@@ -29,6 +29,22 @@ inline BidiClass GetBidiClass(char32_t code_point) {
                                                  : bidi_internal::HighBidiClass(code_point);
 }
 
+// LRM, RLM, ALM and the embeddings, overrides and isolates.
+inline bool IsDirectionFormatting(char32_t code_point) {
+    return code_point == 0x200E || code_point == 0x200F || code_point == 0x061C ||
+           (code_point >= 0x202A && code_point <= 0x202E) || (code_point >= 0x2066 && code_point <= 0x2069);
+}
+
+// A letter of class R or AL: Hebrew, Arabic, Syriac, Thaana, N'Ko and the other right-to-left scripts, which start at
+// U+0590. RLM and ALM are not letters.
+inline bool IsRightToLeftLetter(char32_t code_point) {
+    if (code_point < 0x590 || IsDirectionFormatting(code_point)) {
+        return false;
+    }
+    const BidiClass bidi_class = GetBidiClass(code_point);
+    return bidi_class == BidiClass::R || bidi_class == BidiClass::AL;
+}
+
 // The glyph that shows `code_point` mirrored (")" for "("), or `code_point` itself when it has none.
 char32_t MirrorOf(char32_t code_point);
 
@@ -36,7 +52,10 @@ char32_t MirrorOf(char32_t code_point);
 // {\an8}): the object replacement character, an other neutral that is neither a bracket nor mirrored.
 constexpr char32_t kNeutralPlaceholder = 0xFFFC;
 
-// The display order of one right-to-left paragraph (one subtitle line), by the Unicode Bidirectional Algorithm:
+enum class ParagraphDirection { kRightToLeft, kLeftToRight };
+
+// The display order of one paragraph (one subtitle line) of a given direction, right to left unless set otherwise,
+// by the Unicode Bidirectional Algorithm:
 // explicit marks LRM, RLM and ALM, weak types W1-W7, bracket pairs N0, neutrals N1-N2, implicit levels I1-I2,
 // line levels L1, reordering L2, marks kept after their base L3 (when asked) and mirroring L4.
 //
@@ -48,12 +67,16 @@ constexpr char32_t kNeutralPlaceholder = 0xFFFC;
 // The buffers are kept between calls: once the longest line was resolved, resolving allocates nothing.
 class BidiParagraph {
   public:
+    // The direction of the paragraphs resolved from now on.
+    void SetDirection(ParagraphDirection direction) { m_direction = direction; }
+
     // Resolves `size` code points at `text`. With `marks_after_base`, combining marks at odd levels stay after the
     // character they belong to in the visual order (what a display without bidi needs); without it, the visual order
     // is L2's alone, marks before their base.
     void Resolve(const char32_t* text, std::size_t size, bool marks_after_base = true);
 
-    // The level of each code point of the last text: 1 for right-to-left, 2 for left-to-right and numbers.
+    // The level of each code point of the last text: 1 for right-to-left; in a right-to-left paragraph 2 for
+    // left-to-right and numbers, in a left-to-right one 0 for left-to-right and 2 for numbers.
     const std::vector<std::uint8_t>& Levels() const { return m_levels; }
 
     // For each visual position from the left, the logical index of the code point shown there.
@@ -64,12 +87,15 @@ class BidiParagraph {
     bool Mirrored(std::size_t logical) const;
 
   private:
+    BidiClass Edge() const { return m_direction == ParagraphDirection::kRightToLeft ? BidiClass::R : BidiClass::L; }
+    std::uint8_t BaseLevel() const { return m_direction == ParagraphDirection::kRightToLeft ? 1 : 0; }
     void ResolveWeakTypes();
     void ResolveBracketPairs();
     void ResolveNeutrals();
     void ResolveLineLevels();
     void Reorder(bool marks_after_base);
 
+    ParagraphDirection m_direction = ParagraphDirection::kRightToLeft;
     const char32_t* m_text = nullptr;
     std::vector<BidiClass> m_original;  // each code point's own class
     std::vector<BidiClass> m_types;     // the classes as the rules change them, over m_run only

@@ -60,7 +60,7 @@ int EncodeByte(CodePage code_page, char32_t code_point) {
                                                                           : -1;
 }
 
-CodePage GuessCodePage(const unsigned char* text, std::size_t size) {
+CodePage GuessCodePage(const unsigned char* text, std::size_t size, CodePage* doubt) {
     std::uint64_t high = 0;
     std::uint64_t high_after_high = 0;
     std::uint64_t word_starts = 0;
@@ -86,13 +86,40 @@ CodePage GuessCodePage(const unsigned char* text, std::size_t size) {
         previous = c;
         ++i;
     }
+    CodePage unused;
+    doubt = doubt != nullptr ? doubt : &unused;
+    *doubt = CodePage::kDetect;
     if (high == 0) {
         return CodePage::kDetect;
     }
-    if (high_after_high * 4 < high) {
+    const bool western = high_after_high * 4 < high;
+    const bool arabic = arabic_word_starts * 5 >= word_starts;
+    // Sure only well away from the lines drawn above, and for Hebrew against Arabic with a few words to go by.
+    if (high_after_high * 6 >= high && high_after_high * 2 <= high) {
+        *doubt = western ? (arabic ? CodePage::kWindows1256 : CodePage::kWindows1255) : CodePage::kWindows1252;
+    } else if (!western && (word_starts < 3 ||
+                            (arabic_word_starts * 10 >= word_starts && arabic_word_starts * 5 <= word_starts * 2))) {
+        *doubt = arabic ? CodePage::kWindows1255 : CodePage::kWindows1256;
+    }
+    if (western) {
         return CodePage::kWindows1252;
     }
-    return arabic_word_starts * 5 >= word_starts ? CodePage::kWindows1256 : CodePage::kWindows1255;
+    return arabic ? CodePage::kWindows1256 : CodePage::kWindows1255;
+}
+
+bool DecodeToUtf8(std::string_view line, CodePage code_page, std::string* out, unsigned char* undefined) {
+    out->clear();
+    for (const char byte : line) {
+        const auto c = static_cast<unsigned char>(byte);
+        const char32_t code_point = DecodeByte(code_page, c);
+        if (code_point == 0 && c != 0) {
+            *undefined = c;
+            return false;
+        }
+        char encoded[4];
+        out->append(encoded, EncodeUtf8(code_point, encoded));
+    }
+    return true;
 }
 
 bool ParseCodePage(std::string_view name, CodePage* code_page) {

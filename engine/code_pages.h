@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // The single-byte code pages the orientation switch reads lines in when they are not UTF-8: Windows-1255 (Hebrew),
@@ -23,7 +24,14 @@ int EncodeByte(CodePage code_page, char32_t code_point);
 //   (or one of the Persian letters at 0x81, 0x8D, 0x8E, 0x90, 0x98): there Windows-1256 has its commonest letters
 //   (alef, ba, ta, ...), while Windows-1255 has only vowel points and ligatures, which never start a word;
 // - otherwise Hebrew.
-CodePage GuessCodePage(const unsigned char* text, std::size_t size);
+// When the bytes are near one of those lines (between a sixth and a half of the bytes after another one;
+// a tenth to two fifths of the words; fewer than three words to tell Hebrew from Arabic), `*doubt` (if given) is set
+// to the other code page they may be in; otherwise to kDetect.
+CodePage GuessCodePage(const unsigned char* text, std::size_t size, CodePage* doubt = nullptr);
+
+// Appends `line`, single bytes in `code_page` (not kDetect), to `*out` as UTF-8, after clearing it. Returns false,
+// setting `*undefined`, at a byte the code page does not define.
+bool DecodeToUtf8(std::string_view line, CodePage code_page, std::string* out, unsigned char* undefined);
 
 // Reads a code page name as --code-page takes it: "windows-1255", "cp1255", "1255" (any case), also "hebrew",
 // "arabic" and "western". Returns false for anything else.

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 
+#include "engine/utf8.h"
+
 namespace {
 
 constexpr std::string_view kWebVttSignature = "WEBVTT";
@@ -82,19 +84,100 @@ LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
       m_window(settings.Window()),
       m_reduce_number(settings.m_nReduceNumber),
       m_switch_orientation(settings.m_bSwitchOrientation != 0),
+      m_rtl_fix(settings.m_rtlFix),
+      m_rtl_source(settings.m_rtlSource),
+      m_to_utf8(settings.m_bToUtf8 != 0),
+      m_byte_order_mark(settings.m_bByteOrderMark != 0),
+      m_code_page(settings.m_codePage),
       m_format(format) {
     Reserve(m_slots[0].out, 64);
     Reserve(m_slots[1].out, 64);
-    m_reverser.SetCodePage(settings.m_codePage);
+    m_reverser.SetCodePage(m_code_page);
+    ConfigureFixer();
 }
 
-void LineRewriter::DecideCodePage(std::string_view text) {
-    if (m_switch_orientation && m_reverser.GetCodePage() == CodePage::kDetect) {
-        m_reverser.SetCodePage(GuessCodePage(reinterpret_cast<const unsigned char*>(text.data()), text.size()));
+void LineRewriter::ConfigureFixer() {
+    // Until the convention is decided, lines are taken as logical: what a file without right-to-left lines needs.
+    m_fixer.Configure(m_rtl_fix, m_rtl_source == RtlSource::kDetect ? RtlSource::kLogical : m_rtl_source, m_code_page);
+}
+
+Status LineRewriter::Decide(std::string_view text, const std::string& name) {
+    m_name = name;
+    if (!ReadsText()) {
+        return Status::OK();
     }
+    Status status = DecideCodePage(text, name);
+    if (!status.ok() || m_rtl_fix == RtlFixMode::kOff) {
+        return status;
+    }
+    ConventionVotes votes;
+    votes.CountText(text, m_code_page);
+    m_rtl_lines_seen = votes.right_to_left;
+    if (m_rtl_source == RtlSource::kDetect) {
+        m_rtl_source = votes.Decision();
+        if (m_rtl_source == RtlSource::kDetect && votes.right_to_left > 0) {
+            return Status::Error(Status::Code::kUnsupported,
+                                 "Cannot fix the right-to-left lines of " + name + ": " +
+                                     std::to_string(votes.community) +
+                                     " of them have their punctuation at the start, as for players that lay out "
+                                     "every line left to right, and " +
+                                     std::to_string(votes.logical) +
+                                     " at the end, in logical order, which does not tell how the file is written; "
+                                     "say which with --rtl-source=community or --rtl-source=logical");
+        }
+        m_rtl_source = m_rtl_source == RtlSource::kDetect ? RtlSource::kLogical : m_rtl_source;
+    }
+    ConfigureFixer();
+    return Status::OK();
+}
+
+Status LineRewriter::DecideCodePage(std::string_view text, const std::string& name) {
+    if (m_code_page != CodePage::kDetect) {
+        return Status::OK();
+    }
+    CodePage doubt = CodePage::kDetect;
+    m_code_page = GuessCodePage(reinterpret_cast<const unsigned char*>(text.data()), text.size(), &doubt);
+    m_reverser.SetCodePage(m_code_page);
+    if (m_to_utf8 && doubt != CodePage::kDetect) {
+        return Status::Error(Status::Code::kUnsupported, "Cannot convert " + name + " to UTF-8: its text may be " +
+                                                             CodePageName(m_code_page) + " or " + CodePageName(doubt) +
+                                                             ", and its bytes do not tell which; say which with "
+                                                             "--code-page");
+    }
+    return Status::OK();
+}
+
+std::string_view LineRewriter::ToUtf8(std::string_view line) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+    if (IsValidUtf8(bytes, line.size())) {
+        return line;
+    }
+    if (m_code_page == CodePage::kDetect) {
+        // The first bytes held no single-byte text: this line decides, and must be clear about it.
+        const Status status = DecideCodePage(line, m_name);
+        if (!status.ok()) {
+            m_failure = status.message();
+            return line;
+        }
+        ConfigureFixer();
+    }
+    unsigned char undefined = 0;
+    if (!DecodeToUtf8(line, m_code_page, &m_decoded, &undefined)) {
+        static const char kHex[] = "0123456789ABCDEF";
+        m_failure = "Cannot convert " + m_name + " to UTF-8: line " + std::to_string(m_line_number) +
+                    " holds the byte 0x" + kHex[undefined >> 4] + kHex[undefined & 15] + ", which " +
+                    CodePageName(m_code_page) + " does not define";
+        return line;
+    }
+    ++m_converted_lines;
+    return m_decoded;
 }
 
 std::size_t LineRewriter::Feed(std::string_view line) {
+    ++m_line_number;
+    if (m_to_utf8) {
+        line = ToUtf8(line);
+    }
     if (m_format == SubtitleFormat::kDetect) {
         m_format = line.substr(0, kWebVttSignature.size()) == kWebVttSignature ? SubtitleFormat::kWebVtt
                                                                                : SubtitleFormat::kSubRip;
@@ -118,7 +201,7 @@ std::size_t LineRewriter::FeedSubRip(std::string_view line) {
     } else if (IsNumberLine(line)) {
         Hold(line);
     } else {
-        m_ready[count++] = m_switch_orientation ? RewriteText(line, m_slots[1]) : line;
+        m_ready[count++] = m_switch_orientation || m_rtl_fix != RtlFixMode::kOff ? RewriteText(line, m_slots[1]) : line;
     }
     return count;
 }
@@ -310,6 +393,23 @@ std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) 
 
 std::string_view LineRewriter::RewriteText(std::string_view line, Slot& slot) {
     const std::string_view text = IsWebVtt() && !m_cue_left ? ShiftInlineTimestamps(line, slot.stamped) : line;
+    if (m_rtl_fix != RtlFixMode::kOff) {
+        if (m_code_page == CodePage::kDetect &&
+            !IsValidUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size())) {
+            // The file's first bytes held no single-byte text: this line decides (no doubt matters without a
+            // conversion).
+            static_cast<void>(DecideCodePage(text, m_name));
+            ConfigureFixer();
+        }
+        const std::string_view fixed = m_fixer.Fix(text);
+        if (fixed.data() == text.data()) {
+            return text;
+        }
+        // The fixer's buffer is reused by the next line, which may be handed out with this one.
+        std::memcpy(Reserve(slot.out, fixed.size()), fixed.data(), fixed.size());
+        const std::string_view kept(slot.out.data(), fixed.size());
+        return IsWebVtt() ? OrderInlineTimestamps(kept, slot.stamped) : kept;
+    }
     if (!m_switch_orientation) {
         return text;
     }

@@ -5,9 +5,11 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/rtl_fix.h"
 #include "engine/sync_settings.h"
 #include "engine/text_reversal.h"
 #include "engine/timing_line.h"
+#include "platform/status.h"
 
 // A cue's start and end.
 struct CueSpan {
@@ -33,7 +35,9 @@ enum class SubtitleFormat { kSubRip, kWebVtt, kDetect };
 //   exactly as it is, and counted apart;
 // - a cue number (ASCII digits, blanks around them allowed, right before a readable timing line) is lowered by the
 //   reduce amount, unless it reads 0; it is never reversed;
-// - every other line is text, reversed when the orientation switch is on.
+// - every other line is text: reversed when the orientation switch is on, or brought into the form of the
+//   right-to-left fix (see RtlFixer).
+// A run that converts to UTF-8 reads every line that is not UTF-8 in the decided code page first.
 // WebVTT keeps its own syntax: times are written with '.' and keep their short form; the header and NOTE, STYLE and
 // REGION blocks are copied as they are; the line before a timing line is the cue's identifier (renumbered when it is
 // a number, otherwise left alone); timestamps inside cue text are shifted like cue times, but stay as they are in a
@@ -48,10 +52,21 @@ class LineRewriter {
   public:
     explicit LineRewriter(const SyncSettings& settings, SubtitleFormat format = SubtitleFormat::kSubRip);
 
-    // With the orientation switch on and the code page left to detection: decides it from `text`, the file's first
-    // bytes (or all of them), unless they hold no single-byte text; then the first line that is not UTF-8 decides.
-    void DecideCodePage(std::string_view text);
-    CodePage DecidedCodePage() const { return m_reverser.GetCodePage(); }
+    // Before the first line, from `text`, the file's first bytes (or all of them), and for a run that reads text
+    // (the orientation switch, the right-to-left fix, the conversion to UTF-8): decides the code page of lines that
+    // are not UTF-8, when it was left to detection, unless `text` holds no single-byte text (then the first such line
+    // decides), and the convention of the right-to-left lines. Fails with the message of a refusal, naming the file
+    // as `name`, when the conversion to UTF-8 cannot be sure of the code page or the convention cannot be told.
+    Status Decide(std::string_view text, const std::string& name);
+    bool ReadsText() const { return m_switch_orientation || m_rtl_fix != RtlFixMode::kOff || m_to_utf8; }
+    CodePage DecidedCodePage() const { return m_code_page; }
+    RtlSource DecidedRtlSource() const { return m_rtl_source; }
+    // Whether the result starts with a UTF-8 byte-order mark, when the input does (`input_has_one`) or not.
+    bool WritesByteOrderMark(bool input_has_one) const { return m_to_utf8 ? m_byte_order_mark : input_has_one; }
+    // After a line that could not be converted to UTF-8 (a byte the code page does not define): the refusal. Such a
+    // line is handed out as it is; nothing after it should be written.
+    bool Failed() const { return !m_failure.empty(); }
+    const std::string& Failure() const { return m_failure; }
 
     std::size_t Feed(std::string_view line);
     std::size_t Finish();
@@ -75,6 +90,12 @@ class LineRewriter {
     // Cue numbers that the reduce amount took to 0 or below.
     std::uint64_t NumbersAtOrBelowZero() const { return m_numbers_at_or_below_zero; }
     const CueSpans& Spans() const { return m_spans; }
+    // The right-to-left fix: lines rewritten, and lines left as they were because they could not be rewritten so that
+    // they show as before. Lines that were not UTF-8 and were converted.
+    const RtlFixer& Fixer() const { return m_fixer; }
+    std::uint64_t ConvertedLines() const { return m_converted_lines; }
+    // Text lines that hold a right-to-left letter among those Decide saw.
+    std::uint64_t RightToLeftLinesSeen() const { return m_rtl_lines_seen; }
 
   private:
     enum class Block { kCues, kCopied };
@@ -85,6 +106,10 @@ class LineRewriter {
     };
 
     bool IsWebVtt() const { return m_format == SubtitleFormat::kWebVtt; }
+    // `line` as UTF-8 when it is not, for a run that converts; else `line`.
+    std::string_view ToUtf8(std::string_view line);
+    Status DecideCodePage(std::string_view text, const std::string& name);
+    void ConfigureFixer();
     std::size_t FeedSubRip(std::string_view line);
     std::size_t FeedWebVtt(std::string_view line);
     // Whether `line` (of a WebVTT file) must wait for the next line to be classified.
@@ -109,6 +134,11 @@ class LineRewriter {
     TimeWindow m_window;
     std::uint32_t m_reduce_number;
     bool m_switch_orientation;
+    RtlFixMode m_rtl_fix;
+    RtlSource m_rtl_source;
+    bool m_to_utf8;
+    bool m_byte_order_mark;
+    CodePage m_code_page;
     SubtitleFormat m_format;
     Block m_block = Block::kCues;
     bool m_at_block_start = true;  // the previous line was blank, or this is the first line
@@ -149,4 +179,11 @@ class LineRewriter {
     std::string_view m_ready[2];
     Slot m_slots[2];
     TextReverser m_reverser;
+    RtlFixer m_fixer;
+    std::string m_name;  // of the file, for messages
+    std::string m_decoded;
+    std::string m_failure;
+    std::uint64_t m_line_number = 0;
+    std::uint64_t m_converted_lines = 0;
+    std::uint64_t m_rtl_lines_seen = 0;
 };

@@ -50,19 +50,26 @@ Status PrepareInput(TextLineReader& reader, const std::string& name, bool* has_b
 
 Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_order_mark, LineRewriter& rewriter) {
     TextLineWriter writer(output);
-    if (has_byte_order_mark) {
+    if (rewriter.WritesByteOrderMark(has_byte_order_mark)) {
         writer.WriteRaw(kUtf8ByteOrderMark);
     }
     std::string_view line;
     bool written = true;
     while (written && reader.ReadLine(&line)) {
         const std::size_t ready = rewriter.Feed(line);
+        if (rewriter.Failed()) {
+            break;
+        }
         for (std::size_t i = 0; i < ready; ++i) {
             written = writer.WriteLine(rewriter.Line(i));
         }
     }
     if (!reader.status().ok()) {
         return reader.status();
+    }
+    if (rewriter.Failed()) {
+        writer.Flush();
+        return Status::Error(Status::Code::kUnsupported, rewriter.Failure());
     }
     for (std::size_t i = 0, ready = written ? rewriter.Finish() : 0; i < ready; ++i) {
         writer.WriteLine(rewriter.Line(i));
@@ -71,16 +78,63 @@ Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_
     return writer.status();
 }
 
+std::string Lines(std::uint64_t count, const char* one, const char* many) {
+    return count == 1 ? std::string("1 ") + one : std::to_string(count) + " " + many;
+}
+
+// What the right-to-left fix and the conversion to UTF-8 did.
+std::string RightToLeftNotes(const SyncSettings& settings, const LineRewriter& rewriter) {
+    std::string notes;
+    const RtlFixer& fixer = rewriter.Fixer();
+    if (settings.m_rtlFix != RtlFixMode::kOff) {
+        const char* const forms[] = {"", "for all players", "for left-to-right players", "in logical order"};
+        const char* form = forms[static_cast<int>(settings.m_rtlFix)];
+        const char* had =
+            rewriter.DecidedRtlSource() == RtlSource::kCommunity ? "for left-to-right players" : "in logical order";
+        if (fixer.LinesWithRightToLeft() == 0) {
+            notes += "\nNo line holds a right-to-left letter, so none was rewritten";
+        } else if (fixer.LinesChanged() == 0) {
+            notes += std::string("\nThe right-to-left lines were ") + form + " already; none was rewritten";
+        } else {
+            notes += "\n" +
+                     Lines(fixer.LinesChanged(), "right-to-left line was rewritten ",
+                           "right-to-left lines were rewritten ") +
+                     form + "; the file had them " + had;
+        }
+        if (fixer.LinesLeftAsTheyWere() > 0) {
+            notes += "\n" + Lines(fixer.LinesLeftAsTheyWere(),
+                                  "right-to-left line was left as it is: rewriting it would change what it shows",
+                                  "right-to-left lines were left as they are: rewriting them would change what "
+                                  "they show");
+        }
+    }
+    if (settings.m_bToUtf8 != 0) {
+        notes += rewriter.ConvertedLines() == 0 ? std::string("\nThe text was UTF-8 already")
+                                                : std::string("\nThe text was converted from ") +
+                                                      CodePageName(rewriter.DecidedCodePage()) + " to UTF-8";
+    }
+    return notes;
+}
+
 }  // namespace
 
-Status RewriteStream(ReadableFile& input, const std::string& name, WritableFile& output, LineRewriter& rewriter) {
+Status RewriteStream(ReadableFile& input,
+                     const std::string& name,
+                     WritableFile& output,
+                     LineRewriter& rewriter,
+                     std::size_t decide_from) {
     TextLineReader reader(input, name);
     bool has_byte_order_mark = false;
-    const Status status = PrepareInput(reader, name, &has_byte_order_mark);
+    Status status = PrepareInput(reader, name, &has_byte_order_mark);
+    if (status.ok() && rewriter.ReadsText()) {
+        status = reader.Gather(decide_from);
+    }
+    if (status.ok()) {
+        status = rewriter.Decide(reader.Buffered(), name);
+    }
     if (!status.ok()) {
         return status;
     }
-    rewriter.DecideCodePage(reader.Buffered());
     return RewriteLines(reader, output, has_byte_order_mark, rewriter);
 }
 
@@ -123,7 +177,7 @@ std::string RewriteNotes(const SyncSettings& settings, const LineRewriter& rewri
     if (rewriter.TimingLines() == 0 && (settings.OffsetMs() != 0 || settings.m_bBetweenTimes != 0)) {
         notes += "\nNo cue times were found in this file, so none was shifted";
     }
-    return notes;
+    return notes + RightToLeftNotes(settings, rewriter);
 }
 
 RunReport MakeReport(const SyncSettings& settings, const LineRewriter& rewriter, const std::string& headline) {

@@ -37,6 +37,7 @@ const char* RtlSourceName(RtlSource source);
 struct ConventionVotes {
     std::uint64_t community = 0;
     std::uint64_t logical = 0;
+    std::uint64_t right_to_left = 0;  // lines counted that hold a right-to-left letter, voting or not
 
     // Counts the lines of `text` (a block of a file: line ends of any kind; lines not UTF-8 read in `code_page`).
     void CountText(std::string_view text, CodePage code_page);
@@ -57,14 +58,32 @@ class RtlFixer {
     // the next call.
     std::string_view Fix(std::string_view line);
 
+    std::uint64_t LinesWithRightToLeft() const { return m_right_to_left; }
     std::uint64_t LinesChanged() const { return m_changed; }
     std::uint64_t LinesLeftAsTheyWere() const { return m_left; }
 
   private:
+    static bool MayNeedFixing(const unsigned char* bytes, std::size_t size);
+    // Fixes m_part; false when it cannot be done so that the part shows as before.
+    bool FixPart(bool utf8);
+    // m_logical wrapped in RLE ... PDF (RLM ... RLM when the line is not UTF-8) inside its leading and trailing tags
+    // and brace blocks, into m_part.
+    void Wrap(bool utf8);
+    // What a player that lays `text` out with `order` shows of it, stored left to right.
+    void Display(VisualOrder& order, const std::u32string& text, std::u32string& shown);
+    // Whether `text` shows as `meaning` (which has no marks) with `order`.
+    bool ShowsAs(VisualOrder& order, const std::u32string& text, const std::u32string& meaning);
+    static void StripMarks(std::u32string& text);
+
     RtlFixMode m_mode = RtlFixMode::kOff;
     RtlSource m_source = RtlSource::kLogical;
     CodePage m_code_page = CodePage::kWindows1255;
+    std::uint64_t m_right_to_left = 0;
     std::uint64_t m_changed = 0;
     std::uint64_t m_left = 0;
-    std::string m_out;
+    VisualOrder m_rtl;
+    VisualOrder m_ltr;
+    // Buffers kept between lines, so that fixing allocates only for a line longer than any before.
+    std::u32string m_text, m_part, m_fixed, m_meaning, m_logical, m_check;
+    std::string m_utf8_in, m_utf8_out, m_out;
 };

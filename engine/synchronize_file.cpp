@@ -146,9 +146,15 @@ Status FileRun::OpenFiles() {
 // An offset or a window was asked and not one cue time was found (MicroDVD frames, an empty or a broken file), and
 // nothing else asked applies: cue numbers are only those before a cue time, and the switch is off. Rewriting the
 // file would change nothing but its line ends.
+// A run that asked to move times or fix right-to-left lines, where the file has neither, and asked nothing that
+// always applies (switching every line, converting to UTF-8).
 bool FileRun::AskedForNothingThatApplies(const LineRewriter& rewriter) const {
-    return rewriter.TimingLines() == 0 && (m_settings.OffsetMs() != 0 || m_settings.m_bBetweenTimes != 0) &&
-           m_settings.m_bSwitchOrientation == 0;
+    const bool times_asked = m_settings.OffsetMs() != 0 || m_settings.m_bBetweenTimes != 0;
+    const bool fix_asked = m_settings.m_rtlFix != RtlFixMode::kOff;
+    const bool times_apply = times_asked && rewriter.TimingLines() > 0;
+    const bool fix_applies = fix_asked && rewriter.Fixer().LinesWithRightToLeft() > 0;
+    return (times_asked || fix_asked) && !times_apply && !fix_applies && m_settings.m_bSwitchOrientation == 0 &&
+           m_settings.m_bToUtf8 == 0;
 }
 
 // The output file of a run that writes elsewhere: a name the system takes, not a folder, not the input itself, and
@@ -429,8 +435,11 @@ RunOutcome FileRun::Run() {
         status = CheckNothingChangedMeanwhile();
     }
     if (status.ok() && AskedForNothingThatApplies(rewriter)) {
-        status = Status::Error(Status::Code::kUnsupported,
-                               "No cue times were found in " + m_names.input + ", so it was left as it is");
+        const bool times_asked = m_settings.OffsetMs() != 0 || m_settings.m_bBetweenTimes != 0;
+        status = Status::Error(
+            Status::Code::kUnsupported,
+            times_asked ? "No cue times were found in " + m_names.input + ", so it was left as it is"
+                        : "No line of " + m_names.input + " holds a right-to-left letter, so it was left as it is");
     }
     if (!status.ok()) {
         return Fail(status);
@@ -530,7 +539,9 @@ RunOutcome SynchronizeStream(const SyncSettings& settings,
         return RunOutcome::kRefused;
     }
     LineRewriter rewriter(settings, SubtitleFormat::kDetect);
-    const Status status = RewriteStream(input, "standard input", output, rewriter);
+    // Output held back while the way to read the text is decided: the first 64 KB of a stream are enough for that.
+    constexpr std::size_t kStreamDecisionBytes = 64 * 1024;
+    const Status status = RewriteStream(input, "standard input", output, rewriter, kStreamDecisionBytes);
     if (!status.ok()) {
         if (IsRefusal(status.code())) {
             reporter.Refused(status.message());

@@ -5,25 +5,6 @@
 
 #include "engine/utf8.h"
 
-namespace {
-
-// LRM, RLM, ALM and the embeddings, overrides and isolates.
-bool IsDirectionFormatting(char32_t code_point) {
-    return code_point == 0x200E || code_point == 0x200F || code_point == 0x061C ||
-           (code_point >= 0x202A && code_point <= 0x202E) || (code_point >= 0x2066 && code_point <= 0x2069);
-}
-
-// Hebrew, Arabic, Syriac, Thaana, N'Ko and the other scripts of classes R and AL start at U+0590.
-bool IsRightToLeftLetter(char32_t code_point) {
-    if (code_point < 0x590) {
-        return false;
-    }
-    const BidiClass bidi_class = GetBidiClass(code_point);
-    return bidi_class == BidiClass::R || bidi_class == BidiClass::AL;
-}
-
-}  // namespace
-
 bool VisualOrder::CutUnits(const unsigned char* text,
                            std::size_t begin,
                            std::size_t end,

@@ -9,8 +9,8 @@
 #include "engine/text_units.h"
 
 // Writes a line (or one '|' part of a MicroDVD line) that holds a right-to-left letter in the order a bidi-aware
-// player shows it, right to left being the paragraph direction (see BidiParagraph), for displays that draw the
-// characters left to right as they are stored:
+// player shows it, in a paragraph of the direction set (right to left unless set otherwise; see BidiParagraph), for
+// displays that draw the characters left to right as they are stored:
 // - every character is a unit, and so is every combining mark, which stays after its base; a tag ("<i>") or a brace
 //   block ("{\an8}") is one unit, which the algorithm takes as a neutral;
 // - brace blocks and direction formatting characters (LRM, RLM, ALM, LRE, RLE, PDF, LRO, RLO, LRI, RLI, FSI, PDI)
@@ -22,6 +22,8 @@
 // - a character shown mirrored ('(' for ')', '«' for '»') is written as its mirrored glyph, which takes as many bytes.
 class VisualOrder {
   public:
+    void SetDirection(ParagraphDirection direction) { m_paragraph.SetDirection(direction); }
+
     // For text[begin, end): UTF-8 when `utf8`, else single bytes in `code_page` (not kDetect). Writes its visual
     // order to out + begin and returns true; returns false, writing nothing, when it holds no right-to-left letter.
     bool Write(const unsigned char* text, std::size_t begin, std::size_t end, bool utf8, CodePage code_page, char* out);

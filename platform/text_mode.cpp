@@ -141,7 +141,11 @@ Status TextLineReader::Begin() {
     }
     m_begun = true;
     // A pipe may deliver the first bytes one at a time; gather enough to see a byte-order mark.
-    while (!m_at_end && m_end < kHeadSize && ReadRoom() > 0) {
+    return Gather(kHeadSize);
+}
+
+Status TextLineReader::Gather(std::size_t size) {
+    while (m_status.ok() && !m_at_end && m_end < size && ReadRoom() > 0) {
         std::size_t got = 0;
         m_status = m_file.Read(ReadTarget(), ReadRoom(), &got);
         if (!m_status.ok()) {

@@ -31,6 +31,8 @@ class TextLineReader {
     std::string_view Head() const { return std::string_view(m_block.data() + m_start, m_end - m_start).substr(0, 4); }
     // What the reader holds of the input and has not handed out yet: right after Begin, the first block.
     std::string_view Buffered() const { return std::string_view(m_block.data() + m_start, m_end - m_start); }
+    // Right after Begin: reads on until Buffered() holds `size` bytes, the block is full or the input ends.
+    Status Gather(std::size_t size);
     // Drops `count` bytes from the start of the input (a byte-order mark). Only right after Begin.
     void Skip(std::size_t count) { m_start += count; }
 

@@ -384,8 +384,8 @@ done <<'EOF'
 --add 9:00:00,000 a.srt|invalid time '9:00:00,000' for --add (e.g. 2.5, 2s, 500ms, 1:30 or 0:01:30,250; at most 3:59:59,999)
 --add -1 a.srt|invalid time '-1' for --add: a time here has no sign; use --reduce 1 or --shift -1
 --reduce -1.5 a.srt|invalid time '-1.5' for --reduce: a time here has no sign; use --add 1.5 or --shift +1.5
-a.srt|nothing to do: give --add, --reduce or --shift TIME, --reduce-number N or --switch-orientation
---dry-run a.srt|nothing to do: give --add, --reduce or --shift TIME, --reduce-number N or --switch-orientation
+a.srt|nothing to do: give --add, --reduce or --shift TIME, --reduce-number N, --switch-orientation, --fix-rtl or --to-utf8
+--dry-run a.srt|nothing to do: give --add, --reduce or --shift TIME, --reduce-number N, --switch-orientation, --fix-rtl or --to-utf8
 --restore --add 1 a.srt|--restore takes no other option: leave out --add
 --restore -|--restore needs FILE names: standard input (-) has no backup
 --add 1 -o out.srt a.srt b.srt|-o takes exactly one input FILE
@@ -396,7 +396,7 @@ a.srt|nothing to do: give --add, --reduce or --shift TIME, --reduce-number N or 
 -5 a.srt|unknown option '-5'
 --switch-orientation=1 a.srt|option '--switch-orientation' takes no value
 --switch-orientation --code-page utf-8 a.srt|unknown code page 'utf-8' for --code-page (windows-1255, windows-1256 or windows-1252)
---add 1 --code-page 1255 a.srt|--code-page goes only with --switch-orientation, which reads lines in it
+--add 1 --code-page 1255 a.srt|--code-page goes only with --switch-orientation, --fix-rtl or --to-utf8, which read lines in it
 a.srt --to|option '--to' needs a value
 |no FILE given
 EOF

@@ -137,7 +137,8 @@ TEST(ParseOptions, TellsFilesFromOptions) {
 TEST(ParseOptions, NamesTheUsageError) {
     const std::string forms = " (e.g. 2.5, 2s, 500ms, 1:30 or 0:01:30,250; at most 3:59:59,999)";
     const std::string nothing =
-        "nothing to do: give --add, --reduce or --shift TIME, --reduce-number N or --switch-orientation";
+        "nothing to do: give --add, --reduce or --shift TIME, --reduce-number N, --switch-orientation, --fix-rtl or "
+        "--to-utf8";
     const struct {
         std::vector<std::string> args;
         std::string error;
@@ -210,7 +211,7 @@ TEST(ParseOptions, NamesTheUsageError) {
         {{"--switch-orientation", "--code-page", "1251", "a.srt"},
          "unknown code page '1251' for --code-page (windows-1255, windows-1256 or windows-1252)"},
         {{"--add", "1", "--code-page", "hebrew", "a.srt"},
-         "--code-page goes only with --switch-orientation, which reads lines in it"},
+         "--code-page goes only with --switch-orientation, --fix-rtl or --to-utf8, which read lines in it"},
         {{"--switch-orientation", "--code-page=1255", "--code-page=1256", "a.srt"},
          "option '--code-page' given more than once"},
         {{"--restore", "--code-page", "1255", "a.srt"}, "--restore takes no other option: leave out --code-page"},

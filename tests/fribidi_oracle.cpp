@@ -11,10 +11,6 @@
 
 namespace {
 
-bool IsDirectionFormatting(char32_t c) {
-    return c == 0x200E || c == 0x200F || c == 0x061C || (c >= 0x202A && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069);
-}
-
 template <typename T>
 std::vector<T> Numbers(const std::string& line) {
     std::vector<T> numbers;
@@ -31,15 +27,16 @@ bool HaveFriBidi() {
     return std::system("command -v fribidi >/dev/null 2>&1") == 0;
 }
 
-std::vector<FriBidiOrder> RunFriBidi(const std::vector<std::string>& lines) {
+std::vector<FriBidiOrder> RunFriBidi(const std::vector<std::string>& lines, ParagraphDirection direction) {
     TempDir dir;
     std::string input;
     for (const std::string& line : lines) {
         input += line + "\n";
     }
     WriteWholeFile(dir.File("in"), input);
-    const std::string command = "fribidi --rtl --nopad --nobreak --reordernsm --novisual --vtol --levels <" +
-                                dir.File("in") + " >" + dir.File("out");
+    const std::string command =
+        std::string("fribidi ") + (direction == ParagraphDirection::kRightToLeft ? "--rtl" : "--ltr") +
+        " --nopad --nobreak --reordernsm --novisual --vtol --levels <" + dir.File("in") + " >" + dir.File("out");
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     std::istringstream out(ReadWholeFile(dir.File("out")));
     std::vector<FriBidiOrder> orders(lines.size());
@@ -68,7 +65,8 @@ std::string DisplayWithoutFormatting(const std::string& line, const FriBidiOrder
 
 std::string WithoutFormatting(const std::string& line) {
     std::vector<char32_t> text = CodePoints(line);
-    text.erase(std::remove_if(text.begin(), text.end(), IsDirectionFormatting), text.end());
+    text.erase(std::remove_if(text.begin(), text.end(), [](char32_t c) { return IsDirectionFormatting(c); }),
+               text.end());
     return Utf8(text);
 }
 
