@@ -115,7 +115,7 @@ Status LineRewriter::Decide(std::string_view text, const std::string& name) {
     m_rtl_lines_seen = votes.right_to_left;
     if (m_rtl_source == RtlSource::kDetect) {
         m_rtl_source = votes.Decision();
-        if (m_rtl_source == RtlSource::kDetect && votes.right_to_left > 0) {
+        if (m_rtl_source == RtlSource::kDetect && votes.right_to_left > votes.marked) {
             return Status::Error(Status::Code::kUnsupported,
                                  "Cannot fix the right-to-left lines of " + name + ": " +
                                      std::to_string(votes.community) +

@@ -139,20 +139,20 @@ bool HasRightToLeftLetter(const std::u32string& text) {
     return std::any_of(text.begin(), text.end(), IsRightToLeftLetter);
 }
 
-// What a line tells of its convention: +1 for left-to-right players, -1 for logical order, 0 nothing.
-int Vote(const std::u32string& text) {
-    if (!HasRightToLeftLetter(text)) {
-        return 0;
-    }
-    const Edges edges = FindEdges(text);
+// Whether the text between the leading and trailing tags and blanks starts with RLE or RLM: a line its author (or
+// a fix for all players) marked as logical, whatever the file's convention.
+bool MarkedLogical(const std::u32string& text, const Edges& edges) {
+    return edges.content_begin < edges.content_end &&
+           (text[edges.content_begin] == kRle || text[edges.content_begin] == kRlm);
+}
+
+// What an unmarked line tells of its convention: +1 for left-to-right players, -1 for logical order, 0 nothing.
+int Vote(const std::u32string& text, const Edges& edges) {
     if (edges.content_begin >= edges.content_end) {
         return 0;
     }
     const char32_t first = text[edges.content_begin];
     const char32_t last = text[edges.content_end - 1];
-    if (first == kRle || first == kRlm) {
-        return -1;
-    }
     const int community = int{IsClosingPunctuation(first)} + int{IsDash(last)};
     const int logical = int{IsClosingPunctuation(last)} + int{IsDash(first)};
     return community > logical ? 1 : community < logical ? -1 : 0;
@@ -207,10 +207,21 @@ const char* RtlSourceName(RtlSource source) {
 }
 
 void ConventionVotes::CountText(std::string_view text, CodePage code_page) {
+    // WebVTT's header and its NOTE, STYLE and REGION blocks are copied as they are: they tell nothing.
+    bool copied = text.compare(0, 6, "WEBVTT") == 0;
+    bool block_start = true;
     while (!text.empty()) {
         const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
-        CountLine(text.substr(0, end), code_page);
-        text.remove_prefix(std::min(end + 1, text.size()));
+        const std::string_view line = text.substr(0, end);
+        const bool keyword =
+            line.compare(0, 4, "NOTE") == 0 || line.compare(0, 5, "STYLE") == 0 || line.compare(0, 6, "REGION") == 0;
+        copied = !line.empty() && (copied || (block_start && keyword));
+        block_start = line.empty();
+        if (!copied) {
+            CountLine(line, code_page);
+        }
+        const bool crlf = text.compare(end, 2, "\r\n") == 0;
+        text.remove_prefix(std::min(end + (crlf ? 2 : 1), text.size()));
     }
 }
 
@@ -219,8 +230,16 @@ void ConventionVotes::CountLine(std::string_view line, CodePage code_page) {
     if (!ReadLine(line, code_page == CodePage::kDetect ? CodePage::kWindows1255 : code_page, text)) {
         return;
     }
-    right_to_left += HasRightToLeftLetter(text) ? 1 : 0;
-    const int vote = Vote(text);
+    if (!HasRightToLeftLetter(text)) {
+        return;
+    }
+    ++right_to_left;
+    const Edges edges = FindEdges(text);
+    if (MarkedLogical(text, edges)) {
+        ++marked;
+        return;
+    }
+    const int vote = Vote(text, edges);
     community += vote > 0 ? 1 : 0;
     logical += vote < 0 ? 1 : 0;
 }
@@ -308,25 +327,16 @@ bool RtlFixer::FixPart(bool utf8) {
         return true;
     }
     const bool has_marks = std::any_of(m_part.begin(), m_part.end(), IsDirectionFormatting);
-    const Edges edges = FindEdges(m_part);
-    const bool marked_logical = edges.content_begin < edges.content_end &&
-                                (m_part[edges.content_begin] == kRle || m_part[edges.content_begin] == kRlm);
-    const bool logical = marked_logical || m_source == RtlSource::kLogical;
+    const bool logical = MarkedLogical(m_part, FindEdges(m_part)) || m_source == RtlSource::kLogical;
     // What the line shows in the family its convention is for: the meaning to keep.
     Display(logical ? m_rtl : m_ltr, m_part, m_meaning);
     StripMarks(m_meaning);
     // The line in logical order, without marks.
-    if (logical && !has_marks) {
-        m_logical = m_part;
-    } else {
-        m_logical = m_part;
-        StripMarks(m_logical);
-        if (!logical || !ShowsAs(m_rtl, m_logical, m_meaning)) {
-            Display(m_rtl, m_meaning, m_logical);
-            if (!ShowsAs(m_rtl, m_logical, m_meaning)) {
-                return false;
-            }
-        }
+    m_logical = m_part;
+    StripMarks(m_logical);
+    if ((!logical || has_marks) && !(logical && ShowsAs(m_rtl, m_logical, m_meaning)) &&
+        !Inverse(m_rtl, m_meaning, m_logical)) {
+        return false;
     }
     switch (m_mode) {
         case RtlFixMode::kLogical:
@@ -339,12 +349,37 @@ bool RtlFixer::FixPart(bool utf8) {
             if (!logical && !has_marks) {
                 return true;  // already in the form for left-to-right players
             }
-            Display(m_ltr, m_meaning, m_part);
-            return ShowsAs(m_ltr, m_part, m_meaning);
+            if (Inverse(m_ltr, m_meaning, m_part)) {
+                return true;
+            }
+            // No text without marks shows so when laid out left to right (a line that starts with a number or a
+            // bracket): the marks of the form for all players do.
+            ++m_marked;
+            Wrap(utf8);
+            return true;
         case RtlFixMode::kOff:
             break;
     }
     return true;
+}
+
+bool RtlFixer::Inverse(VisualOrder& order, const std::u32string& shown, std::u32string& text) {
+    // Laying out what a line shows gives back the line, but for numbers that Arabic text before them makes Arabic
+    // numbers ("1-5", "50%"): there, an Arabic letter mark before it gives the context the line had.
+    constexpr char32_t kAlm = 0x061C;
+    for (bool arabic_context : {false, true}) {
+        m_context.clear();
+        if (arabic_context) {
+            m_context.push_back(kAlm);
+        }
+        m_context += shown;
+        Display(order, m_context, text);
+        StripMarks(text);
+        if (ShowsAs(order, text, shown)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void RtlFixer::Wrap(bool utf8) {

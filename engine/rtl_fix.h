@@ -32,12 +32,14 @@ const char* RtlSourceName(RtlSource source);
 
 // The evidence of a file's right-to-left lines for one convention or the other: a line that starts with a full stop,
 // comma, question or exclamation mark, colon or ellipsis, or ends with a dialogue dash, is written for left-to-right
-// players; one that ends with such punctuation, starts with a dialogue dash, or carries RLM or RLE at its start, is
-// logical. Lines with as much of one as of the other, or none, do not count.
+// players; one that ends with such punctuation or starts with a dialogue dash is logical. Lines with as much of one
+// as of the other, or none, do not count; nor do lines whose text starts with RLE or RLM: they are read as logical
+// whatever the file's convention (a fix for all players writes them so).
 struct ConventionVotes {
     std::uint64_t community = 0;
     std::uint64_t logical = 0;
     std::uint64_t right_to_left = 0;  // lines counted that hold a right-to-left letter, voting or not
+    std::uint64_t marked = 0;         // of those, lines marked as logical
 
     // Counts the lines of `text` (a block of a file: line ends of any kind; lines not UTF-8 read in `code_page`).
     void CountText(std::string_view text, CodePage code_page);
@@ -61,6 +63,8 @@ class RtlFixer {
     std::uint64_t LinesWithRightToLeft() const { return m_right_to_left; }
     std::uint64_t LinesChanged() const { return m_changed; }
     std::uint64_t LinesLeftAsTheyWere() const { return m_left; }
+    // For left-to-right players: lines that only direction marks make show right (see Fix).
+    std::uint64_t LinesGivenMarks() const { return m_marked; }
 
   private:
     static bool MayNeedFixing(const unsigned char* bytes, std::size_t size);
@@ -71,6 +75,8 @@ class RtlFixer {
     void Wrap(bool utf8);
     // What a player that lays `text` out with `order` shows of it, stored left to right.
     void Display(VisualOrder& order, const std::u32string& text, std::u32string& shown);
+    // Sets `text` to a line without marks that shows as `shown` with `order`; false when none is found.
+    bool Inverse(VisualOrder& order, const std::u32string& shown, std::u32string& text);
     // Whether `text` shows as `meaning` (which has no marks) with `order`.
     bool ShowsAs(VisualOrder& order, const std::u32string& text, const std::u32string& meaning);
     static void StripMarks(std::u32string& text);
@@ -81,9 +87,10 @@ class RtlFixer {
     std::uint64_t m_right_to_left = 0;
     std::uint64_t m_changed = 0;
     std::uint64_t m_left = 0;
+    std::uint64_t m_marked = 0;
     VisualOrder m_rtl;
     VisualOrder m_ltr;
     // Buffers kept between lines, so that fixing allocates only for a line longer than any before.
-    std::u32string m_text, m_part, m_fixed, m_meaning, m_logical, m_check;
+    std::u32string m_text, m_part, m_fixed, m_meaning, m_logical, m_check, m_context;
     std::string m_utf8_in, m_utf8_out, m_out;
 };

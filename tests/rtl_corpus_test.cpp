@@ -4,13 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "engine/code_pages.h"
 #include "engine/text_reversal.h"
 #include "tests/fribidi_oracle.h"
+#include "tests/rtl_test_lines.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -31,36 +31,6 @@ std::string Read(const char* name) {
     return ReadWholeFile(std::string(KELVARO_TEST_DATA) + "/corpus/" + name);
 }
 
-// The text lines of a SubRip file: neither blank, nor a cue number, nor a timing line.
-std::vector<std::string> TextLines(std::string content) {
-    if (content.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-        content.erase(0, 3);
-    }
-    std::vector<std::string> lines;
-    std::istringstream in(content);
-    for (std::string line; std::getline(in, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        const bool number = !line.empty() && line.find_first_not_of("0123456789") == std::string::npos;
-        if (!line.empty() && !number && line.find("-->") == std::string::npos) {
-            lines.push_back(line);
-        }
-    }
-    return lines;
-}
-
-std::string ToUtf8(const std::string& line, CodePage code_page) {
-    if (code_page == CodePage::kDetect) {
-        return line;
-    }
-    std::vector<char32_t> code_points;
-    for (unsigned char c : line) {
-        code_points.push_back(DecodeByte(code_page, c));
-    }
-    return Utf8(code_points);
-}
-
 std::string FromUtf8(const std::string& line, CodePage code_page) {
     std::string bytes;
     for (char32_t c : CodePoints(line)) {
@@ -73,15 +43,6 @@ std::string Switched(TextReverser& reverser, const std::string& line) {
     std::string out(line.size(), '?');
     reverser.Reverse(line, out.data());
     return out;
-}
-
-bool HoldsRightToLeftLetter(const std::string& utf8) {
-    for (char32_t c : CodePoints(WithoutFormatting(utf8))) {
-        if (GetBidiClass(c) == BidiClass::R || GetBidiClass(c) == BidiClass::AL) {
-            return true;
-        }
-    }
-    return false;
 }
 
 // The lines that switching twice need not give back, as the switch's header names them: a combining mark with no
