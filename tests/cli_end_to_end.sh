@@ -399,7 +399,46 @@ a.srt|nothing to do: give --add, --reduce or --shift TIME, --reduce-number N, --
 --add 1 --code-page 1255 a.srt|--code-page goes only with --switch-orientation, --fix-rtl or --to-utf8, which read lines in it
 a.srt --to|option '--to' needs a value
 |no FILE given
+--fix-rtl --switch-orientation a.srt|give only one of --fix-rtl and --switch-orientation: they write right-to-left lines in different ways
+--fix-rtl=sideways a.srt|unknown mode 'sideways' for --fix-rtl (all-players, ltr-players or logical)
+--rtl-source=community --add 1 a.srt|--rtl-source goes only with --fix-rtl, which reads lines by it
+--fix-rtl --rtl-source=visual a.srt|unknown form 'visual' for --rtl-source (community or logical)
+--no-bom --add 1 a.srt|--no-bom goes only with --to-utf8; a run keeps the byte-order mark of a file
+--restore --fix-rtl a.srt|--restore takes no other option: leave out --fix-rtl
 EOF
+
+# --to-utf8 gives the text that decoding each file gives, with a byte-order mark (timing lines are printed anew); a
+# Western file is read as Western.
+for row in rtl_fix/hebrew_community_cp1255.srt:1255 rtl_fix/arabic_logical_cp1256.srt:1256 \
+    rtl_fix/persian_community_cp1256.srt:1256 corpus/western_cp1252.srt:1252; do
+    stdin_file=$data/${row%%:*} expect_status 0 "--to-utf8 ${row%%:*}" "${cli[@]}" --to-utf8 -
+    # Python's codecs map byte by byte, as Windows does; glibc's iconv composes Hebrew points into other characters.
+    python3 -c 'import sys; sys.stdout.buffer.write(b"\xef\xbb\xbf" + open(sys.argv[1], "rb").read().decode(sys.argv[2]).encode())' \
+        "$data/${row%%:*}" "cp${row##*:}" | tr -d '\r' | grep -v -- '-->' >"$work/want"
+    cmp -s <(tr -d '\r' <"$work/out" | grep -v -- '-->') "$work/want" || fail "--to-utf8 ${row%%:*} is not its text"
+    grep -q "converted from windows-${row##*:} to UTF-8" "$work/err" || fail "--to-utf8 ${row%%:*}: $(cat "$work/err")"
+done
+
+# --fix-rtl in place: the file's form is found, a second run writes the same bytes and keeps the first backup, and a
+# file whose lines do not tell their form is refused, the folder as it was.
+mkdir "$work/rtl"
+cd "$work/rtl" || exit 1
+cp "$data/rtl_fix/arabic_community_utf8.srt" film.srt
+expect_status 0 "--fix-rtl" "${cli[@]}" --fix-rtl film.srt
+grep -q "lines were rewritten for all players; the file had them for left-to-right players" "$work/err" ||
+    fail "--fix-rtl: $(cat "$work/out" "$work/err")"
+cp film.srt "$work/first"
+expect_status 0 "--fix-rtl again" "${cli[@]}" --fix-rtl film.srt
+cmp -s film.srt "$work/first" || fail "--fix-rtl twice: $(cmp film.srt "$work/first")"
+cmp -s film_original-1.srt "$data/rtl_fix/arabic_community_utf8.srt" || fail "--fix-rtl: the first backup changed"
+printf '1\r\n00:00:01,000 --> 00:00:02,000\r\n.\327\251\327\234\327\225\327\235\r\n\327\251\327\234\327\225\327\235.\r\n' >mixed.srt
+before=$(listing)
+expect_status 1 "--fix-rtl undecided" "${cli[@]}" --fix-rtl mixed.srt
+grep -q "Cannot fix the right-to-left lines of mixed.srt: 1 of them have their punctuation at the start" "$work/err" ||
+    fail "--fix-rtl undecided: $(cat "$work/err")"
+[ "$(listing)" = "$before" ] || fail "--fix-rtl undecided: the folder changed: $(ls -l)"
+expect_status 0 "--rtl-source" "${cli[@]}" --fix-rtl=logical --rtl-source=community -o out.srt mixed.srt
+[ "$(sed -n 3p out.srt)" = "$(printf '\327\251\327\234\327\225\327\235.\r')" ] || fail "--rtl-source: $(od -c out.srt)"
 
 # Help and version as help2man reads them: a usage line, each option at the start of an indented line, at most 80
 # columns; -h and -V are the same.

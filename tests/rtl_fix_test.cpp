@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "engine/rewrite_line.h"
+#include "engine/rtl_preview.h"
 #include "tests/fribidi_oracle.h"
 #include "tests/rtl_test_lines.h"
 #include "tests/test_support.h"
@@ -207,6 +208,88 @@ TEST(RightToLeftFix, ReadsEachFileInItsConventionAndCodePage) {
         ASSERT_TRUE(rewriter.Decide(content, file.name).ok()) << file.name;
         EXPECT_EQ(rewriter.DecidedRtlSource(), file.source) << file.name;
         EXPECT_EQ(rewriter.DecidedCodePage(), file.code_page) << file.name;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(RightToLeftFix, PreviewShowsTheFirstLinesBeforeAndAfter) {
+    SyncSettings settings;
+    settings.m_rtlFix = RtlFixMode::kLogical;
+    std::vector<RtlPreviewLine> lines;
+    const std::string hebrew =
+        "1\r\n00:00:01,000 --> 00:00:02,000\r\n.\xF9\xEC\xE5\xED\r\nHello.\r\n\r\n2\r\n"
+        "00:00:03,000 --> 00:00:04,000\r\n?\xEE\xE4 \xF7\xE5\xF8\xE4\r\n";  // Windows-1255
+    ASSERT_TRUE(PreviewRtlFix(settings, hebrew, "a.srt", 5, &lines).ok());
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].before, ".שלום");
+    EXPECT_EQ(lines[0].after, "שלום.");
+    EXPECT_EQ(lines[1].after, "מה קורה?");
+    ASSERT_TRUE(PreviewRtlFix(settings, hebrew, "a.srt", 1, &lines).ok());
+    EXPECT_EQ(lines.size(), 1u);
+    // A file whose lines do not tell their convention: the run's refusal.
+    const Status refused =
+        PreviewRtlFix(settings, "1\n0:00:01,000 --> 0:00:02,000\n.שלום\nשלום.\n", "b.srt", 5, &lines);
+    EXPECT_NE(refused.message().find("1 of them have their punctuation at the start"), std::string::npos)
+        << refused.message();
+}
+
+}  // namespace
+
+namespace {
+
+struct FixRow {
+    RtlFixMode mode;
+    RtlSource source;
+    const char* line;
+    const char* expected;  // nullptr: left as it is
+};
+
+TEST(RightToLeftFix, RewritesLinesOfEveryShape) {
+    constexpr auto kAll = RtlFixMode::kAllPlayers;
+    constexpr auto kLtr = RtlFixMode::kLtrPlayers;
+    constexpr auto kLogical = RtlFixMode::kLogical;
+    constexpr auto kCommunity = RtlSource::kCommunity;
+    constexpr auto kInOrder = RtlSource::kLogical;
+    const FixRow rows[] = {
+        // Punctuation, dashes and brackets follow the display, not a list of characters to move.
+        {kLogical, kCommunity, ".שלום, עולם", "שלום, עולם."},
+        {kLogical, kCommunity, "?איפה היית -", "- איפה היית?"},
+        {kLtr, kInOrder, "- איפה היית?", "?איפה היית -"},
+        {kAll, kCommunity, ".שלום", "\u202Bשלום.\u202C"},
+        // Arabic's question mark and semicolon are letters: never moved.
+        {kLogical, kCommunity, "هل أنت بخير؟", nullptr},
+        {kLtr, kInOrder, "هل أنت بخير؟", nullptr},
+        // Tags and brace blocks stay outside the marks; the marks and entities a line had go.
+        {kAll, kCommunity, "{\\an8}<i>.שלום</i>", "{\\an8}<i>\u202Bשלום.\u202C</i>"},
+        {kAll, kInOrder, "&rlm;שלום &amp; תודה.", "\u202Bשלום &amp; תודה.\u202C"},
+        {kLogical, kInOrder, "\u200Fשלום.\u200F", "שלום."},
+        // A line already marked as logical is read so, whatever the file's convention: a second run changes nothing.
+        {kAll, kCommunity, "\u202Bשלום.\u202C", nullptr},
+        {kLogical, kCommunity, "\u200Fשלום.", "שלום."},
+        // No form without marks starts with a number when laid out left to right: the marks of all players.
+        {kLtr, kInOrder, "10 דקות.", "\u202B10 דקות.\u202C"},
+        // MicroDVD parts are lines of their own.
+        {kLogical, kCommunity, "{1}{25}.שלום|?מה", "{1}{25}שלום.|מה?"},
+        // Lines without a right-to-left letter never change.
+        {kAll, kCommunity, ".Hello", nullptr},
+        {kAll, kInOrder, "&rlm;Hello, world.", nullptr},
+        // Single-byte lines get RLM, which Windows-1255 holds, instead of RLE and PDF.
+        {kAll, kInOrder, "\xF9\xEC\xE5\xED.", "\xFE\xF9\xEC\xE5\xED.\xFE"},
+        {kLogical, kCommunity, ".\xF9\xEC\xE5\xED", "\xF9\xEC\xE5\xED."},
+    };
+    for (const FixRow& row : rows) {
+        RtlFixer fixer;
+        fixer.Configure(row.mode, row.source, CodePage::kWindows1255);
+        const std::string fixed(fixer.Fix(row.line));
+        EXPECT_EQ(fixed, row.expected ? row.expected : row.line) << RtlFixModeName(row.mode) << ": " << row.line;
+        RtlFixer again;
+        again.Configure(row.mode, RtlSource::kLogical, CodePage::kWindows1255);
+        if (row.mode != kLtr) {
+            EXPECT_EQ(again.Fix(fixed), fixed) << "twice: " << row.line;
+        }
     }
 }
 
