@@ -10,7 +10,9 @@
 #include "platform/file_system.h"
 #include "platform/win32/utf16.h"
 #include "store/last_file_store.h"
+#include "ui/message_box_reporter.h"
 #include "ui/resource.h"
+#include "ui/rtl_display_dlg.h"
 #include "ui/subtitle_file.h"
 #include "win32ui/app.h"
 #include "win32ui/data_exchange.h"
@@ -43,18 +45,6 @@ const CKelvaroDlg::Tooltip CKelvaroDlg::kTooltips[] = {
 };
 const std::size_t CKelvaroDlg::kTooltipCount = sizeof kTooltips / sizeof kTooltips[0];
 
-namespace {
-
-// Every outcome of a run, file errors included, reaches the user in the program's message box.
-class MessageBoxReporter : public RunReporter {
-  public:
-    void Succeeded(const std::string& text) override { AfxMessageBox(text); }
-    void Refused(const std::string& text) override { AfxMessageBox(text); }
-    void FileFailed(const std::string& text) override { AfxMessageBox(text); }
-};
-
-}  // namespace
-
 const MessageMapEntry CKelvaroDlg::kMessageEntries[] = {
     OnMessage(WM_PAINT, &CKelvaroDlg::OnPaint),
     OnQueryDragIconMessage(&CKelvaroDlg::OnQueryDragIcon),
@@ -66,6 +56,7 @@ const MessageMapEntry CKelvaroDlg::kMessageEntries[] = {
     OnCommand(EN_KILLFOCUS, IDC_REDUCE_NUMBER, &CKelvaroDlg::OnKillfocusTimeField),
     OnCommand(BN_CLICKED, IDC_BROWSE, &CKelvaroDlg::OnBrowse),
     OnDropFilesMessage(&CKelvaroDlg::OnDropFiles),
+    OnSysCommand(IDM_RTL_DISPLAY, &CKelvaroDlg::OnRtlDisplay),
 };
 const MessageMap CKelvaroDlg::kMessageMap = {&kDialogMessageMap, kMessageEntries,
                                              sizeof kMessageEntries / sizeof kMessageEntries[0]};
@@ -114,12 +105,16 @@ BOOL CKelvaroDlg::OnInitDialog() {
     // The input field's tip is the whole path, which the field itself may be too narrow to show.
     m_tooltip.AddTool(GetDlgItem(IDC_INPUT_FILE), std::string());
 
+    const HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
+    AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(systemMenu, MF_STRING | MF_GRAYED, IDM_RTL_DISPLAY, L"Right-to-left display...");
+
     m_strStartDir = CurrentDirectory();
     if (!m_strStartDir.empty()) {
         m_strInputFile = LoadLastFile(m_strStartDir);
     }
     if (!m_strInputFile.empty()) {
-        m_btnSynchronize.EnableWindow(TRUE);
+        EnableFileCommands();
     }
     // Lines that are not UTF-8 are read in Windows' code page when it is a Hebrew or Arabic one.
     m_codePage = CodePageFromAnsiNumber(AnsiCodePageNumber());
@@ -165,6 +160,15 @@ void CKelvaroDlg::OnSynchronize() {
     SynchronizeFile(*this, reporter);
 }
 
+void CKelvaroDlg::OnRtlDisplay() {
+    // The item is grayed until a file is chosen; a command sent by another program then does nothing either.
+    if (m_strInputFile.empty()) {
+        return;
+    }
+    CRtlDisplayDlg dialog(*this, this);
+    dialog.DoModal();
+}
+
 void CKelvaroDlg::OnKillfocusTimeField() {
     UpdateData(TRUE);
 }
@@ -199,10 +203,15 @@ void CKelvaroDlg::ChooseInputFile(const std::string& path, const std::string& ex
     }
     m_strInputFile = path;
     ShowInputFile();
-    m_btnSynchronize.EnableWindow(TRUE);
+    EnableFileCommands();
     if (!m_strStartDir.empty()) {
         SaveLastFile(m_strStartDir, m_strInputFile);
     }
+}
+
+void CKelvaroDlg::EnableFileCommands() {
+    m_btnSynchronize.EnableWindow(TRUE);
+    EnableMenuItem(GetSystemMenu(m_hWnd, FALSE), IDM_RTL_DISPLAY, MF_BYCOMMAND | MF_ENABLED);
 }
 
 void CKelvaroDlg::ShowInputFile() {

@@ -13,8 +13,10 @@
 
 class CDataExchange;
 
-// The program's one window. The settings of the next run are the dialog's data-exchange members; Synchronize
-// re-times m_strInputFile with them, and the chosen file is remembered in "kv.ini" in the start-up directory.
+// The program's main window. The settings of the next run are the dialog's data-exchange members; Synchronize
+// re-times m_strInputFile with them, and the chosen file is remembered in "kv.ini" in the start-up directory. The
+// system menu's "Right-to-left display..." opens CRtlDisplayDlg on the same file; like Synchronize, it is available
+// once a file is chosen.
 class CKelvaroDlg : public CDialog, public SyncSettings {
   public:
     CKelvaroDlg();
@@ -50,11 +52,14 @@ class CKelvaroDlg : public CDialog, public SyncSettings {
     void OnSynchronize();
     // Validates the fields when one of the four time fields or the subtitle-number field loses the focus.
     void OnKillfocusTimeField();
+    void OnRtlDisplay();
     void OnBrowse();
     // A file dropped from the file manager is taken as if Browse had chosen it; of several, the first.
     void OnDropFiles(HDROP drop);
 
   private:
+    // Makes Synchronize and "Right-to-left display..." available, once there is a file to run on.
+    void EnableFileCommands();
     // Shows m_strInputFile in its field, scrolled to its end, and as the field's tooltip.
     void ShowInputFile();
     void ChooseInputFile(const std::string& path, const std::string& extension);

@@ -6,6 +6,7 @@
 #endif
 
 #define IDD_MAIN_DIALOG 102
+#define IDD_RTL_DISPLAY 103
 #define IDR_MAINFRAME 128
 
 #define IDC_SYNCHRONIZE 1000
@@ -22,3 +23,19 @@
 #define IDC_FROM_TIME 1011
 #define IDC_TO_TIME 1012
 #define IDC_BETWEEN_TIMES 1013
+
+// The main dialog's system menu command that opens the right-to-left display dialog: a multiple of 16 below 0xF000,
+// as Windows requires of the commands a program adds there.
+#define IDM_RTL_DISPLAY 0x0010
+
+// The right-to-left display dialog.
+#define IDC_RTL_ALL_PLAYERS 1100
+#define IDC_RTL_LTR_PLAYERS 1101
+#define IDC_RTL_LOGICAL 1102
+#define IDC_RTL_TO_UTF8 1103
+#define IDC_RTL_BYTE_ORDER_MARK 1104
+#define IDC_RTL_BEFORE_LABEL 1105
+#define IDC_RTL_BEFORE 1106
+#define IDC_RTL_AFTER_LABEL 1107
+#define IDC_RTL_AFTER 1108
+#define IDC_RTL_PREVIEW_MESSAGE 1109

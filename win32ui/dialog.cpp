@@ -8,7 +8,7 @@
 
 const MessageMap kDialogMessageMap = {nullptr, nullptr, 0};
 
-CDialog::CDialog(UINT templateId) : m_nIDTemplate(templateId) {}
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_nIDTemplate(templateId), m_pParentWnd(parent) {}
 
 CDialog::~CDialog() {
     if (m_hWnd != nullptr && IsWindow(m_hWnd)) {
@@ -19,12 +19,23 @@ CDialog::~CDialog() {
 BOOL CDialog::Create() {
     m_bModalDone = false;
     // A Unicode dialog, so that its controls hold any text the program gives them.
-    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), /*hWndParent=*/nullptr,
-                              &DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
+    const HWND owner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+    return CreateDialogParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(m_nIDTemplate), owner, &DialogProc,
+                              reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
 INT_PTR CDialog::DoModal() {
+    // As DialogBox does: the owner takes no input while this dialog is open, and is enabled again before this one is
+    // destroyed, so that the activation goes back to it rather than to another program's window.
+    const HWND owner = m_pParentWnd != nullptr ? m_pParentWnd->m_hWnd : nullptr;
+    const bool disabledOwner = owner != nullptr && IsWindowEnabled(owner);
+    if (disabledOwner) {
+        ::EnableWindow(owner, FALSE);
+    }
     if (!Create()) {
+        if (disabledOwner) {
+            ::EnableWindow(owner, TRUE);
+        }
         return -1;
     }
     MSG msg;
@@ -42,6 +53,9 @@ INT_PTR CDialog::DoModal() {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }
+    }
+    if (disabledOwner) {
+        ::EnableWindow(owner, TRUE);
     }
     if (m_hWnd != nullptr) {
         DestroyWindow(m_hWnd);
@@ -151,6 +165,12 @@ INT_PTR CDialog::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             return FALSE;
         }
+        case WM_SYSCOMMAND:
+            // The low four bits are the system's; commands the program did not add get the default processing.
+            if (const MessageMapEntry* entry = FindEntry(WM_SYSCOMMAND, 0, static_cast<UINT>(wParam & 0xFFF0))) {
+                return Call(*entry, wParam);
+            }
+            return FALSE;
         default:
             if (const MessageMapEntry* entry = FindEntry(message, 0, 0)) {
                 return Call(*entry, wParam);
@@ -191,7 +211,10 @@ void CDialog::CenterWindow() {
     MONITORINFO monitor = {};
     monitor.cbSize = sizeof monitor;
     GetMonitorInfoW(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
-    const RECT& area = monitor.rcWork;
+    RECT area = monitor.rcWork;
+    if (m_pParentWnd != nullptr && m_pParentWnd->m_hWnd != nullptr && !IsIconic(m_pParentWnd->m_hWnd)) {
+        GetWindowRect(m_pParentWnd->m_hWnd, &area);
+    }
     const int width = window.right - window.left;
     const int height = window.bottom - window.top;
     SetWindowPos(m_hWnd, /*hWndInsertAfter=*/nullptr, area.left + (area.right - area.left - width) / 2,

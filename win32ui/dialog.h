@@ -11,12 +11,13 @@
 class CDialog;
 class CDataExchange;
 
-// One row of a dialog's message map: a window message, or for WM_COMMAND a notification code from one control,
-// and the member that handles it. Exactly one of the handlers is set, the one whose shape the message needs.
+// One row of a dialog's message map: a window message, or for WM_COMMAND a notification code from one control, or
+// for WM_SYSCOMMAND a command of the system menu, and the member that handles it. Exactly one of the handlers is set,
+// the one whose shape the message needs.
 struct MessageMapEntry {
     UINT message;
     UINT code;  // WM_COMMAND only
-    UINT id;    // WM_COMMAND only
+    UINT id;    // WM_COMMAND: the control; WM_SYSCOMMAND: the command
     void (CDialog::*handler)() = nullptr;
     HCURSOR (CDialog::*cursorHandler)() = nullptr;
     void (CDialog::*dropHandler)(HDROP) = nullptr;
@@ -40,6 +41,12 @@ template <class Dialog>
 MessageMapEntry OnCommand(UINT code, UINT id, void (Dialog::*handler)()) {
     return {WM_COMMAND, code, id, static_cast<void (CDialog::*)()>(handler)};
 }
+// A command the dialog added to its system menu. Windows keeps the low four bits of such ids for itself, so `id` is a
+// multiple of 16 below 0xF000 (where the system's own commands start).
+template <class Dialog>
+MessageMapEntry OnSysCommand(UINT id, void (Dialog::*handler)()) {
+    return {WM_SYSCOMMAND, 0, id, static_cast<void (CDialog::*)()>(handler)};
+}
 template <class Dialog>
 MessageMapEntry OnQueryDragIconMessage(HCURSOR (Dialog::*handler)()) {
     return {WM_QUERYDRAGICON, 0, 0, nullptr, static_cast<HCURSOR (CDialog::*)()>(handler)};
@@ -49,12 +56,12 @@ MessageMapEntry OnDropFilesMessage(void (Dialog::*handler)(HDROP)) {
     return {WM_DROPFILES, 0, 0, nullptr, nullptr, static_cast<void (CDialog::*)(HDROP)>(handler)};
 }
 
-// A top-level dialog built from a template resource of this executable. DoModal runs it with its own message loop, so
-// that PreTranslateMessage sees every message first. Exceptions never leave the dialog procedure: one that reaches it
-// is shown in a message box.
+// A dialog built from a template resource of this executable: top-level, or owned by `parent` and centred over it.
+// DoModal runs it with its own message loop, so that PreTranslateMessage sees every message first, and disables the
+// owner meanwhile. Exceptions never leave the dialog procedure: one that reaches it is shown in a message box.
 class CDialog : public CWnd {
   public:
-    explicit CDialog(UINT templateId);
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
     ~CDialog() override;
     CDialog(const CDialog&) = delete;
     CDialog& operator=(const CDialog&) = delete;
@@ -95,6 +102,7 @@ class CDialog : public CWnd {
     void CenterWindow();
 
     UINT m_nIDTemplate;
+    CWnd* m_pParentWnd;
     bool m_bModalDone = false;
     int m_nModalResult = -1;
     bool m_bLockNotifications = false;

@@ -95,6 +95,10 @@ std::string DialogTest::Text(int id) const {
     return WindowText(Item(id));
 }
 
+std::string DialogTest::Text(HWND window) {
+    return WindowText(window);
+}
+
 void DialogTest::SetText(int id, const std::string& text) {
     SetWindowTextW(Item(id), Utf8ToWide(text).c_str());
 }

@@ -54,6 +54,8 @@ class DialogTest : public ::testing::Test {
     void Open(const char* remembered = nullptr, const std::string& start = std::string());
     HWND Item(int id) const { return GetDlgItem(dialog->m_hWnd, id); }
     std::string Text(int id) const;
+    // The text of any window, such as a control of a dialog opened over this one.
+    static std::string Text(HWND window);
     // The text of the tooltip over control `id`.
     std::string ToolText(int id) const;
     void SetText(int id, const std::string& text);
