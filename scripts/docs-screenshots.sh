@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes the two screenshots of docs/: the dialog as it starts (with the sample file remembered), and the dialog
-# after a run with its message box. The run is driven with real keystrokes (xdotool) on a virtual display.
+# Takes the screenshots of docs/: the dialog as it starts (with the sample file remembered), the dialog after a run
+# with its message box, and the right-to-left display dialog over a Hebrew sample. The dialogs are driven with real
+# keystrokes (xdotool) on a virtual display.
 # Usage: scripts/docs-screenshots.sh [Kelvaro.exe]   (default build/win64/Kelvaro.exe)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -17,8 +18,7 @@ elif [ -e "$drive" ] || [ -L "$drive" ]; then
     exit 1
 fi
 rm -rf "$work" && mkdir -p "$work/drive-s/Subtitles"
-cp "$root/samples/film.srt" "$work/drive-s/Subtitles/film.srt"
-printf '%s' 'S:\Subtitles\film.srt' >"$work/kv.ini"
+cp "$root/samples/film.srt" "$root/samples/film-hebrew.srt" "$work/drive-s/Subtitles/"
 ln -s "$work/drive-s" "$drive"
 trap 'rm -f "$drive"' EXIT
 
@@ -33,15 +33,32 @@ shoot() {
     echo "$out"
 }
 
-session() {
+# Starts Kelvaro with S:\Subtitles\NAME remembered; sets $kelvaro (the process) and $window (its dialog).
+start() {
+    printf 'S:\\Subtitles\\%s' "$1" >"$work/kv.ini"
     "$root/scripts/wine-without-wm.sh" Kelvaro.exe
     (cd "$work" && exec "$KELVARO_WINE" "$program") &
-    local kelvaro=$! window=""
+    kelvaro=$!
+    window=$(find_window '^Kelvaro v')
+    sleep 1
+}
+
+find_window() {
+    local found=""
     for _ in $(seq 100); do
-        window=$(xdotool search --name '^Kelvaro v' 2>/dev/null | head -1) && [ -n "$window" ] && break
+        found=$(xdotool search --name "$1" 2>/dev/null | head -1) && [ -n "$found" ] && break
         sleep 0.1
     done
-    sleep 1
+    echo "$found"
+}
+
+stop() {
+    kill "$kelvaro" 2>/dev/null || true
+    wait "$kelvaro" 2>/dev/null || true
+}
+
+session() {
+    start film.srt
     shoot "$window" "$docs/kelvaro-start.png"
     xdotool windowfocus --sync "$window"
     # From "...": Tab to Seconds (input, Synchronize, reduce, orientation, hours, minutes, seconds), type 2; Tab to
@@ -51,9 +68,20 @@ session() {
     shoot "$window" "$docs/kelvaro-after-run.png"
     xdotool key Return
     sleep 0.5
-    kill "$kelvaro" 2>/dev/null || true
-    wait "$kelvaro" 2>/dev/null || true
+    stop
+
+    # Alt+Space opens the system menu; its last item is "Right-to-left display...". Escape cancels the dialog.
+    start film-hebrew.srt
+    xdotool windowfocus --sync "$window"
+    xdotool key --delay 300 alt+space Up Return
+    local rtl
+    rtl=$(find_window '^Right-to-left display$')
+    sleep 1
+    shoot "$rtl" "$docs/kelvaro-rtl-display.png"
+    xdotool key Escape
+    sleep 0.5
+    stop
 }
-export -f shoot session
+export -f shoot start find_window stop session
 env -u DISPLAY "$root/scripts/with-display.sh" bash -c session
 echo "Files after the run:" && ls "$work" "$work/drive-s/Subtitles"
