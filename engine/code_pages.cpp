@@ -62,6 +62,7 @@ int EncodeByte(CodePage code_page, char32_t code_point) {
 
 CodePage GuessCodePage(const unsigned char* text, std::size_t size, CodePage* doubt) {
     std::uint64_t high = 0;
+    std::uint64_t marks = 0;
     std::uint64_t high_after_high = 0;
     std::uint64_t word_starts = 0;
     std::uint64_t arabic_word_starts = 0;
@@ -73,6 +74,11 @@ CodePage GuessCodePage(const unsigned char* text, std::size_t size, CodePage* do
         if (length > 1) {
             previous = 'a';  // a UTF-8 character: like a Latin letter, no word starts after it
             i += length;
+            continue;
+        }
+        if (c == 0xFD || c == 0xFE) {
+            ++marks;  // LRM and RLM in both right-to-left code pages, which a fix adds: they tell little
+            ++i;
             continue;
         }
         if (c >= 0x80) {
@@ -90,7 +96,9 @@ CodePage GuessCodePage(const unsigned char* text, std::size_t size, CodePage* do
     doubt = doubt != nullptr ? doubt : &unused;
     *doubt = CodePage::kDetect;
     if (high == 0) {
-        return CodePage::kDetect;
+        // Marks alone read the same in both right-to-left code pages; in Windows-1252 they would be letters.
+        *doubt = marks > 0 ? CodePage::kWindows1252 : CodePage::kDetect;
+        return marks > 0 ? CodePage::kWindows1255 : CodePage::kDetect;
     }
     const bool western = high_after_high * 4 < high;
     const bool arabic = arabic_word_starts * 5 >= word_starts;
@@ -109,6 +117,7 @@ CodePage GuessCodePage(const unsigned char* text, std::size_t size, CodePage* do
 
 bool DecodeToUtf8(std::string_view line, CodePage code_page, std::string* out, unsigned char* undefined) {
     out->clear();
+    code_page = code_page == CodePage::kDetect ? CodePage::kWindows1255 : code_page;
     for (const char byte : line) {
         const auto c = static_cast<unsigned char>(byte);
         const char32_t code_point = DecodeByte(code_page, c);

@@ -17,7 +17,9 @@ char32_t DecodeByte(CodePage code_page, unsigned char c);
 int EncodeByte(CodePage code_page, char32_t code_point);
 
 // Decides from the bytes of a file (all of it, or a large part) which code page its single-byte text is in. Only
-// bytes outside valid UTF-8 sequences count. Returns kDetect when there are none: nothing to decide from.
+// bytes outside valid UTF-8 sequences count, and not 0xFD and 0xFE (LRM and RLM in Windows-1255 and Windows-1256),
+// unless there are no others: then Windows-1255, in doubt against Windows-1252. Returns kDetect when there are none:
+// nothing to decide from.
 // - Western when fewer than a quarter of those bytes follow another one: accented letters stand among ASCII ones,
 //   while Hebrew and Arabic words are runs of such bytes;
 // - otherwise Arabic when at least a fifth of the words that start with such a byte start with one from 0xC0 to 0xDF

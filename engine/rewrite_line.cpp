@@ -106,6 +106,9 @@ Status LineRewriter::Decide(std::string_view text, const std::string& name) {
     if (!ReadsText()) {
         return Status::OK();
     }
+    // The first bytes of a longer file end inside a line, maybe inside a character: only whole lines count.
+    const std::size_t last_line_end = text.find_last_of('\n');
+    text = last_line_end == std::string_view::npos ? text : text.substr(0, last_line_end + 1);
     Status status = DecideCodePage(text, name);
     if (!status.ok() || m_rtl_fix == RtlFixMode::kOff) {
         return status;

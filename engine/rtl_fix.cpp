@@ -96,6 +96,14 @@ struct Edges {
     std::size_t content_end;
 };
 
+// Whether text[i] opens a brace block or a tag as the units of a line are cut (see UnitScanner): '{', or '<' and an
+// ASCII letter, a digit or '/'.
+bool OpensUnit(const std::u32string& text, std::size_t i) {
+    const char32_t next = i + 1 < text.size() ? text[i + 1] : 0;
+    return text[i] == '{' || (next < 0x80 && (UnitScanner::IsTagNameLetter(static_cast<unsigned char>(next)) ||
+                                              IsAsciiDigit(static_cast<unsigned char>(next)) || next == '/'));
+}
+
 Edges FindEdges(const std::u32string& text) {
     const std::size_t size = text.size();
     Edges edges{0, size};
@@ -108,8 +116,7 @@ Edges FindEdges(const std::u32string& text) {
         if (i < size && (text[i] == '<' || text[i] == '{')) {
             const char32_t close = text[i] == '<' ? '>' : '}';
             const std::size_t end = text.find_first_of(close == '>' ? U"<>" : U"{}", i + 1);
-            if (end != std::u32string::npos && text[end] == close &&
-                (close == '}' || (i + 1 < size && (text[i + 1] == '/' || text[i + 1] < 0x80)))) {
+            if (end != std::u32string::npos && text[end] == close && OpensUnit(text, i)) {
                 edges.content_begin = end + 1;
                 continue;
             }
@@ -125,7 +132,8 @@ Edges FindEdges(const std::u32string& text) {
         if (i > edges.content_begin && (text[i - 1] == '>' || text[i - 1] == '}')) {
             const char32_t open = text[i - 1] == '>' ? '<' : '{';
             const std::size_t start = text.find_last_of(open == '<' ? U"<>" : U"{}", i - 2);
-            if (start != std::u32string::npos && start >= edges.content_begin && text[start] == open) {
+            if (start != std::u32string::npos && start >= edges.content_begin && text[start] == open &&
+                OpensUnit(text, start)) {
                 edges.content_end = start;
                 continue;
             }
@@ -137,6 +145,24 @@ Edges FindEdges(const std::u32string& text) {
 
 bool HasRightToLeftLetter(const std::u32string& text) {
     return std::any_of(text.begin(), text.end(), IsRightToLeftLetter);
+}
+
+// What the fix does not rewrite, as it cannot tell where it shows: a control character (a tab among them, which
+// splits the line into segments laid out apart), or a combining mark at the start or after a blank, a tag, a brace
+// block or a direction mark, which has no letter to belong to.
+bool IsUnclear(const std::u32string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const BidiClass bidi_class = GetBidiClass(text[i]);
+        if (text[i] < 0x20 || (bidi_class == BidiClass::BN && !IsDirectionFormatting(text[i]))) {
+            return true;
+        }
+        const char32_t before = i > 0 ? text[i - 1] : 0;
+        if (bidi_class == BidiClass::NSM &&
+            (before <= ' ' || before == '>' || before == '}' || IsDirectionFormatting(before))) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // Whether the text between the leading and trailing tags and blanks starts with RLE or RLM: a line its author (or
@@ -152,7 +178,11 @@ int Vote(const std::u32string& text, const Edges& edges) {
         return 0;
     }
     const char32_t first = text[edges.content_begin];
-    const char32_t last = text[edges.content_end - 1];
+    std::size_t last_index = edges.content_end - 1;
+    while (last_index > edges.content_begin && GetBidiClass(text[last_index]) == BidiClass::NSM) {
+        --last_index;  // a mark belongs to the character before it
+    }
+    const char32_t last = text[last_index];
     const int community = int{IsClosingPunctuation(first)} + int{IsDash(last)};
     const int logical = int{IsClosingPunctuation(last)} + int{IsDash(first)};
     return community > logical ? 1 : community < logical ? -1 : 0;
@@ -325,6 +355,9 @@ bool RtlFixer::MayNeedFixing(const unsigned char* bytes, std::size_t size) {
 bool RtlFixer::FixPart(bool utf8) {
     if (!HasRightToLeftLetter(m_part)) {
         return true;
+    }
+    if (IsUnclear(m_part)) {
+        return false;
     }
     const bool has_marks = std::any_of(m_part.begin(), m_part.end(), IsDirectionFormatting);
     const bool logical = MarkedLogical(m_part, FindEdges(m_part)) || m_source == RtlSource::kLogical;

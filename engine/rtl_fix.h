@@ -56,8 +56,8 @@ class RtlFixer {
     void Configure(RtlFixMode mode, RtlSource source, CodePage code_page);
 
     // The fixed line, or `line` itself when it holds no right-to-left letter, is already in the mode's form, or
-    // cannot be rewritten so that it shows as before (counted in LinesLeftAsTheyWere). The view stays valid until
-    // the next call.
+    // cannot be rewritten so that it shows as before, or holds a control character or a combining mark with no letter
+    // before it (counted in LinesLeftAsTheyWere). The view stays valid until the next call.
     std::string_view Fix(std::string_view line);
 
     std::uint64_t LinesWithRightToLeft() const { return m_right_to_left; }

@@ -76,5 +76,12 @@ Status PreviewRtlFix(const SyncSettings& settings,
         rest.remove_prefix(std::min(end + 1, rest.size()));
     }
     take(rewriter.Finish());
-    return rewriter.Failed() ? Status::Error(Status::Code::kUnsupported, rewriter.Failure()) : Status::OK();
+    if (rewriter.Failed()) {
+        return Status::Error(Status::Code::kUnsupported, rewriter.Failure());
+    }
+    if (lines->empty() && settings.m_rtlFix != RtlFixMode::kOff && settings.m_bToUtf8 == 0) {
+        return Status::Error(Status::Code::kUnsupported,
+                             "No line of " + name + " holds a right-to-left letter, so it would be left as it is");
+    }
+    return Status::OK();
 }

@@ -1,7 +1,9 @@
 // Any text under any settings: no crash, no undefined behaviour, one replacement per line, and each replacement fits
 // its line's class: a readable timing line comes out as a timing line with the same rest, every other line that
 // holds "-->" comes out unchanged, and text is unchanged (switch off) or the same bytes in another order (switch on),
-// but for mirrored glyphs: ASCII brackets count as one, and bytes from 0x80 on only by their number.
+// but for mirrored glyphs: ASCII brackets count as one, and bytes from 0x80 on only by their number. With the
+// right-to-left fix (and the conversion to UTF-8): ASCII text is unchanged, and fixing for all players a second time,
+// reading the file in the form and code page the first run found, changes nothing.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +11,7 @@
 #include <vector>
 
 #include "engine/rewrite_line.h"
+#include "engine/utf8.h"
 
 namespace {
 
@@ -37,6 +40,10 @@ char Mirrored(char c) {
     }
 }
 
+bool IsValidUtf8(std::string_view line) {
+    return ::IsValidUtf8(reinterpret_cast<const unsigned char*>(line.data()), line.size());
+}
+
 void Check(bool condition) {
     if (!condition) {
         std::abort();
@@ -61,6 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.m_nReduceNumber = data[5] * 20u;
     settings.m_timeFrom = 3600 * (data[1] % 3);
     settings.m_timeTo = 3600 * (data[2] % 3);
+    settings.m_rtlFix = static_cast<RtlFixMode>((data[0] >> 4) & 3);
+    settings.m_bSwitchOrientation &= settings.m_rtlFix == RtlFixMode::kOff ? 1 : 0;  // one or the other
+    settings.m_bToUtf8 = (data[0] >> 6) & 1;
     const std::string_view text(reinterpret_cast<const char*>(data + 6), size - 6);
     std::vector<std::string_view> lines;
     for (std::size_t start = 0; start <= text.size();) {
@@ -70,6 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     LineRewriter rewriter(settings, webvtt ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip);
+    if (!rewriter.Decide(text, "input").ok()) {
+        return 0;  // refused before any line: a convention or a code page that cannot be told
+    }
     std::vector<std::string> results;
     for (const std::string_view line : lines) {
         for (std::size_t i = 0, ready = rewriter.Feed(line); i < ready; ++i) {
@@ -80,12 +93,35 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         results.emplace_back(rewriter.Line(i));
     }
     Check(results.size() == lines.size());
+    if (rewriter.Failed()) {
+        return 0;  // a byte the code page does not define: the run is refused
+    }
+    // Fixed for all players, every rewritten line is marked as logical: a second run reading the file as the first
+    // did leaves every line as it is.
+    const bool fixes_again = settings.m_rtlFix == RtlFixMode::kAllPlayers;
+    SyncSettings stated = settings;
+    stated.m_rtlSource = rewriter.DecidedRtlSource();
+    stated.m_codePage = rewriter.DecidedCodePage();
+    LineRewriter again(stated, webvtt ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip);
+    std::string written;
+    for (const std::string& line : results) {
+        written += line + "\n";
+    }
+    const bool second_run = fixes_again && again.Decide(written, "result").ok();
+    std::vector<std::string> twice;
+    for (const std::string& line : results) {
+        for (std::size_t i = 0, ready = second_run ? again.Feed(line) : 0; i < ready; ++i) {
+            twice.emplace_back(again.Line(i));
+        }
+    }
 
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         const std::string& result = results[i];
         TimingLine timing;
-        if (line.find("-->") != std::string_view::npos) {
+        if (settings.m_bToUtf8 && !IsValidUtf8(line)) {
+            Check(IsValidUtf8(result));  // converted, and then re-timed, fixed or switched
+        } else if (line.find("-->") != std::string_view::npos) {
             if (result != line) {
                 TimingLine written;
                 Check(ParseTimingLine(line, webvtt, &timing) && ParseTimingLine(result, webvtt, &written) &&
@@ -93,6 +129,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         } else if (IsDigits(line) && i + 1 < lines.size() && ParseTimingLine(lines[i + 1], webvtt, &timing)) {
             Check(result.find_first_not_of("-0123456789") == std::string::npos || result == line);
+        } else if (settings.m_rtlFix != RtlFixMode::kOff) {
+            const bool ascii = std::all_of(line.begin(), line.end(), [](char c) { return (c & 0x80) == 0; });
+            Check(!ascii || result == line || webvtt);
+            // The second run shifts the times again: only text lines are compared.
+            Check(!second_run || i + 1 >= twice.size() || twice[i] == result || webvtt ||
+                  ParseTimingLine(lines[i + 1], webvtt, &timing));
         } else if (!settings.m_bSwitchOrientation) {
             // WebVTT text may have had its timestamps shifted; everything else stays.
             Check(result == line || (webvtt && line.find('<') != std::string_view::npos));
