@@ -188,52 +188,56 @@ int Vote(const std::u32string& text, const Edges& edges) {
     return community > logical ? 1 : community < logical ? -1 : 0;
 }
 
+template <typename Value>
+struct Named {
+    Value value;
+    const char* name;
+};
+
+constexpr Named<RtlFixMode> kModeNames[] = {
+    {RtlFixMode::kAllPlayers, "all-players"},
+    {RtlFixMode::kLtrPlayers, "ltr-players"},
+    {RtlFixMode::kLogical, "logical"},
+};
+constexpr Named<RtlSource> kSourceNames[] = {{RtlSource::kCommunity, "community"}, {RtlSource::kLogical, "logical"}};
+
+template <typename Value, std::size_t N>
+bool ParseName(const Named<Value> (&table)[N], std::string_view name, Value* value) {
+    for (const Named<Value>& entry : table) {
+        if (name == entry.name) {
+            *value = entry.value;
+            return true;
+        }
+    }
+    return false;
+}
+
+template <typename Value, std::size_t N>
+const char* NameOf(const Named<Value> (&table)[N], Value value, const char* other) {
+    for (const Named<Value>& entry : table) {
+        if (entry.value == value) {
+            return entry.name;
+        }
+    }
+    return other;
+}
+
 }  // namespace
 
 bool ParseRtlFixMode(std::string_view name, RtlFixMode* mode) {
-    for (RtlFixMode candidate : {RtlFixMode::kAllPlayers, RtlFixMode::kLtrPlayers, RtlFixMode::kLogical}) {
-        if (name == RtlFixModeName(candidate)) {
-            *mode = candidate;
-            return true;
-        }
-    }
-    return false;
+    return ParseName(kModeNames, name, mode);
 }
 
 const char* RtlFixModeName(RtlFixMode mode) {
-    switch (mode) {
-        case RtlFixMode::kAllPlayers:
-            return "all-players";
-        case RtlFixMode::kLtrPlayers:
-            return "ltr-players";
-        case RtlFixMode::kLogical:
-            return "logical";
-        case RtlFixMode::kOff:
-            break;
-    }
-    return "off";
+    return NameOf(kModeNames, mode, "off");
 }
 
 bool ParseRtlSource(std::string_view name, RtlSource* source) {
-    for (RtlSource candidate : {RtlSource::kCommunity, RtlSource::kLogical}) {
-        if (name == RtlSourceName(candidate)) {
-            *source = candidate;
-            return true;
-        }
-    }
-    return false;
+    return ParseName(kSourceNames, name, source);
 }
 
 const char* RtlSourceName(RtlSource source) {
-    switch (source) {
-        case RtlSource::kCommunity:
-            return "community";
-        case RtlSource::kLogical:
-            return "logical";
-        case RtlSource::kDetect:
-            break;
-    }
-    return "detect";
+    return NameOf(kSourceNames, source, "detect");
 }
 
 void ConventionVotes::CountText(std::string_view text, CodePage code_page) {
