@@ -153,7 +153,7 @@ bool HasRightToLeftLetter(const std::u32string& text) {
 bool IsUnclear(const std::u32string& text) {
     for (std::size_t i = 0; i < text.size(); ++i) {
         const BidiClass bidi_class = GetBidiClass(text[i]);
-        if (text[i] < 0x20 || (bidi_class == BidiClass::BN && !IsDirectionFormatting(text[i]))) {
+        if (text[i] < 0x20 || (text[i] >= 0x7F && text[i] <= 0x9F)) {
             return true;
         }
         const char32_t before = i > 0 ? text[i - 1] : 0;

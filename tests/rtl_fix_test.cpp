@@ -271,6 +271,9 @@ TEST(RightToLeftFix, RewritesLinesOfEveryShape) {
         {kLogical, kCommunity, "\u200Fשלום.", "שלום."},
         // No form without marks starts with a number when laid out left to right: the marks of all players.
         {kLtr, kInOrder, "10 דקות.", "\u202B10 דקות.\u202C"},
+        // Persian's zero-width non-joiner belongs to its word; a tab cuts a line into parts laid out apart: left.
+        {kLogical, kCommunity, ".می‌خواهم بروم", "می‌خواهم بروم."},
+        {kLogical, kCommunity, ".שלום\tעולם", nullptr},
         // MicroDVD parts are lines of their own.
         {kLogical, kCommunity, "{1}{25}.שלום|?מה", "{1}{25}שלום.|מה?"},
         // Lines without a right-to-left letter never change.
