@@ -437,6 +437,11 @@ expect_status 1 "--fix-rtl undecided" "${cli[@]}" --fix-rtl mixed.srt
 grep -q "Cannot fix the right-to-left lines of mixed.srt: 1 of them have their punctuation at the start" "$work/err" ||
     fail "--fix-rtl undecided: $(cat "$work/err")"
 [ "$(listing)" = "$before" ] || fail "--fix-rtl undecided: the folder changed: $(ls -l)"
+# On standard input the first 64 KB decide the form, as the whole file does; --no-bom takes a file's mark off.
+stdin_file=$data/rtl_fix/arabic_community_utf8.srt expect_status 0 "--fix-rtl -" "${cli[@]}" --fix-rtl -
+cmp -s "$work/out" "$work/first" || fail "--fix-rtl on standard input: $(cmp "$work/out" "$work/first")"
+stdin_file=$data/rtl_fix/hebrew_community_utf8.srt expect_status 0 "--no-bom" "${cli[@]}" --to-utf8 --no-bom -
+[ "$(head -c 3 "$work/out")" = "1$(printf '\r\n')" ] || fail "--no-bom: $(head -c 8 "$work/out" | od -c)"
 expect_status 0 "--rtl-source" "${cli[@]}" --fix-rtl=logical --rtl-source=community -o out.srt mixed.srt
 [ "$(sed -n 3p out.srt)" = "$(printf '\327\251\327\234\327\225\327\235.\r')" ] || fail "--rtl-source: $(od -c out.srt)"
 
