@@ -101,9 +101,17 @@ std::string RightToLeftNotes(const SyncSettings& settings, const LineRewriter& r
                            "right-to-left lines were rewritten ") +
                      form + "; the file had them " + had;
         }
-        if (fixer.LinesLeftAsTheyWere() > 0) {
-            notes += "\n" + Lines(fixer.LinesLeftAsTheyWere(),
-                                  "right-to-left line was left as it is: rewriting it would change what it shows",
+        const std::uint64_t not_left_to_right = fixer.LinesNotShowableLeftToRight();
+        if (not_left_to_right > 0) {
+            notes += "\n" +
+                     Lines(not_left_to_right, "right-to-left line was left as it is",
+                           "right-to-left lines were left as they are") +
+                     ": no form without direction marks shows " + (not_left_to_right == 1 ? "it" : "them") +
+                     " right when laid out left to right (--fix-rtl=all-players does)";
+        }
+        const std::uint64_t left = fixer.LinesLeftAsTheyWere() - not_left_to_right;
+        if (left > 0) {
+            notes += "\n" + Lines(left, "right-to-left line was left as it is: rewriting it would change what it shows",
                                   "right-to-left lines were left as they are: rewriting them would change what "
                                   "they show");
         }

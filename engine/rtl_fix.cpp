@@ -386,14 +386,14 @@ bool RtlFixer::FixPart(bool utf8) {
             if (!logical && !has_marks) {
                 return true;  // already in the form for left-to-right players
             }
-            if (Inverse(m_ltr, m_meaning, m_part)) {
+            if (Inverse(m_ltr, m_meaning, m_logical)) {
+                m_part = m_logical;
                 return true;
             }
-            // No text without marks shows so when laid out left to right (a line that starts with a number or a
-            // bracket): the marks of the form for all players do.
-            ++m_marked;
-            Wrap(utf8);
-            return true;
+            // No text without marks shows so when laid out left to right (a number or a bracket at the start of a
+            // line): only the marks of the form for all players would.
+            ++m_not_left_to_right;
+            return false;
         case RtlFixMode::kOff:
             break;
     }

@@ -63,8 +63,9 @@ class RtlFixer {
     std::uint64_t LinesWithRightToLeft() const { return m_right_to_left; }
     std::uint64_t LinesChanged() const { return m_changed; }
     std::uint64_t LinesLeftAsTheyWere() const { return m_left; }
-    // For left-to-right players: lines that only direction marks make show right (see Fix).
-    std::uint64_t LinesGivenMarks() const { return m_marked; }
+    // For left-to-right players: lines left as they were because only direction marks would make them show right
+    // (some lines that start with a number or a bracket); counted among LinesLeftAsTheyWere too.
+    std::uint64_t LinesNotShowableLeftToRight() const { return m_not_left_to_right; }
 
   private:
     static bool MayNeedFixing(const unsigned char* bytes, std::size_t size);
@@ -87,7 +88,7 @@ class RtlFixer {
     std::uint64_t m_right_to_left = 0;
     std::uint64_t m_changed = 0;
     std::uint64_t m_left = 0;
-    std::uint64_t m_marked = 0;
+    std::uint64_t m_not_left_to_right = 0;
     VisualOrder m_rtl;
     VisualOrder m_ltr;
     // Buffers kept between lines, so that fixing allocates only for a line longer than any before.
