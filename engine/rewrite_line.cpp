@@ -80,7 +80,7 @@ char* Reserve(std::string& buffer, std::size_t size) {
 }  // namespace
 
 LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
-    : m_offset_ms(settings.OffsetMs()),
+    : m_transform(settings.Transform()),
       m_window(settings.Window()),
       m_reduce_number(settings.m_nReduceNumber),
       m_switch_orientation(settings.m_bSwitchOrientation != 0),
@@ -303,7 +303,7 @@ bool LineRewriter::Shift(CueTime* time, bool* clamped) const {
     if (!m_window.Contains(*time)) {
         return true;  // outside the window: stays as it is
     }
-    const std::int64_t shifted = static_cast<std::int64_t>(*time) + m_offset_ms;
+    const std::int64_t shifted = m_transform.Apply(*time);
     if (shifted < 0) {
         *time = 0;
         *clamped = true;
@@ -329,7 +329,7 @@ std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) 
     m_clamped_times += static_cast<std::uint64_t>(start_clamped) + static_cast<std::uint64_t>(end_clamped);
     const std::uint64_t inside = static_cast<std::uint64_t>(m_window.Contains(m_timing.start.ms)) +
                                  static_cast<std::uint64_t>(m_window.Contains(m_timing.end.ms));
-    m_moved_times += m_offset_ms != 0 ? inside : 0;
+    m_moved_times += m_transform.IsShift() && m_transform.Offset() == 0 ? 0 : inside;
     m_times_outside_window += 2 - inside;
     m_cues_ending_before_start += m_timing.end.ms >= m_timing.start.ms && end.ms < start.ms ? 1 : 0;
     const CueSpan before{m_timing.start.ms, m_timing.end.ms};

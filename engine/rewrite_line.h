@@ -130,7 +130,7 @@ class LineRewriter {
     // Returns false, changing nothing, when the shift would take it past the largest time.
     bool Shift(CueTime* time, bool* clamped) const;
 
-    std::int32_t m_offset_ms;
+    TimeTransform m_transform;
     TimeWindow m_window;
     std::uint32_t m_reduce_number;
     bool m_switch_orientation;

@@ -6,6 +6,7 @@
 
 #include "engine/code_pages.h"
 #include "engine/rtl_fix.h"
+#include "engine/time_transform.h"
 #include "platform/local_time.h"
 
 // A time of a cue: milliseconds since 00:00:00,000.
@@ -48,9 +49,19 @@ struct SyncSettings {
     // starts with a byte-order mark.
     std::int32_t m_bToUtf8 = 0;
     std::int32_t m_bByteOrderMark = 1;
+    // A correction of the speed as well (drift), anchored where it was asked; the offset fields add to it.
+    TimeTransform m_drift;
+    // Where the first and the last cue should start, for a run that finds the correction from the file itself; -1:
+    // not asked.
+    std::int64_t m_firstCueAt = -1;
+    std::int64_t m_lastCueAt = -1;
+    // The frame rate of a MicroDVD file's frame lines; numerator 0: the rate the file's first line gives.
+    FrameRate m_fps{0, 1};
 
     // The signed offset in milliseconds, negative when reducing.
     std::int32_t OffsetMs() const;
+    // What a run does to every cue time inside its window: the drift correction, moved by the offset.
+    TimeTransform Transform() const { return m_drift.ShiftedBy(OffsetMs()); }
     // The cue times this run shifts: with the window on, from the local time of day of m_timeFrom to that of
     // m_timeTo; with it off, every time. It asks the system for local time: a run takes it once, not per line.
     TimeWindow Window() const;

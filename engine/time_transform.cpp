@@ -1,0 +1,184 @@
+#include "engine/time_transform.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <numeric>
+
+namespace {
+
+std::uint64_t Magnitude(std::int64_t value) {
+    return value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+}
+
+// The common video frame rates, for naming a speed by the pair it converts between.
+const FrameRate kCommonRates[] = {{24000, 1001}, {24, 1}, {25, 1},       {30000, 1001},
+                                  {30, 1},       {50, 1}, {60000, 1001}, {60, 1}};
+
+}  // namespace
+
+bool FrameRate::Parse(const std::string& text, FrameRate* rate) {
+    const std::size_t slash = text.find('/');
+    if (slash != std::string::npos) {
+        FrameRate numerator;
+        FrameRate denominator;
+        if (!Parse(text.substr(0, slash), &numerator) || !Parse(text.substr(slash + 1), &denominator) ||
+            numerator.denominator != 1 || denominator.denominator != 1 ||
+            numerator.numerator > 1000 * denominator.numerator) {
+            return false;
+        }
+        *rate = {numerator.numerator, denominator.numerator};
+        return true;
+    }
+    std::uint32_t whole = 0;
+    std::uint32_t scale = 1;
+    std::size_t i = 0;
+    for (; i < text.size() && text[i] >= '0' && text[i] <= '9' && whole <= 100000; ++i) {
+        whole = whole * 10 + static_cast<std::uint32_t>(text[i] - '0');
+    }
+    if (i == 0 || whole > 100000) {
+        return false;
+    }
+    if (i < text.size() && text[i] == '.') {
+        const std::size_t decimals = text.size() - i - 1;
+        if (decimals == 0 || decimals > 3) {
+            return false;
+        }
+        for (++i; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+            whole = whole * 10 + static_cast<std::uint32_t>(text[i] - '0');
+            scale *= 10;
+        }
+    }
+    if (i != text.size() || whole == 0 || whole > 1000 * scale) {
+        return false;
+    }
+    const std::uint32_t divisor = std::gcd(whole, scale);
+    *rate = {whole / divisor, scale / divisor};
+    return true;
+}
+
+std::string FrameRate::ToString() const {
+    if (denominator == 1) {
+        return std::to_string(numerator);
+    }
+    // To three decimals, as players name them: 24000/1001 is 23.976, 30000/1001 is 29.97.
+    const std::uint64_t thousandths =
+        (std::uint64_t{numerator} * 2000 + denominator) / (2 * std::uint64_t{denominator});
+    std::string text = std::to_string(thousandths / 1000) + "." + std::to_string(1000 + thousandths % 1000).substr(1);
+    while (text.back() == '0') {
+        text.pop_back();
+    }
+    return text.back() == '.' ? text.substr(0, text.size() - 1) : text;
+}
+
+TimeTransform TimeTransform::Shift(std::int64_t offset_ms) {
+    TimeTransform transform;
+    transform.m_to = offset_ms;
+    return transform;
+}
+
+TimeTransform TimeTransform::Rates(const FrameRate& from, const FrameRate& to) {
+    TimeTransform transform;
+    std::uint64_t numerator = std::uint64_t{from.numerator} * to.denominator;
+    std::uint64_t denominator = std::uint64_t{from.denominator} * to.numerator;
+    const std::uint64_t divisor = std::gcd(numerator, denominator);
+    transform.m_numerator = static_cast<std::int64_t>(numerator / divisor);
+    transform.m_denominator = denominator / divisor;
+    return transform;
+}
+
+TimeTransform TimeTransform::ThroughPoints(std::uint32_t source1,
+                                           std::uint32_t target1,
+                                           std::uint32_t source2,
+                                           std::uint32_t target2) {
+    TimeTransform transform;
+    std::int64_t numerator = static_cast<std::int64_t>(target2) - target1;
+    std::int64_t denominator = static_cast<std::int64_t>(source2) - source1;
+    if (denominator < 0) {
+        numerator = -numerator;
+        denominator = -denominator;
+    }
+    const std::uint64_t divisor = std::gcd(Magnitude(numerator), static_cast<std::uint64_t>(denominator));
+    transform.m_numerator = divisor == 0 ? 0 : numerator / static_cast<std::int64_t>(divisor);
+    transform.m_denominator = divisor == 0 ? 1 : static_cast<std::uint64_t>(denominator) / divisor;
+    transform.m_from = source1;
+    transform.m_to = target1;
+    return transform;
+}
+
+TimeTransform TimeTransform::AnchoredAt(std::uint32_t source, std::int64_t target) const {
+    TimeTransform transform = *this;
+    transform.m_from = source;
+    transform.m_to = target;
+    return transform;
+}
+
+TimeTransform TimeTransform::ShiftedBy(std::int64_t offset_ms) const {
+    TimeTransform transform = *this;
+    transform.m_to += offset_ms;
+    return transform;
+}
+
+std::int64_t TimeTransform::Apply(std::uint32_t time) const {
+    const std::int64_t distance = static_cast<std::int64_t>(time) - m_from;
+    if (IsShift()) {
+        return m_to + distance;
+    }
+    // |distance| and |numerator| are below 2^33 and 2^31 for every transform a run accepts: the product fits.
+    const std::uint64_t product = Magnitude(distance) * Magnitude(m_numerator);
+    std::uint64_t quotient = product / m_denominator;
+    const std::uint64_t remainder = product % m_denominator;
+    const bool negative = (distance < 0) != (m_numerator < 0);
+    // A half rounds up: towards later times.
+    quotient += negative ? (2 * remainder > m_denominator ? 1 : 0) : (2 * remainder >= m_denominator ? 1 : 0);
+    const std::int64_t moved = static_cast<std::int64_t>(
+        std::min<std::uint64_t>(quotient, static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()) << 8));
+    return m_to + (negative ? -moved : moved);
+}
+
+bool TimeTransform::SpeedIsLikely() const {
+    // 1/2 <= numerator / denominator <= 2
+    return m_numerator > 0 && 2 * static_cast<std::uint64_t>(m_numerator) >= m_denominator &&
+           static_cast<std::uint64_t>(m_numerator) <= 2 * m_denominator;
+}
+
+std::string TimeTransform::SpeedText() const {
+    // Thousandths of a percent, rounded half up (the sign apart).
+    const std::uint64_t scaled = Magnitude(m_numerator) * 100000;
+    const std::uint64_t thousandths = (2 * scaled + m_denominator) / (2 * m_denominator);
+    return std::string(m_numerator < 0 ? "-" : "") + std::to_string(thousandths / 1000) + "." +
+           std::to_string(1000 + thousandths % 1000).substr(1) + " %";
+}
+
+std::string TimeTransform::FrameRatePairText() const {
+    if (IsShift() || m_numerator <= 0) {
+        return std::string();
+    }
+    const double speed = static_cast<double>(m_numerator) / static_cast<double>(m_denominator);
+    for (const FrameRate& from : kCommonRates) {
+        for (const FrameRate& to : kCommonRates) {
+            const double pair = (static_cast<double>(from.numerator) / from.denominator) /
+                                (static_cast<double>(to.numerator) / to.denominator);
+            // Distinct pairs differ by 0.1 % at least (23.976 and 24); a speed read off two cue times is within a
+            // few thousandths of a percent of its pair.
+            if (&from != &to && std::fabs(speed / pair - 1) < 2e-4) {
+                return from.ToString() + " to " + to.ToString() + " fps";
+            }
+        }
+    }
+    return std::string();
+}
+
+std::string SignedSeconds(std::int64_t ms) {
+    const std::uint64_t magnitude = Magnitude(ms);
+    return (ms < 0 ? "-" : "+") + std::to_string(magnitude / 1000) + "." +
+           std::to_string(1000 + magnitude % 1000).substr(1) + " s";
+}
+
+std::string TimeTransform::Describe() const {
+    if (IsShift()) {
+        return "offset " + SignedSeconds(Offset());
+    }
+    const std::string pair = FrameRatePairText();
+    return "speed " + SpeedText() + (pair.empty() ? "" : " (" + pair + ")") + ", offset " + SignedSeconds(Offset());
+}
