@@ -87,12 +87,14 @@ void ConsoleReporter::Done(const RunReport& report) {
 }
 
 std::string ConsoleReporter::Summary(const RunReport& report) const {
-    if (m_mode == Mode::kRestore || !report.spans.found || (report.offset_ms == 0 && !report.window)) {
+    const bool shift = report.transform.IsShift();
+    if (m_mode == Mode::kRestore || !report.spans.found ||
+        (shift && report.transform.Offset() == 0 && !report.window)) {
         return std::string();
     }
     const bool preview = m_mode == Mode::kPreview;
     std::string summary = Count(report.moved_times, "cue time", "cue times") + (preview ? " would move" : " moved") +
-                          " by " + Seconds(report.offset_ms);
+                          (shift ? " by " + Seconds(report.transform.Offset()) : ": " + report.transform.Describe());
     if (report.window && report.times_outside_window > 0) {
         summary += "; " + std::to_string(report.times_outside_window) + " outside the window " +
                    (preview ? "would stay as they are" : "left as they were");

@@ -40,13 +40,17 @@ const char kTimeForm[] = " (e.g. 2.5, 2s, 500ms, 1:30 or 0:01:30,250; at most 3:
 const char* const kOffsetOptions[] = {"--add", "--reduce", "--shift"};
 // Options given twice are refused rather than "the last one wins": two offsets or two outputs in one command most
 // likely come from a script that meant something else.
-const char* const kSingleOptions[] = {"--add",       "--reduce",  "--shift",     "--output",
-                                      "--code-page", "--fix-rtl", "--rtl-source"};
+const char* const kSingleOptions[] = {"--add",         "--reduce",     "--shift",      "--output",
+                                      "--code-page",   "--fix-rtl",    "--rtl-source", "--first-cue-at",
+                                      "--last-cue-at", "--frame-rate", "--fps"};
+// The options that say where times go by points; none of them goes with an offset.
+const char* const kPointOptions[] = {"--sync", "--first-cue-at", "--last-cue-at"};
 // Everything --restore cannot go with: it puts a file back as it was, which no other option changes.
 const char* const kNotWithRestore[] = {
-    "--add",       "--reduce",  "--shift",      "--reduce-number", "--switch-orientation",
-    "--from",      "--to",      "--output",     "--force",         "--dry-run",
-    "--code-page", "--fix-rtl", "--rtl-source", "--to-utf8",       "--no-bom"};
+    "--add",       "--reduce",       "--shift",       "--reduce-number", "--switch-orientation",
+    "--from",      "--to",           "--output",      "--force",         "--dry-run",
+    "--code-page", "--fix-rtl",      "--rtl-source",  "--to-utf8",       "--no-bom",
+    "--sync",      "--first-cue-at", "--last-cue-at", "--frame-rate",    "--fps"};
 
 bool LooksLikeOption(const std::string& arg) {
     return arg.size() > 1 && arg[0] == '-';
@@ -84,6 +88,12 @@ void CheckFiles(const CliOptions& options) {
             throw CLI::ValidationError("with -, the result goes to standard output; use > to put it in a file");
         }
     }
+    const bool reads_twice = options.settings.m_firstCueAt >= 0 || options.settings.m_lastCueAt >= 0;
+    if (reads_twice && std::find(options.files.begin(), options.files.end(), "-") != options.files.end()) {
+        throw CLI::ValidationError(
+            std::string(options.settings.m_firstCueAt >= 0 ? "--first-cue-at" : "--last-cue-at") +
+            " reads the file once before rewriting it: give a FILE, as standard input (-) can be read only once");
+    }
     if (options.restore && std::find(options.files.begin(), options.files.end(), "-") != options.files.end()) {
         throw CLI::ValidationError("--restore needs FILE names: standard input (-) has no backup");
     }
@@ -109,6 +119,9 @@ class CommandLine {
     void AddFlag(const char* group, const char* name, bool* flag, const char* description);
     void AddOffsetOptions();
     void AddCueOptions();
+    void AddDriftOptions();
+    void ApplyDrift();
+    std::size_t Given(const char* const* names, std::size_t count) const;
     void AddRightToLeftOptions(const char* group);
     void AddWindowOptions();
     void AddOutputOptions();
@@ -123,6 +136,11 @@ class CommandLine {
     int m_from_seconds = 0;
     int m_to_seconds = 0;
     std::string m_fix_rtl_mode;
+    // --sync: each time as in the file, and where it should go.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> m_sync_points;
+    bool m_has_rates = false;
+    FrameRate m_rate_from;
+    FrameRate m_rate_to;
 };
 
 CommandLine::CommandLine(CliOptions* options) : m_app(kDescription, "kelvaro-cli"), m_options(options) {
@@ -132,6 +150,7 @@ CommandLine::CommandLine(CliOptions* options) : m_app(kDescription, "kelvaro-cli
     m_app.allow_windows_style_options(false);  // "/dir/a.srt" is a file on Windows too
     m_app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast)->disable_flag_override();
     AddOffsetOptions();
+    AddDriftOptions();
     AddCueOptions();
     AddWindowOptions();
     AddOutputOptions();
@@ -174,6 +193,114 @@ void CommandLine::AddOffsetOptions() {
                            throw CLI::ValidationError("invalid time '" + value + "' for --shift" + kTimeForm);
                        }
                    });
+}
+
+// A position in the film, in the forms of TIME.
+bool ParseFilmTime(const std::string& text, std::uint32_t* ms) {
+    SyncSettings time;
+    if (!ParseOffset(text, &time)) {
+        return false;
+    }
+    time.m_nDirection = 0;
+    *ms = static_cast<std::uint32_t>(time.OffsetMs());
+    return true;
+}
+
+void CommandLine::AddDriftOptions() {
+    const char group[] = "Drift (a change of speed too)";
+    m_app
+        .add_option_function<std::vector<std::string>>(
+            "--sync",
+            [this](const std::vector<std::string>& values) {
+                for (const std::string& value : values) {
+                    const std::size_t equals = value.find('=');
+                    std::uint32_t from = 0;
+                    std::uint32_t to = 0;
+                    if (equals == std::string::npos || !ParseFilmTime(value.substr(0, equals), &from) ||
+                        !ParseFilmTime(value.substr(equals + 1), &to)) {
+                        throw CLI::ValidationError("invalid point '" + value +
+                                                   "' for --sync: give TIME=TIME, the time of a cue in the file and "
+                                                   "where it should be (e.g. 1:02.5=1:04)");
+                    }
+                    m_sync_points.emplace_back(from, to);
+                }
+            },
+            "the cue time A, as it is in the file, should be B; once: a shift to B; twice: a change of speed "
+            "through both points\n(e.g. --sync 0:01:02,345=0:01:04,000 --sync 1:50:10=1:45:00)")
+        ->type_name("A=B")
+        ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
+        ->group(group);
+    const auto cue_at = [this](std::string name, std::int64_t* target) {
+        return [name, target](const std::string& value) {
+            std::uint32_t ms = 0;
+            if (!ParseFilmTime(value, &ms)) {
+                throw CLI::ValidationError("invalid time '" + value + "' for " + name + kTimeForm);
+            }
+            *target = ms;
+        };
+    };
+    AddValueOption(group, "--first-cue-at", "TIME",
+                   "the first cue should start at TIME (read from the file before it is rewritten)\n"
+                   "(e.g. --first-cue-at 0:00:41,200)",
+                   cue_at("--first-cue-at", &m_options->settings.m_firstCueAt));
+    AddValueOption(group, "--last-cue-at", "TIME",
+                   "the last cue should start at TIME; with --first-cue-at, a change of speed through both\n"
+                   "(e.g. --first-cue-at 41.2 --last-cue-at 1:51:03)",
+                   cue_at("--last-cue-at", &m_options->settings.m_lastCueAt));
+    AddValueOption(group, "--frame-rate", "FROM:TO",
+                   "the subtitles are timed for a video of FROM frames a second and are to be played with one of TO: "
+                   "every time is multiplied by FROM/TO\n(e.g. --frame-rate 25:23.976 makes a PAL file fit the film; "
+                   "also 24000/1001)",
+                   [this](const std::string& value) {
+                       const std::size_t colon = value.find(':');
+                       if (colon == std::string::npos || !FrameRate::Parse(value.substr(0, colon), &m_rate_from) ||
+                           !FrameRate::Parse(value.substr(colon + 1), &m_rate_to)) {
+                           throw CLI::ValidationError("invalid frame rates '" + value +
+                                                      "' for --frame-rate (FROM:TO, e.g. 25:23.976 or "
+                                                      "24000/1001:25)");
+                       }
+                       m_has_rates = true;
+                   });
+    AddValueOption(group, "--fps", "RATE",
+                   "the frame rate of a MicroDVD file ({start}{end}text), whose frames are moved as times; by "
+                   "default the rate on its first line ({1}{1}23.976)\n(e.g. --fps 23.976 --add 2 film.sub)",
+                   [this](const std::string& value) {
+                       if (!FrameRate::Parse(value, &m_options->settings.m_fps)) {
+                           throw CLI::ValidationError("invalid frame rate '" + value +
+                                                      "' for --fps (e.g. 25, 23.976 or 24000/1001)");
+                       }
+                   });
+}
+
+std::size_t CommandLine::Given(const char* const* names, std::size_t count) const {
+    return static_cast<std::size_t>(
+        std::count_if(names, names + count, [this](const char* name) { return m_app.count(name) > 0; }));
+}
+
+// The correction the drift options ask for; the checks that need the file come with the run.
+void CommandLine::ApplyDrift() {
+    SyncSettings& settings = m_options->settings;
+    const TimeTransform speed = m_has_rates ? TimeTransform::Rates(m_rate_from, m_rate_to) : TimeTransform();
+    if (m_has_rates && !speed.SpeedIsLikely()) {
+        throw CLI::ValidationError("--frame-rate " + m_rate_from.ToString() + ":" + m_rate_to.ToString() +
+                                   " gives a speed of " + speed.SpeedText() +
+                                   ", which is most likely a mistake (it must be from 50 % to 200 %)");
+    }
+    settings.m_drift = speed;
+    if (m_sync_points.size() == 1) {
+        settings.m_drift = speed.AnchoredAt(m_sync_points[0].first, m_sync_points[0].second);
+    } else if (m_sync_points.size() == 2) {
+        const auto [from1, to1] = m_sync_points[0];
+        const auto [from2, to2] = m_sync_points[1];
+        if (from1 == from2) {
+            throw CLI::ValidationError("the two points of --sync start from the same time");
+        }
+        settings.m_drift = TimeTransform::ThroughPoints(from1, to1, from2, to2);
+        if (!settings.m_drift.SpeedIsLikely()) {
+            throw CLI::ValidationError("the two points of --sync give a speed of " + settings.m_drift.SpeedText() +
+                                       ", which is most likely a mistake (it must be from 50 % to 200 %)");
+        }
+    }
 }
 
 void CommandLine::AddCueOptions() {
@@ -304,6 +431,7 @@ void CommandLine::AddFiles() {
 void CommandLine::Parse(const std::vector<std::string>& args) {
     std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 reads from the back
     m_app.parse(reversed);
+    ApplyDrift();
     if (m_app.count("--fix-rtl") > 0 && !ParseRtlFixMode(m_fix_rtl_mode, &m_options->settings.m_rtlFix)) {
         throw CLI::ValidationError("unknown mode '" + m_fix_rtl_mode +
                                    "' for --fix-rtl (all-players, ltr-players or logical)");
@@ -323,6 +451,28 @@ void CommandLine::CheckCombinations() const {
     if (std::count_if(std::begin(kOffsetOptions), std::end(kOffsetOptions),
                       [this](const char* name) { return m_app.count(name) > 0; }) > 1) {
         throw CLI::ValidationError("give only one of --add, --reduce and --shift");
+    }
+    const std::size_t offsets = Given(kOffsetOptions, std::size(kOffsetOptions));
+    const std::size_t point_kinds = Given(kPointOptions, std::size(kPointOptions));
+    const std::size_t points =
+        m_sync_points.size() + (m_app.count("--first-cue-at") > 0 ? 1 : 0) + (m_app.count("--last-cue-at") > 0 ? 1 : 0);
+    if (offsets > 0 && point_kinds > 0) {
+        throw CLI::ValidationError(std::string("give only one of ") +
+                                   (m_app.count("--add") > 0      ? "--add"
+                                    : m_app.count("--reduce") > 0 ? "--reduce"
+                                                                  : "--shift") +
+                                   " and " + (m_sync_points.empty() ? "--first-cue-at and --last-cue-at" : "--sync") +
+                                   ": both say where the times go");
+    }
+    if (m_sync_points.size() > 2) {
+        throw CLI::ValidationError("--sync given " + std::to_string(m_sync_points.size()) +
+                                   " times: two points already set the speed and the offset");
+    }
+    if (!m_sync_points.empty() && points > m_sync_points.size()) {
+        throw CLI::ValidationError("give points with --sync or with --first-cue-at and --last-cue-at, not both");
+    }
+    if (m_has_rates && points > 1) {
+        throw CLI::ValidationError("give only one of --frame-rate and two points: both set the speed");
     }
     if ((m_app.count("--from") > 0) != (m_app.count("--to") > 0)) {
         throw CLI::ValidationError("give both --from and --to, or neither");
@@ -363,8 +513,8 @@ void CommandLine::CheckCombinations() const {
     CheckFiles(*m_options);
     if (!informs_only && !m_options->restore && !AsksForWork()) {
         throw CLI::ValidationError(
-            "nothing to do: give --add, --reduce or --shift TIME, --reduce-number N, --switch-orientation, "
-            "--fix-rtl or --to-utf8");
+            "nothing to do: give --add, --reduce or --shift TIME, --sync, --frame-rate, --reduce-number N, "
+            "--switch-orientation, --fix-rtl or --to-utf8");
     }
 }
 
@@ -375,7 +525,8 @@ bool CommandLine::AsksForWork() const {
     return std::any_of(std::begin(kOffsetOptions), std::end(kOffsetOptions),
                        [this](const char* name) { return m_app.count(name) > 0; }) ||
            m_app.count("--reduce-number") > 0 || m_options->settings.m_bSwitchOrientation != 0 ||
-           m_app.count("--fix-rtl") > 0 || m_options->settings.m_bToUtf8 != 0;
+           m_app.count("--fix-rtl") > 0 || m_options->settings.m_bToUtf8 != 0 ||
+           Given(kPointOptions, std::size(kPointOptions)) > 0 || m_has_rates;
 }
 
 void CommandLine::ApplyWindow(int from_seconds, int to_seconds) {

@@ -193,6 +193,7 @@ RunReport MakeReport(const SyncSettings& settings, const LineRewriter& rewriter,
     report.headline = headline;
     report.notes = RewriteNotes(settings, rewriter);
     report.offset_ms = settings.OffsetMs();
+    report.transform = settings.Transform();
     report.window = settings.m_bBetweenTimes != 0;
     report.moved_times = rewriter.MovedTimes();
     report.times_outside_window = report.window ? rewriter.TimesOutsideWindow() : 0;

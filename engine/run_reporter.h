@@ -13,6 +13,7 @@ struct RunReport {
     // What the user must know about the result, a line each, each line starting with '\n'; may be empty.
     std::string notes;
     std::int32_t offset_ms = 0;
+    TimeTransform transform;  // the whole correction: offset_ms, or a change of speed too
     bool window = false;
     std::uint64_t moved_times = 0;           // cue times the run moved
     std::uint64_t times_outside_window = 0;  // cue times the window left as they were

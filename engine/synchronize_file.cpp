@@ -55,6 +55,7 @@ class FileRun {
     Status CheckNoNameLeadsToTheInput();
     Status HoldOlderBackup();
     Status WriteResult(LineRewriter& rewriter);
+    Status FindDriftFromCues();
     Status CheckNothingChangedMeanwhile();
     Status CheckLeadsTo(const std::string& name, HeldFile& file);
     Status KeepOlderBackup();
@@ -66,7 +67,7 @@ class FileRun {
     std::string KeptName() const;
     std::string KeptNote() const;
 
-    const SyncSettings& m_settings;
+    SyncSettings m_settings;  // with the drift correction a run finds in the file itself
     RunReporter& m_reporter;
     FileSystem& m_fs;
     const RunTarget& m_target;
@@ -269,6 +270,57 @@ Status FileRun::CheckNoNameLeadsToTheInput() {
     return Status::OK();
 }
 
+// Reads the held input once for the start of its first and last cue, and sets the correction that takes them where
+// the user asked; then the input is read again from its start for the run itself.
+Status FileRun::FindDriftFromCues() {
+    SyncSettings reading = m_settings;
+    reading.m_drift = TimeTransform();
+    reading.m_nHours = reading.m_nMinutes = reading.m_nSeconds = reading.m_nMilliseconds = 0;
+    reading.m_bBetweenTimes = 0;
+    reading.m_bSwitchOrientation = 0;
+    reading.m_rtlFix = RtlFixMode::kOff;
+    reading.m_bToUtf8 = 0;
+    LineRewriter cues(reading, IsWebVttName(m_names.input) ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip);
+    DiscardingFile nowhere;
+    Status status = RewriteStream(*m_input, m_names.input, nowhere, cues);
+    if (status.ok()) {
+        status = m_input->Rewind();
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    const CueSpans& spans = cues.Spans();
+    if (!spans.found) {
+        return Status::Error(Status::Code::kUnsupported,
+                             "No cue times were found in " + m_names.input + ", so it was left as it is");
+    }
+    const std::uint32_t first = spans.first_before.start;
+    const std::uint32_t last = spans.last_before.start;
+    const TimeTransform speed = m_settings.m_drift;  // a frame-rate change, or speed 1
+    if (m_settings.m_firstCueAt >= 0 && m_settings.m_lastCueAt >= 0) {
+        if (first == last) {
+            return Status::Error(Status::Code::kUnsupported,
+                                 "Cannot correct " + m_names.input +
+                                     " from its first and last cue: they start at the same time; nothing was changed");
+        }
+        m_settings.m_drift =
+            TimeTransform::ThroughPoints(first, static_cast<std::uint32_t>(m_settings.m_firstCueAt), last,
+                                         static_cast<std::uint32_t>(m_settings.m_lastCueAt));
+    } else if (m_settings.m_firstCueAt >= 0) {
+        m_settings.m_drift = speed.AnchoredAt(first, m_settings.m_firstCueAt);
+    } else {
+        m_settings.m_drift = speed.AnchoredAt(last, m_settings.m_lastCueAt);
+    }
+    if (!m_settings.m_drift.SpeedIsLikely()) {
+        return Status::Error(Status::Code::kUnsupported,
+                             "Cannot correct " + m_names.input + ": its first and last cue would need a speed of " +
+                                 m_settings.m_drift.SpeedText() +
+                                 ", which is most likely a mistake (it must be from 50 % to 200 %); nothing was "
+                                 "changed");
+    }
+    return Status::OK();
+}
+
 Status FileRun::WriteResult(LineRewriter& rewriter) {
     if (m_result == nullptr) {
         DiscardingFile nowhere;
@@ -426,6 +478,9 @@ RunOutcome FileRun::Run() {
     Status status = FindInput();
     if (status.ok()) {
         status = OpenFiles();
+    }
+    if (status.ok() && (m_settings.m_firstCueAt >= 0 || m_settings.m_lastCueAt >= 0)) {
+        status = FindDriftFromCues();
     }
     LineRewriter rewriter(m_settings, IsWebVttName(m_names.input) ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip);
     if (status.ok()) {

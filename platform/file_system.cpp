@@ -1,5 +1,9 @@
 #include "platform/file_system.h"
 
+Status ReadableFile::Rewind() {
+    return Status::Error(Status::Code::kUnsupported, "Cannot read a stream twice");
+}
+
 Status HeldFile::Identify(FileIdentity*) {
     return Status::Error(Status::Code::kUnsupported, "Cannot identify a file that is not on a disk");
 }

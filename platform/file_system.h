@@ -59,6 +59,9 @@ class ReadableFile : public HeldFile {
   public:
     // Reads up to `capacity` bytes into `buffer`. On success sets `*got`, which is 0 only at the end of the file.
     virtual Status Read(char* buffer, std::size_t capacity, std::size_t* got) = 0;
+    // Reads from the start again, for a run that reads the file once before rewriting it. Streams answer
+    // kUnsupported.
+    virtual Status Rewind();
 };
 
 // A file opened for writing. Bytes are stored as given.

@@ -16,6 +16,10 @@ Status ForwardingReadableFile::Read(char* buffer, std::size_t capacity, std::siz
     return m_target->Read(buffer, capacity, got);
 }
 
+Status ForwardingReadableFile::Rewind() {
+    return m_target->Rewind();
+}
+
 Status ForwardingWritableFile::Close() {
     return m_target->Close();
 }

@@ -16,6 +16,7 @@ class ForwardingReadableFile : public ReadableFile {
     Status Identify(FileIdentity* identity) override;
     Status RenameTo(const std::string& to, bool replace) override;
     Status Read(char* buffer, std::size_t capacity, std::size_t* got) override;
+    Status Rewind() override;
 
   private:
     std::unique_ptr<ReadableFile> m_target;

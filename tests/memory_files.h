@@ -16,6 +16,10 @@ class MemoryReadableFile : public ReadableFile {
         m_position += *got;
         return Status::OK();
     }
+    Status Rewind() override {
+        m_position = 0;
+        return Status::OK();
+    }
     Status Close() override { return Status::OK(); }
 
   private:

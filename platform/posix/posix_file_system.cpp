@@ -158,6 +158,12 @@ class PosixReadableFile : public ReadableFile {
     Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
         return ReadFrom(m_descriptor.fd(), m_descriptor.path(), buffer, capacity, got);
     }
+    Status Rewind() override {
+        if (lseek(m_descriptor.fd(), 0, SEEK_SET) != 0) {
+            return PosixError("Cannot read", m_descriptor.path(), errno);
+        }
+        return Status::OK();
+    }
     Status Close() override { return m_descriptor.Close(); }
     Status Identify(FileIdentity* identity) override { return m_descriptor.Identify(identity); }
     Status RenameTo(const std::string& to, bool replace) override { return m_descriptor.RenameTo(to, replace); }

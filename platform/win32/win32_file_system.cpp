@@ -304,6 +304,13 @@ class Win32ReadableFile : public ReadableFile {
     Status Read(char* buffer, std::size_t capacity, std::size_t* got) override {
         return ReadFrom(m_handle.get(), m_handle.path(), buffer, capacity, got);
     }
+    Status Rewind() override {
+        LARGE_INTEGER start = {};
+        if (!SetFilePointerEx(m_handle.get(), start, nullptr, FILE_BEGIN)) {
+            return WindowsError("Cannot read", m_handle.path(), GetLastError());
+        }
+        return Status::OK();
+    }
     Status Close() override { return m_handle.Close(); }
     Status Identify(FileIdentity* identity) override { return m_handle.Identify(identity); }
     Status RenameTo(const std::string& to, bool replace) override { return m_handle.RenameTo(to, replace); }
