@@ -90,6 +90,7 @@ LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
       m_byte_order_mark(settings.m_bByteOrderMark != 0),
       m_code_page(settings.m_codePage),
       m_format(format) {
+    m_fps = settings.m_fps;
     Reserve(m_slots[0].out, 64);
     Reserve(m_slots[1].out, 64);
     m_reverser.SetCodePage(m_code_page);
@@ -189,6 +190,9 @@ std::size_t LineRewriter::Feed(std::string_view line) {
 }
 
 std::size_t LineRewriter::FeedSubRip(std::string_view line) {
+    if (!line.empty() && line[0] == '{' && IsFrameLine(line)) {
+        return FeedFrameLine(line);
+    }
     std::size_t count = 0;
     const bool arrow = ContainsArrow(line);
     const bool timing = arrow && ParseTimingLine(line, false, &m_timing);
@@ -207,6 +211,95 @@ std::size_t LineRewriter::FeedSubRip(std::string_view line) {
         m_ready[count++] = m_switch_orientation || m_rtl_fix != RtlFixMode::kOff ? RewriteText(line, m_slots[1]) : line;
     }
     return count;
+}
+
+namespace {
+
+// The two frame numbers of a MicroDVD line "{start}{end}text", and where the text starts; false when a number has more
+// than nine digits.
+bool ReadFrames(std::string_view line, std::uint64_t frames[2], std::size_t* text) {
+    std::size_t i = 0;
+    for (int field = 0; field < 2; ++field) {
+        frames[field] = 0;
+        const std::size_t digits = ++i;  // past '{'
+        for (; line[i] != '}'; ++i) {
+            frames[field] = frames[field] * 10 + static_cast<std::uint64_t>(line[i] - '0');
+        }
+        if (i - digits > 9) {
+            return false;
+        }
+        ++i;
+    }
+    *text = i;
+    return true;
+}
+
+}  // namespace
+
+std::size_t LineRewriter::FeedFrameLine(std::string_view line) {
+    std::size_t count = 0;
+    if (m_holding) {
+        m_holding = false;
+        m_ready[count++] = RewriteHeld(false);
+    }
+    std::uint64_t frames[2];
+    std::size_t text = 0;
+    const bool readable = ReadFrames(line, frames, &text);
+    // The first line of many files gives the video's frame rate: "{1}{1}23.976". It is kept as it is.
+    FrameRate declared;
+    const bool declaration = m_first_frame_line && readable && frames[0] == frames[1] && frames[0] <= 1 &&
+                             FrameRate::Parse(std::string(line.substr(text)), &declared);
+    m_first_frame_line = false;
+    if (declaration) {
+        m_fps = m_fps.numerator == 0 ? declared : m_fps;
+        m_ready[count++] = line;
+        return count;
+    }
+    Slot& slot = m_slots[1];
+    std::string_view shifted = line;
+    if (!readable || (m_transform.IsShift() && m_transform.Offset() == 0)) {
+        // nothing to move
+    } else if (m_fps.numerator == 0) {
+        ++m_frame_lines_without_rate;
+    } else {
+        shifted = RewriteFrames(line, frames, text, slot.stamped);
+    }
+    m_ready[count++] = m_switch_orientation || m_rtl_fix != RtlFixMode::kOff ? RewriteText(shifted, slot) : shifted;
+    return count;
+}
+
+std::string_view LineRewriter::RewriteFrames(std::string_view line,
+                                             const std::uint64_t frames[2],
+                                             std::size_t text,
+                                             std::string& buffer) {
+    // A frame is 1000 x denominator / numerator ms; both ways round to the nearest, a half up.
+    const std::uint64_t numerator = m_fps.numerator;
+    const std::uint64_t denominator = m_fps.denominator;
+    ClockTime times[2];
+    for (int i = 0; i < 2; ++i) {
+        const std::uint64_t ms = (2 * frames[i] * 1000 * denominator + numerator) / (2 * numerator);
+        times[i].ms = static_cast<CueTime>(std::min<std::uint64_t>(ms, std::numeric_limits<CueTime>::max()));
+    }
+    m_timing = TimingLine();
+    m_timing.start = times[0];
+    m_timing.end = times[1];
+    // The cue's times go through the same rules as a timing line's, then back to frames.
+    if (!MoveCue(&times[0], &times[1])) {
+        return line;
+    }
+    char* const out = Reserve(buffer, line.size() + 2 * 20);
+    std::size_t used = 0;
+    for (int i = 0; i < 2; ++i) {
+        const std::uint64_t ms = times[i].ms;
+        const std::uint64_t frame = (2 * ms * numerator + 1000 * denominator) / (2 * 1000 * denominator);
+        const std::string digits = std::to_string(frame);
+        out[used++] = '{';
+        std::memcpy(out + used, digits.data(), digits.size());
+        used += digits.size();
+        out[used++] = '}';
+    }
+    std::memcpy(out + used, line.data() + text, line.size() - text);
+    return std::string_view(out, used + line.size() - text);
 }
 
 std::size_t LineRewriter::FeedWebVtt(std::string_view line) {
@@ -318,13 +411,32 @@ bool LineRewriter::Shift(CueTime* time, bool* clamped) const {
 std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) {
     ClockTime start = m_timing.start;
     ClockTime end = m_timing.end;
+    if (!MoveCue(&start, &end)) {
+        return line;
+    }
+    const std::string_view rest = m_timing.rest;
+    char* const begin = Reserve(slot.out, kLongestTimingLine + rest.size());
+    const bool vtt = IsWebVtt();
+    char* out = PutClockTime(begin, start.ms, vtt ? '.' : ',', !vtt || start.has_hours);
+    std::memcpy(out, " --> ", 5);
+    out = PutClockTime(out + 5, end.ms, vtt ? '.' : ',', !vtt || end.has_hours);
+    if (!rest.empty()) {
+        std::memcpy(out, rest.data(), rest.size());
+        out += rest.size();
+    }
+    return std::string_view(begin, static_cast<std::size_t>(out - begin));
+}
+
+bool LineRewriter::MoveCue(ClockTime* moved_start, ClockTime* moved_end) {
+    ClockTime& start = *moved_start;
+    ClockTime& end = *moved_end;
     bool start_clamped = false;
     bool end_clamped = false;
     ++m_timing_lines;
     m_cue_left = !Shift(&start.ms, &start_clamped) || !Shift(&end.ms, &end_clamped);
     if (m_cue_left) {
         ++m_lines_past_largest;
-        return line;
+        return false;
     }
     m_clamped_times += static_cast<std::uint64_t>(start_clamped) + static_cast<std::uint64_t>(end_clamped);
     const std::uint64_t inside = static_cast<std::uint64_t>(m_window.Contains(m_timing.start.ms)) +
@@ -341,17 +453,7 @@ std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) 
     }
     m_spans.last_before = before;
     m_spans.last_after = after;
-    const std::string_view rest = m_timing.rest;
-    char* const begin = Reserve(slot.out, kLongestTimingLine + rest.size());
-    const bool vtt = IsWebVtt();
-    char* out = PutClockTime(begin, start.ms, vtt ? '.' : ',', !vtt || start.has_hours);
-    std::memcpy(out, " --> ", 5);
-    out = PutClockTime(out + 5, end.ms, vtt ? '.' : ',', !vtt || end.has_hours);
-    if (!rest.empty()) {
-        std::memcpy(out, rest.data(), rest.size());
-        out += rest.size();
-    }
-    return std::string_view(begin, static_cast<std::size_t>(out - begin));
+    return true;
 }
 
 std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) {

@@ -89,6 +89,8 @@ class LineRewriter {
     std::uint64_t CuesEndingBeforeStart() const { return m_cues_ending_before_start; }
     // Cue numbers that the reduce amount took to 0 or below.
     std::uint64_t NumbersAtOrBelowZero() const { return m_numbers_at_or_below_zero; }
+    // MicroDVD frame lines left as they were because no frame rate was given or declared by the file.
+    std::uint64_t FrameLinesWithoutRate() const { return m_frame_lines_without_rate; }
     const CueSpans& Spans() const { return m_spans; }
     // The right-to-left fix: lines rewritten, and lines left as they were because they could not be rewritten so that
     // they show as before. Lines that were not UTF-8 and were converted.
@@ -120,6 +122,15 @@ class LineRewriter {
     // A line of a WebVTT file, as its block makes it.
     std::string_view Classify(std::string_view line, Slot& slot);
     std::string_view RewriteTiming(std::string_view line, Slot& slot);
+    // Moves a cue's two times by the run's transform, counting what the notes tell; false, changing nothing, when a
+    // time would go past the largest one (the cue is then left as it is).
+    bool MoveCue(ClockTime* start, ClockTime* end);
+    // A MicroDVD frame line "{start}{end}text": its frames moved as times at the file's frame rate.
+    std::size_t FeedFrameLine(std::string_view line);
+    std::string_view RewriteFrames(std::string_view line,
+                                   const std::uint64_t frames[2],
+                                   std::size_t text,
+                                   std::string& buffer);
     std::string_view RewriteNumber(std::string_view line, Slot& slot);
     std::string_view RewriteText(std::string_view line, Slot& slot);
     std::string_view ShiftInlineTimestamps(std::string_view line, std::string& buffer);
@@ -152,7 +163,10 @@ class LineRewriter {
     std::uint64_t m_times_outside_window = 0;
     std::uint64_t m_cues_ending_before_start = 0;
     std::uint64_t m_numbers_at_or_below_zero = 0;
+    std::uint64_t m_frame_lines_without_rate = 0;
     CueSpans m_spans;
+    FrameRate m_fps;  // of MicroDVD frame lines; numerator 0 until known
+    bool m_first_frame_line = true;
     // The last timing line was left as it is for the largest time: the timestamps in its cue's text stay too.
     bool m_cue_left = false;
 

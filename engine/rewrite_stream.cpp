@@ -184,6 +184,8 @@ std::string RewriteNotes(const SyncSettings& settings, const LineRewriter& rewri
     }
     if (rewriter.TimingLines() == 0 && (settings.OffsetMs() != 0 || settings.m_bBetweenTimes != 0)) {
         notes += "\nNo cue times were found in this file, so none was shifted";
+        notes += rewriter.FrameLinesWithoutRate() > 0 ? ": its MicroDVD frames need the video's frame rate (--fps RATE)"
+                                                      : "";
     }
     return notes + RightToLeftNotes(settings, rewriter);
 }

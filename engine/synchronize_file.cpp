@@ -303,9 +303,8 @@ Status FileRun::FindDriftFromCues() {
                                  "Cannot correct " + m_names.input +
                                      " from its first and last cue: they start at the same time; nothing was changed");
         }
-        m_settings.m_drift =
-            TimeTransform::ThroughPoints(first, static_cast<std::uint32_t>(m_settings.m_firstCueAt), last,
-                                         static_cast<std::uint32_t>(m_settings.m_lastCueAt));
+        m_settings.m_drift = TimeTransform::ThroughPoints(first, static_cast<std::uint32_t>(m_settings.m_firstCueAt),
+                                                          last, static_cast<std::uint32_t>(m_settings.m_lastCueAt));
     } else if (m_settings.m_firstCueAt >= 0) {
         m_settings.m_drift = speed.AnchoredAt(first, m_settings.m_firstCueAt);
     } else {
@@ -493,7 +492,10 @@ RunOutcome FileRun::Run() {
         const bool times_asked = m_settings.OffsetMs() != 0 || m_settings.m_bBetweenTimes != 0;
         status = Status::Error(
             Status::Code::kUnsupported,
-            times_asked ? "No cue times were found in " + m_names.input + ", so it was left as it is"
+            times_asked ? "No cue times were found in " + m_names.input + ", so it was left as it is" +
+                              (rewriter.FrameLinesWithoutRate() > 0
+                                   ? ": its MicroDVD frames need the video's frame rate (--fps RATE)"
+                                   : "")
                         : "No line of " + m_names.input + " holds a right-to-left letter, so it was left as it is");
     }
     if (!status.ok()) {

@@ -301,14 +301,16 @@ while IFS='|' read -r file message; do
     [ "$(listing)" = "$before" ] || fail "$file: directory changed: $(ls -l)"
 done <<<"$refusals"
 
-# An offset that finds no cue time to move (an empty file, MicroDVD frames) leaves the file as it is: status 1 and
-# nothing created; on standard input only a note says so (see the corpus above).
-cp "$data/corpus/microdvd.sub" frames.sub
+# An offset that finds no cue time to move (an empty file, MicroDVD frames with no frame rate given or declared on
+# the first line) leaves the file as it is: status 1 and nothing created; on standard input only a note says so.
+tail -n +2 "$data/corpus/microdvd.sub" >frames.sub
 : >empty.srt
 before=$(listing)
 for file in empty.srt frames.sub; do
     expect_status 1 "no cue times in $file" "${cli[@]}" --add 2 "$file"
-    grep -qx "kelvaro-cli: No cue times were found in $file, so it was left as it is" <(tr -d '\r' <"$work/err") ||
+    hint=
+    [ "$file" = empty.srt ] || hint=": its MicroDVD frames need the video's frame rate (--fps RATE)"
+    grep -qx "kelvaro-cli: No cue times were found in $file, so it was left as it is$hint" <(tr -d '\r' <"$work/err") ||
         fail "no cue times in $file: $(cat "$work/err")"
     [ "$(listing)" = "$before" ] || fail "no cue times in $file: the folder changed: $(ls -l)"
 done
