@@ -228,6 +228,8 @@ void CommandLine::AddDriftOptions() {
             "the cue time A, as it is in the file, should be B; once: a shift to B; twice: a change of speed "
             "through both points\n(e.g. --sync 0:01:02,345=0:01:04,000 --sync 1:50:10=1:45:00)")
         ->type_name("A=B")
+        ->expected(1)  // a value an occurrence, so that FILE is never taken for a point
+        ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->group(group);
     const auto cue_at = [this](std::string name, std::int64_t* target) {

@@ -12,22 +12,31 @@ std::uint64_t Magnitude(std::int64_t value) {
 }
 
 // The common video frame rates, for naming a speed by the pair it converts between.
-const FrameRate kCommonRates[] = {{24000, 1001}, {24, 1}, {25, 1},       {30000, 1001},
-                                  {30, 1},       {50, 1}, {60000, 1001}, {60, 1}};
+// Whole rates first: a speed two pairs give alike (60 to 24, 59.94 to 23.976) is named by the plainer one.
+const FrameRate kCommonRates[] = {{24, 1}, {25, 1},       {30, 1},       {50, 1},
+                                  {60, 1}, {24000, 1001}, {30000, 1001}, {60000, 1001}};
 
 }  // namespace
+
+// Up to nine decimal digits, and nothing else.
+bool ParseWhole(const std::string& text, std::uint32_t* value) {
+    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    *value = static_cast<std::uint32_t>(std::stoul(text));
+    return true;
+}
 
 bool FrameRate::Parse(const std::string& text, FrameRate* rate) {
     const std::size_t slash = text.find('/');
     if (slash != std::string::npos) {
-        FrameRate numerator;
-        FrameRate denominator;
-        if (!Parse(text.substr(0, slash), &numerator) || !Parse(text.substr(slash + 1), &denominator) ||
-            numerator.denominator != 1 || denominator.denominator != 1 ||
-            numerator.numerator > 1000 * denominator.numerator) {
+        std::uint32_t numerator = 0;
+        std::uint32_t denominator = 0;
+        if (!ParseWhole(text.substr(0, slash), &numerator) || !ParseWhole(text.substr(slash + 1), &denominator) ||
+            numerator == 0 || denominator == 0 || numerator > std::uint64_t{1000} * denominator) {
             return false;
         }
-        *rate = {numerator.numerator, denominator.numerator};
+        *rate = {numerator, denominator};
         return true;
     }
     std::uint32_t whole = 0;

@@ -407,7 +407,39 @@ a.srt --to|option '--to' needs a value
 --fix-rtl --rtl-source=visual a.srt|unknown form 'visual' for --rtl-source (community or logical)
 --no-bom --add 1 a.srt|--no-bom goes only with --to-utf8; a run keeps the byte-order mark of a file
 --restore --fix-rtl a.srt|--restore takes no other option: leave out --fix-rtl
+--add 1 --sync 1=2 a.srt|give only one of --add and --sync: both say where the times go
+--sync 1=2 --sync 3=4 --sync 5=6 a.srt|--sync given 3 times: two points already set the speed and the offset
+--frame-rate 25:24 --sync 1=2 --sync 3=4 a.srt|give only one of --frame-rate and two points: both set the speed
+--sync 1=2 --first-cue-at 3 a.srt|give points with --sync or with --first-cue-at and --last-cue-at, not both
+--sync 0=0 --sync 1=3 a.srt|the two points of --sync give a speed of 300.000 %, which is most likely a mistake (it must be from 50 % to 200 %)
+--sync 1=2 --sync 1=3 a.srt|the two points of --sync start from the same time
+--frame-rate 60:24 a.srt|--frame-rate 60:24 gives a speed of 250.000 %, which is most likely a mistake (it must be from 50 % to 200 %)
+--frame-rate 25 a.srt|invalid frame rates '25' for --frame-rate (FROM:TO, e.g. 25:23.976 or 24000/1001:25)
+--fps 0 --add 1 a.srt|invalid frame rate '0' for --fps (e.g. 25, 23.976 or 24000/1001)
+--first-cue-at 1 -|--first-cue-at reads the file once before rewriting it: give a FILE, as standard input (-) can be read only once
+--sync 1 a.srt|invalid point '1' for --sync: give TIME=TIME, the time of a cue in the file and where it should be (e.g. 1:02.5=1:04)
+--restore --sync 1=2 a.srt|--restore takes no other option: leave out --sync
 EOF
+
+# Drift: a dry run names the speed; the first and last cue read from the file set it, keeping a backup; points that
+# would need an unlikely speed are refused, the folder as it was.
+mkdir "$work/drift"
+cd "$work/drift" || exit 1
+printf '1\r\n00:00:10,000 --> 00:00:12,000\r\nHi\r\n\r\n2\r\n00:01:40,000 --> 00:01:42,500\r\nBye\r\n' >film.srt
+cp film.srt "$work/film.before"
+expect_status 0 "--sync dry run" "${cli[@]}" --dry-run --sync 10=11 --sync 1:40=1:50 film.srt
+printf '%s\n' "4 cue times would move: speed 110.000 %, offset +0.000 s" \
+    "first cue: 00:00:10,000 --> 00:00:12,000 would become 00:00:11,000 --> 00:00:13,200" \
+    "last cue: 00:01:40,000 --> 00:01:42,500 would become 00:01:50,000 --> 00:01:52,750" \
+    "Nothing was written: this was a dry run" >"$work/want"
+cmp -s <(tr -d '\r' <"$work/out") "$work/want" || fail "--sync dry run: $(cat "$work/out")"
+expect_status 0 "--first-cue-at --last-cue-at" "${cli[@]}" --first-cue-at 11 --last-cue-at 1:50 film.srt
+[ "$(sed -n 6p film.srt)" = "$(printf '00:01:50,000 --> 00:01:52,750\r')" ] || fail "--last-cue-at: $(cat film.srt)"
+cmp -s film_original.srt "$work/film.before" || fail "--first-cue-at: the backup differs from the input"
+before=$(listing)
+expect_status 1 "unlikely speed" "${cli[@]}" --first-cue-at 0 --last-cue-at 0:00:05 film.srt
+grep -q "would need a speed of 5.051 %, which is most likely a mistake" "$work/err" || fail "unlikely speed: $(cat "$work/err")"
+[ "$(listing)" = "$before" ] || fail "unlikely speed: the folder changed: $(ls -l)"
 
 # --to-utf8 gives the text that decoding each file gives, with a byte-order mark (timing lines are printed anew); a
 # Western file is read as Western.
