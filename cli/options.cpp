@@ -232,7 +232,7 @@ void CommandLine::AddDriftOptions() {
         ->allow_extra_args(false)
         ->multi_option_policy(CLI::MultiOptionPolicy::TakeAll)
         ->group(group);
-    const auto cue_at = [this](std::string name, std::int64_t* target) {
+    const auto cue_at = [](std::string name, std::int64_t* target) {
         return [name, target](const std::string& value) {
             std::uint32_t ms = 0;
             if (!ParseFilmTime(value, &ms)) {

@@ -71,6 +71,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.m_rtlFix = static_cast<RtlFixMode>((data[0] >> 4) & 3);
     settings.m_bSwitchOrientation &= settings.m_rtlFix == RtlFixMode::kOff ? 1 : 0;  // one or the other
     settings.m_bToUtf8 = (data[0] >> 6) & 1;
+    if (data[0] & 0x80) {  // a change of speed, 50 % to 203 %
+        settings.m_drift = TimeTransform::ThroughPoints(0, 0, 1000, 500 + data[5] * 6u);
+    }
     const std::string_view text(reinterpret_cast<const char*>(data + 6), size - 6);
     std::vector<std::string_view> lines;
     for (std::size_t start = 0; start <= text.size();) {
