@@ -81,6 +81,8 @@ char* Reserve(std::string& buffer, std::size_t size) {
 
 LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
     : m_transform(settings.Transform()),
+      m_shift_only(m_transform.IsShift()),
+      m_shift(m_transform.Offset()),
       m_window(settings.Window()),
       m_reduce_number(settings.m_nReduceNumber),
       m_switch_orientation(settings.m_bSwitchOrientation != 0),
@@ -257,7 +259,7 @@ std::size_t LineRewriter::FeedFrameLine(std::string_view line) {
     }
     Slot& slot = m_slots[1];
     std::string_view shifted = line;
-    if (!readable || (m_transform.IsShift() && m_transform.Offset() == 0)) {
+    if (!readable || (m_shift_only && m_shift == 0)) {
         // nothing to move
     } else if (m_fps.numerator == 0) {
         ++m_frame_lines_without_rate;
@@ -396,7 +398,7 @@ bool LineRewriter::Shift(CueTime* time, bool* clamped) const {
     if (!m_window.Contains(*time)) {
         return true;  // outside the window: stays as it is
     }
-    const std::int64_t shifted = m_transform.Apply(*time);
+    const std::int64_t shifted = m_shift_only ? *time + m_shift : m_transform.Apply(*time);
     if (shifted < 0) {
         *time = 0;
         *clamped = true;
@@ -441,7 +443,7 @@ bool LineRewriter::MoveCue(ClockTime* moved_start, ClockTime* moved_end) {
     m_clamped_times += static_cast<std::uint64_t>(start_clamped) + static_cast<std::uint64_t>(end_clamped);
     const std::uint64_t inside = static_cast<std::uint64_t>(m_window.Contains(m_timing.start.ms)) +
                                  static_cast<std::uint64_t>(m_window.Contains(m_timing.end.ms));
-    m_moved_times += m_transform.IsShift() && m_transform.Offset() == 0 ? 0 : inside;
+    m_moved_times += m_shift_only && m_shift == 0 ? 0 : inside;
     m_times_outside_window += 2 - inside;
     m_cues_ending_before_start += m_timing.end.ms >= m_timing.start.ms && end.ms < start.ms ? 1 : 0;
     const CueSpan before{m_timing.start.ms, m_timing.end.ms};

@@ -142,6 +142,8 @@ class LineRewriter {
     bool Shift(CueTime* time, bool* clamped) const;
 
     TimeTransform m_transform;
+    bool m_shift_only;     // the transform is an offset: the common case takes an addition
+    std::int64_t m_shift;  // that offset
     TimeWindow m_window;
     std::uint32_t m_reduce_number;
     bool m_switch_orientation;
