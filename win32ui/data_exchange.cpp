@@ -61,7 +61,12 @@ HWND CDataExchange::PrepareCtrl(int id) {
     return m_hWndLastControl;
 }
 
-void CDataExchange::Fail() {
+void CDataExchange::Fail(const std::string& message) {
+    if (m_pQuietFailure != nullptr) {
+        *m_pQuietFailure = message;
+        throw DataExchangeFailure{};
+    }
+    AfxMessageBox(message);
     if (m_bSaveAndValidate && m_hWndLastControl != nullptr) {
         // WM_NEXTDLGCTL rather than SetFocus keeps the dialog manager's default-button state right, and selects
         // the text of an edit control so the user can type over it.
@@ -95,8 +100,7 @@ void DDX_Text(CDataExchange* pDX, int id, std::uint32_t& value) {
     }
     std::uint32_t parsed = 0;
     if (!ParseUnsigned(edit.GetWindowText(), &parsed)) {
-        AfxMessageBox(kNotANumberMessage);
-        pDX->Fail();
+        pDX->Fail(kNotANumberMessage);
     }
     value = parsed;
 }
@@ -105,8 +109,7 @@ void DDV_MinMaxUInt(CDataExchange* pDX, std::uint32_t value, std::uint32_t minim
     if (!pDX->m_bSaveAndValidate || (minimum <= value && value <= maximum)) {
         return;
     }
-    AfxMessageBox(RangeMessage(minimum, maximum));
-    pDX->Fail();
+    pDX->Fail(RangeMessage(minimum, maximum));
 }
 
 void DDX_Radio(CDataExchange* pDX, int id, std::int32_t& value) {
@@ -139,6 +142,15 @@ void DDX_Check(CDataExchange* pDX, int id, std::int32_t& value) {
         value = static_cast<std::int32_t>(SendMessageW(box, BM_GETCHECK, 0, 0));
     } else {
         SendMessageW(box, BM_SETCHECK, static_cast<WPARAM>(value), 0);
+    }
+}
+
+void DDX_CBIndex(CDataExchange* pDX, int id, std::int32_t& value) {
+    HWND combo = pDX->PrepareCtrl(id);
+    if (pDX->m_bSaveAndValidate) {
+        value = static_cast<std::int32_t>(SendMessageW(combo, CB_GETCURSEL, 0, 0));
+    } else {
+        SendMessageW(combo, CB_SETCURSEL, static_cast<WPARAM>(value), 0);
     }
 }
 

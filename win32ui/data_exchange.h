@@ -21,12 +21,14 @@ class CDataExchange {
 
     // The dialog's control `id`, which becomes the one a failure puts the focus back on.
     HWND PrepareCtrl(int id);
-    // Puts the focus back on the prepared control (an edit gets its text selected) and ends the exchange.
-    [[noreturn]] void Fail();
+    // Shows `message`, puts the focus back on the prepared control (an edit gets its text selected) and ends the
+    // exchange. A quiet exchange only keeps the message, in *m_pQuietFailure.
+    [[noreturn]] void Fail(const std::string& message);
 
     CDialog* m_pDlgWnd;
     BOOL m_bSaveAndValidate;
     HWND m_hWndLastControl = nullptr;
+    std::string* m_pQuietFailure = nullptr;
 };
 
 // Attaches `control` to the dialog's control `id` the first time.
@@ -40,6 +42,8 @@ void DDV_MinMaxUInt(CDataExchange* pDX, std::uint32_t value, std::uint32_t minim
 void DDX_Radio(CDataExchange* pDX, int id, std::int32_t& value);
 // 0 unchecked, 1 checked, 2 indeterminate.
 void DDX_Check(CDataExchange* pDX, int id, std::int32_t& value);
+// The index of a combo box's selected item; -1 when none is.
+void DDX_CBIndex(CDataExchange* pDX, int id, std::int32_t& value);
 // The picker's local date and time. A picker that holds no time leaves `value` as it was.
 void DDX_DateTimeCtrl(CDataExchange* pDX, int id, CalendarTime& value);
 

@@ -71,9 +71,18 @@ void CDialog::EndDialog(int result) {
 }
 
 BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    return Exchange(saveAndValidate, /*quietFailure=*/nullptr);
+}
+
+BOOL CDialog::UpdateDataQuietly(std::string* failure) {
+    return Exchange(TRUE, failure);
+}
+
+BOOL CDialog::Exchange(BOOL saveAndValidate, std::string* quietFailure) {
     const bool wasLocked = m_bLockNotifications;
     m_bLockNotifications = true;
     CDataExchange dx(this, saveAndValidate);
+    dx.m_pQuietFailure = quietFailure;
     BOOL ok = TRUE;
     try {
         DoDataExchange(&dx);

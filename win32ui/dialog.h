@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include <cstddef>
+#include <string>
 
 #include "win32ui/wnd.h"
 
@@ -78,6 +79,9 @@ class CDialog : public CWnd {
     // Control notifications to the dialog are ignored while the exchange runs, its messages included, and once
     // EndDialog has been called.
     BOOL UpdateData(BOOL saveAndValidate = TRUE);
+    // UpdateData(TRUE) for a preview that follows the user's typing: a value that fails its validation shows no
+    // message and leaves the focus where it is; `*failure` gets the message instead.
+    BOOL UpdateDataQuietly(std::string* failure);
 
     // Sees each message of the modal loop before it is dispatched; TRUE when it was handled here.
     virtual BOOL PreTranslateMessage(MSG* msg);
@@ -97,6 +101,7 @@ class CDialog : public CWnd {
   private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    BOOL Exchange(BOOL saveAndValidate, std::string* quietFailure);
     const MessageMapEntry* FindEntry(UINT message, UINT code, UINT id) const;
     INT_PTR Call(const MessageMapEntry& entry, WPARAM wParam);
     void CenterWindow();
