@@ -4,12 +4,16 @@
 
 #include <vector>
 
+#include "engine/restore_file.h"
+#include "engine/run_names.h"
 #include "engine/synchronize_file.h"
+#include "kelvaro_version.h"
 #include "platform/code_page.h"
 #include "platform/current_directory.h"
 #include "platform/file_system.h"
 #include "platform/win32/utf16.h"
 #include "store/last_file_store.h"
+#include "ui/correct_drift_dlg.h"
 #include "ui/message_box_reporter.h"
 #include "ui/resource.h"
 #include "ui/rtl_display_dlg.h"
@@ -24,6 +28,34 @@ namespace {
 const char kSubtitleFilter[] =
     "Subtitles files (*.sub;*.srt;*.vtt)|*.sub;*.srt;*.vtt|sub Files (*.sub)|*.sub|srt Files (*.srt)|*.srt|"
     "vtt Files (*.vtt)|*.vtt|All Files (*.*)|*.*||";
+
+// The file name of `path`, for a sentence that names both of a run's files.
+std::string FileName(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    return separator == std::string::npos ? path : path.substr(separator + 1);
+}
+
+// The commands the system menu gains after its own, in this order. Those on the chosen file are grayed until there
+// is one.
+const struct {
+    UINT id;
+    const wchar_t* text;
+    bool onFile;
+} kSystemMenuCommands[] = {
+    {IDM_RTL_DISPLAY, L"Right-to-left display...", true},
+    {IDM_CORRECT_DRIFT, L"Correct drift...", true},
+    {IDM_RESTORE_ORIGINAL, L"Restore the original", true},
+    {IDM_ABOUT, L"About Kelvaro...", false},
+};
+
+// What "About Kelvaro..." shows: the name, version and copyright that the version record gives too.
+const char kAboutText[] = KELVARO_PRODUCT_NAME " " KELVARO_VERSION "\n" KELVARO_COPYRIGHT;
+
+// "Put back film_original.srt as film.srt? The re-timed film.srt is replaced."
+std::string RestoreQuestion(const std::string& path) {
+    const std::string name = FileName(path);
+    return "Put back " + FileName(OriginalName(path)) + " as " + name + "? The re-timed " + name + " is replaced.";
+}
 
 }  // namespace
 
@@ -57,6 +89,9 @@ const MessageMapEntry CKelvaroDlg::kMessageEntries[] = {
     OnCommand(BN_CLICKED, IDC_BROWSE, &CKelvaroDlg::OnBrowse),
     OnDropFilesMessage(&CKelvaroDlg::OnDropFiles),
     OnSysCommand(IDM_RTL_DISPLAY, &CKelvaroDlg::OnRtlDisplay),
+    OnSysCommand(IDM_CORRECT_DRIFT, &CKelvaroDlg::OnCorrectDrift),
+    OnSysCommand(IDM_RESTORE_ORIGINAL, &CKelvaroDlg::OnRestoreOriginal),
+    OnSysCommand(IDM_ABOUT, &CKelvaroDlg::OnAbout),
 };
 const MessageMap CKelvaroDlg::kMessageMap = {&kDialogMessageMap, kMessageEntries,
                                              sizeof kMessageEntries / sizeof kMessageEntries[0]};
@@ -107,7 +142,9 @@ BOOL CKelvaroDlg::OnInitDialog() {
 
     const HMENU systemMenu = GetSystemMenu(m_hWnd, FALSE);
     AppendMenuW(systemMenu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(systemMenu, MF_STRING | MF_GRAYED, IDM_RTL_DISPLAY, L"Right-to-left display...");
+    for (const auto& command : kSystemMenuCommands) {
+        AppendMenuW(systemMenu, MF_STRING | (command.onFile ? MF_GRAYED : 0), command.id, command.text);
+    }
 
     m_strStartDir = CurrentDirectory();
     if (!m_strStartDir.empty()) {
@@ -169,6 +206,26 @@ void CKelvaroDlg::OnRtlDisplay() {
     dialog.DoModal();
 }
 
+void CKelvaroDlg::OnCorrectDrift() {
+    if (m_strInputFile.empty()) {
+        return;
+    }
+    CCorrectDriftDlg dialog(*this, this);
+    dialog.DoModal();
+}
+
+void CKelvaroDlg::OnRestoreOriginal() {
+    if (m_strInputFile.empty() || AfxMessageBox(RestoreQuestion(m_strInputFile), MB_YESNO | MB_ICONQUESTION) != IDYES) {
+        return;
+    }
+    MessageBoxReporter reporter;
+    RestoreFile(m_strInputFile, reporter);
+}
+
+void CKelvaroDlg::OnAbout() {
+    AfxMessageBox(kAboutText, MB_OK | MB_ICONINFORMATION);
+}
+
 void CKelvaroDlg::OnKillfocusTimeField() {
     UpdateData(TRUE);
 }
@@ -211,7 +268,11 @@ void CKelvaroDlg::ChooseInputFile(const std::string& path, const std::string& ex
 
 void CKelvaroDlg::EnableFileCommands() {
     m_btnSynchronize.EnableWindow(TRUE);
-    EnableMenuItem(GetSystemMenu(m_hWnd, FALSE), IDM_RTL_DISPLAY, MF_BYCOMMAND | MF_ENABLED);
+    for (const auto& command : kSystemMenuCommands) {
+        if (command.onFile) {
+            EnableMenuItem(GetSystemMenu(m_hWnd, FALSE), command.id, MF_BYCOMMAND | MF_ENABLED);
+        }
+    }
 }
 
 void CKelvaroDlg::ShowInputFile() {

@@ -15,8 +15,10 @@ class CDataExchange;
 
 // The program's main window. The settings of the next run are the dialog's data-exchange members; Synchronize
 // re-times m_strInputFile with them, and the chosen file is remembered in "kv.ini" in the start-up directory. The
-// system menu's "Right-to-left display..." opens CRtlDisplayDlg on the same file; like Synchronize, it is available
-// once a file is chosen.
+// system menu's "Right-to-left display..." and "Correct drift..." open CRtlDisplayDlg and CCorrectDriftDlg on the same
+// file, "Restore the original" puts back the file's backup once the user agrees, and "About Kelvaro..." shows the
+// program's name, version and copyright. Like Synchronize, the commands on the file are available once one is
+// chosen.
 class CKelvaroDlg : public CDialog, public SyncSettings {
   public:
     CKelvaroDlg();
@@ -53,12 +55,16 @@ class CKelvaroDlg : public CDialog, public SyncSettings {
     // Validates the fields when one of the four time fields or the subtitle-number field loses the focus.
     void OnKillfocusTimeField();
     void OnRtlDisplay();
+    void OnCorrectDrift();
+    // Asks first, naming the backup and the file it replaces; No changes nothing.
+    void OnRestoreOriginal();
+    void OnAbout();
     void OnBrowse();
     // A file dropped from the file manager is taken as if Browse had chosen it; of several, the first.
     void OnDropFiles(HDROP drop);
 
   private:
-    // Makes Synchronize and "Right-to-left display..." available, once there is a file to run on.
+    // Makes Synchronize and the system menu's commands on the file available, once there is a file to run on.
     void EnableFileCommands();
     // Shows m_strInputFile in its field, scrolled to its end, and as the field's tooltip.
     void ShowInputFile();

@@ -7,6 +7,7 @@
 
 #define IDD_MAIN_DIALOG 102
 #define IDD_RTL_DISPLAY 103
+#define IDD_CORRECT_DRIFT 104
 #define IDR_MAINFRAME 128
 
 #define IDC_SYNCHRONIZE 1000
@@ -24,9 +25,12 @@
 #define IDC_TO_TIME 1012
 #define IDC_BETWEEN_TIMES 1013
 
-// The main dialog's system menu command that opens the right-to-left display dialog: a multiple of 16 below 0xF000,
-// as Windows requires of the commands a program adds there.
+// The commands of the main dialog's system menu, in their order there: multiples of 16 below 0xF000, as Windows
+// requires of the commands a program adds there.
 #define IDM_RTL_DISPLAY 0x0010
+#define IDM_CORRECT_DRIFT 0x0020
+#define IDM_RESTORE_ORIGINAL 0x0030
+#define IDM_ABOUT 0x0040
 
 // The right-to-left display dialog.
 #define IDC_RTL_ALL_PLAYERS 1100
@@ -39,3 +43,15 @@
 #define IDC_RTL_AFTER_LABEL 1107
 #define IDC_RTL_AFTER 1108
 #define IDC_RTL_PREVIEW_MESSAGE 1109
+
+// The correct-drift dialog.
+#define IDC_DRIFT_POINTS 1200
+#define IDC_DRIFT_RATES 1201
+#define IDC_DRIFT_SOURCE1 1202
+#define IDC_DRIFT_TARGET1 1203
+#define IDC_DRIFT_SECOND 1204
+#define IDC_DRIFT_SOURCE2 1205
+#define IDC_DRIFT_TARGET2 1206
+#define IDC_DRIFT_FROM_RATE 1207
+#define IDC_DRIFT_TO_RATE 1208
+#define IDC_DRIFT_PREVIEW 1209

@@ -6,6 +6,7 @@
 #include "engine/synchronize_file.h"
 #include "platform/file_system.h"
 #include "ui/file_head.h"
+#include "ui/file_settings.h"
 #include "ui/message_box_reporter.h"
 #include "ui/resource.h"
 #include "win32ui/data_exchange.h"
@@ -43,15 +44,7 @@ const MessageMap* CRtlDisplayDlg::GetMessageMap() const {
 }
 
 SyncSettings CRtlDisplayDlg::RunSettings() const {
-    SyncSettings run = m_settings;
-    // The fix alone: what the main dialog's fields hold is for Synchronize.
-    run.m_nHours = 0;
-    run.m_nMinutes = 0;
-    run.m_nSeconds = 0;
-    run.m_nMilliseconds = 0;
-    run.m_nReduceNumber = 0;
-    run.m_bSwitchOrientation = 0;
-    run.m_bBetweenTimes = 0;
+    SyncSettings run = FileSettings(m_settings);
     const std::size_t modeCount = sizeof kModes / sizeof kModes[0];
     run.m_rtlFix = m_nMode >= 0 && static_cast<std::size_t>(m_nMode) < modeCount ? kModes[m_nMode] : kModes[0];
     run.m_bToUtf8 = m_bToUtf8;

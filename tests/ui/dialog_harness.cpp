@@ -62,7 +62,9 @@ void WindowWatcher::Activated(HWND window) {
         return;
     }
     boxes.push_back({WindowText(window), WindowText(GetDlgItem(window, kMessageBoxText))});
-    PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, IDOK)));
+    const int button = GetDlgItem(window, m_answer) != nullptr ? m_answer : IDOK;
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, button)));
 }
 
 DialogTest::~DialogTest() {
@@ -125,6 +127,15 @@ void DialogTest::Drop(const std::string& path) {
     GlobalUnlock(block);
     SendMessageW(dialog->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
     Pump();
+}
+
+void DialogTest::ShowOver(CDialog& second) {
+    watcher.reset();  // it would press OK on any dialog it is not told to leave alone
+    ASSERT_TRUE(second.Create());
+    Pump();
+    watcher = std::make_unique<WindowWatcher>();
+    watcher->Ignore(dialog->m_hWnd);
+    watcher->Ignore(second.m_hWnd);
 }
 
 void DialogTest::Pump() {

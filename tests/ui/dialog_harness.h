@@ -13,8 +13,9 @@
 #include "ui/kelvaro_dlg.h"
 
 // Watches the calling thread for message boxes and open-file dialogs while it lives: records what each box says
-// and presses its OK button, and answers each file dialog with the file name given to AnswerFileDialog. Windows
-// passed to Ignore, such as the dialog under test, are left alone.
+// and presses its OK button (or the one given to AnswerQuestions, where the box has it), and answers each file dialog
+// with the file name given to AnswerFileDialog. Windows passed to Ignore, such as the dialog under test, are left
+// alone.
 class WindowWatcher {
   public:
     struct Box {
@@ -30,6 +31,8 @@ class WindowWatcher {
     void Ignore(HWND window) { m_handled.insert(window); }
     // An empty name cancels the dialog.
     void AnswerFileDialog(const std::string& fileName) { m_fileName = fileName; }
+    // IDYES or IDNO.
+    void AnswerQuestions(int button) { m_answer = button; }
 
     std::vector<Box> boxes;
     int fileDialogs = 0;
@@ -41,6 +44,7 @@ class WindowWatcher {
     HHOOK m_hook;
     std::set<HWND> m_handled;
     std::string m_fileName;
+    int m_answer = IDOK;
 };
 
 // The dialog as Kelvaro.exe shows it, created in a fresh working directory, with its messages pumped as its modal
@@ -63,6 +67,9 @@ class DialogTest : public ::testing::Test {
     void Focus(int id);
     void Click(int id);
     void Drop(const std::string& path);
+    // Creates `second`, a dialog over this one, without a modal loop of its own, so that the test drives it; the
+    // watcher leaves it alone.
+    void ShowOver(CDialog& second);
     void Pump();
     std::string Subtitle(const std::string& name, const std::string& content);
 

@@ -3,6 +3,8 @@
 
 #include <commctrl.h>
 
+#include <vector>
+
 #include "engine/sync_settings.h"
 #include "engine/synchronize_file.h"
 #include "kelvaro_version.h"
@@ -129,6 +131,101 @@ TEST_F(StartUpTest, ThirteenTooltipsInRegistrationOrderThenTheInputFields) {
         EXPECT_EQ(std::string(text), expected[i].text);
     }
     EXPECT_TRUE(GetWindowLongA(tips, GWL_STYLE) & TTS_ALWAYSTIP);
+}
+
+using SystemMenuTest = DialogTest;
+
+TEST_F(SystemMenuTest, FourCommandsAfterASeparatorThoseOnTheFileGrayedAndIdleUntilOneIsChosen) {
+    const struct {
+        UINT id;
+        const char* text;
+        bool onFile;
+    } commands[] = {
+        {IDM_RTL_DISPLAY, "Right-to-left display...", true},
+        {IDM_CORRECT_DRIFT, "Correct drift...", true},
+        {IDM_RESTORE_ORIGINAL, "Restore the original", true},
+        {IDM_ABOUT, "About Kelvaro...", false},
+    };
+    Open();
+    const HMENU menu = GetSystemMenu(dialog->m_hWnd, FALSE);
+    const int first = GetMenuItemCount(menu) - 4;
+    EXPECT_TRUE(GetMenuState(menu, first - 1, MF_BYPOSITION) & MF_SEPARATOR);
+    for (bool chosen : {false, true}) {
+        if (chosen) {
+            Drop(Subtitle("film.srt", kFilm));
+        }
+        for (const auto& c : commands) {
+            SCOPED_TRACE(std::string(c.text) + (chosen ? " with a file" : ""));
+            EXPECT_EQ(GetMenuItemID(menu, first + static_cast<int>(&c - commands)), c.id);
+            wchar_t label[64] = {};
+            GetMenuStringW(menu, c.id, label, 64, MF_BYCOMMAND);
+            EXPECT_EQ(WideToUtf8(label), c.text);
+            const bool grayed = c.onFile && !chosen;
+            EXPECT_EQ((GetMenuState(menu, c.id, MF_BYCOMMAND) & MF_GRAYED) != 0, grayed);
+            if (grayed) {
+                // Sent all the same, as another program could: nothing opens, runs or asks.
+                SendMessageW(dialog->m_hWnd, WM_SYSCOMMAND, c.id, 0);
+                Pump();
+                EXPECT_TRUE(watcher->boxes.empty());
+            }
+        }
+    }
+}
+
+// A value of the test program's version record, which is the program's: the tests link its resources.
+std::string VersionRecordValue(const std::string& name, VS_FIXEDFILEINFO* numbers = nullptr) {
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::vector<char> record(GetFileVersionInfoSizeW(path, nullptr));
+    if (record.empty() || !GetFileVersionInfoW(path, 0, static_cast<DWORD>(record.size()), record.data())) {
+        return "(no version record)";
+    }
+    void* value = nullptr;
+    UINT length = 0;
+    if (numbers != nullptr && VerQueryValueW(record.data(), L"\\", &value, &length)) {
+        *numbers = *static_cast<VS_FIXEDFILEINFO*>(value);
+    }
+    const std::wstring key = L"\\StringFileInfo\\040904B0\\" + Utf8ToWide(name);
+    return VerQueryValueW(record.data(), key.c_str(), &value, &length) ? WideToUtf8(static_cast<wchar_t*>(value))
+                                                                       : "(no " + name + ")";
+}
+
+TEST_F(SystemMenuTest, AboutShowsTheNameVersionAndCopyrightOfTheVersionRecord) {
+    Open();
+    SendMessageW(dialog->m_hWnd, WM_SYSCOMMAND, IDM_ABOUT, 0);
+    Pump();
+    ASSERT_EQ(watcher->boxes.size(), 1u);
+    VS_FIXEDFILEINFO numbers = {};
+    const std::string version = VersionRecordValue("ProductVersion", &numbers);
+    EXPECT_EQ(watcher->boxes[0].text,
+              VersionRecordValue("ProductName") + " " + version + "\n" + VersionRecordValue("LegalCopyright"));
+    EXPECT_EQ(version, KELVARO_VERSION);
+    const std::string fixed =
+        std::to_string(HIWORD(numbers.dwFileVersionMS)) + "." + std::to_string(LOWORD(numbers.dwFileVersionMS));
+    EXPECT_EQ(version.rfind(fixed, 0), 0u) << fixed;
+}
+
+TEST_F(SystemMenuTest, RestoreAsksNamingBothFilesAndOnlyYesPutsTheBackupBack) {
+    for (int answer : {IDNO, IDYES}) {
+        SCOPED_TRACE(answer == IDYES ? "Yes" : "No");
+        const std::string film = Subtitle("film.srt", kFilmTwoSecondsLater);
+        const std::string backup = Subtitle("film_original.srt", kFilm);
+        Open();
+        Drop(film);
+        watcher->AnswerQuestions(answer);
+        SendMessageW(dialog->m_hWnd, WM_SYSCOMMAND, IDM_RESTORE_ORIGINAL, 0);
+        Pump();
+        ASSERT_EQ(watcher->boxes.size(), answer == IDYES ? 2u : 1u);
+        EXPECT_EQ(watcher->boxes[0].text, "Put back film_original.srt as film.srt? The re-timed film.srt is replaced.");
+        if (answer == IDNO) {
+            EXPECT_EQ(ReadWholeFile(film), kFilmTwoSecondsLater);
+            EXPECT_EQ(ReadWholeFile(backup), kFilm);
+            continue;
+        }
+        EXPECT_EQ(watcher->boxes[1].text, "Done - " + film + " is back as it was before the last run");
+        EXPECT_EQ(ReadWholeFile(film), kFilm);
+        EXPECT_FALSE(FileExists(backup));
+    }
 }
 
 using ValidationTest = DialogTest;

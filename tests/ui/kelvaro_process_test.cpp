@@ -166,4 +166,35 @@ TEST(KelvaroProcess, SynchronizesTheRememberedFileAndSaysWhereTheOriginalIs) {
     EXPECT_EQ(kelvaro.WaitForExit(), 0);
 }
 
+TEST(KelvaroProcess, CorrectsDriftFromTheSystemMenu) {
+    TempDir dir;
+    const std::string film = dir.File("film.srt");
+    WriteWholeFile(film, kFilm);
+    WriteWholeFile(dir.File("kv.ini"), film);
+    KelvaroProcess kelvaro(dir.path());
+    ASSERT_NE(kelvaro.dialog, nullptr);
+
+    PostMessageA(kelvaro.dialog, WM_SYSCOMMAND, IDM_CORRECT_DRIFT, 0);
+    const HWND drift = kelvaro.WaitForWindow([](HWND window) {
+        char title[64] = {};
+        GetWindowTextA(window, title, sizeof title);
+        return std::string(title) == "Correct drift";
+    });
+    ASSERT_NE(drift, nullptr);
+    SendMessageTimeoutA(GetDlgItem(drift, IDC_DRIFT_TARGET1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>("0:00:03,000"),
+                        SMTO_ABORTIFHUNG, 5000, nullptr);
+    EXPECT_EQ(TextOf(GetDlgItem(drift, IDC_DRIFT_PREVIEW)),
+              "offset +2.000 s; first cue 0:00:01,000 -> 0:00:03,000, last 0:00:01,000 -> 0:00:03,000");
+    PostMessageA(GetDlgItem(drift, IDOK), BM_CLICK, 0, 0);
+    const HWND box = kelvaro.WaitForWindow([&](HWND window) { return window != kelvaro.dialog && window != drift; });
+    ASSERT_NE(box, nullptr);
+    std::string boxCaption, boxText;
+    kelvaro.Dismiss(box, &boxCaption, &boxText);
+    EXPECT_EQ(boxText, "Done - original file is stored as\n" + dir.File("film_original.srt"));
+    EXPECT_EQ(ReadWholeFile(film), kFilmTwoSecondsLater);
+
+    PostMessageA(kelvaro.dialog, WM_CLOSE, 0, 0);
+    EXPECT_EQ(kelvaro.WaitForExit(), 0);
+}
+
 }  // namespace
