@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the screenshots of docs/: the dialog as it starts (with the sample file remembered), the dialog after a run
-# with its message box, and the right-to-left display dialog over a Hebrew sample. The dialogs are driven with real
-# keystrokes (xdotool) on a virtual display.
+# with its message box, the right-to-left display dialog over a Hebrew sample, and the correct-drift dialog over the
+# sample with a second cue given. The dialogs are driven with real keystrokes (xdotool) on a virtual display.
 # Usage: scripts/docs-screenshots.sh [Kelvaro.exe]   (default build/win64/Kelvaro.exe)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -70,14 +70,33 @@ session() {
     sleep 0.5
     stop
 
-    # Alt+Space opens the system menu; its last item is "Right-to-left display...". Escape cancels the dialog.
+    # Alt+Space opens the system menu; Up goes to its last item, "About Kelvaro...", and on to "Restore the
+    # original", "Correct drift..." and "Right-to-left display...". Escape cancels the dialog.
     start film-hebrew.srt
     xdotool windowfocus --sync "$window"
-    xdotool key --delay 300 alt+space Up Return
+    xdotool key --delay 300 alt+space Up Up Up Up Return
     local rtl
     rtl=$(find_window '^Right-to-left display$')
     sleep 1
     shoot "$rtl" "$docs/kelvaro-rtl-display.png"
+    xdotool key Escape
+    sleep 0.5
+    stop
+
+    # The sample as it was before the run above. The fields open on its first cue (0:00:01,200) and its last
+    # (0:00:10,000). From "Points": Tab over the first cue's two fields to the second cue's box, check it, Tab to
+    # where the last cue should be and type a time that makes the speed one of 25 to 23.976 fps.
+    cp "$root/samples/film.srt" "$work/drive-s/Subtitles/"
+    start film.srt
+    xdotool windowfocus --sync "$window"
+    xdotool key --delay 300 alt+space Up Up Up Return
+    local drift
+    drift=$(find_window '^Correct drift$')
+    sleep 1
+    xdotool key --delay 80 Tab Tab Tab space Tab Tab
+    xdotool type --delay 80 "0:00:10,376"
+    sleep 1
+    shoot "$drift" "$docs/kelvaro-correct-drift.png"
     xdotool key Escape
     sleep 0.5
     stop
