@@ -182,7 +182,7 @@ std::string RewriteNotes(const SyncSettings& settings, const LineRewriter& rewri
         notes += below_zero == 1 ? std::string("\n1 cue number is now 0 or below")
                                  : "\n" + std::to_string(below_zero) + " cue numbers are now 0 or below";
     }
-    if (rewriter.TimingLines() == 0 && (settings.OffsetMs() != 0 || settings.m_bBetweenTimes != 0)) {
+    if (rewriter.TimingLines() == 0 && settings.MovesTimes()) {
         notes += "\nNo cue times were found in this file, so none was shifted";
         notes += rewriter.FrameLinesWithoutRate() > 0 ? ": its MicroDVD frames need the video's frame rate (--fps RATE)"
                                                       : "";

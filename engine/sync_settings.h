@@ -62,6 +62,13 @@ struct SyncSettings {
     std::int32_t OffsetMs() const;
     // What a run does to every cue time inside its window: the drift correction, moved by the offset.
     TimeTransform Transform() const { return m_drift.ShiftedBy(OffsetMs()); }
+    // Whether the run is asked to move cue times: a transform other than "no change", a window, or cue times to find
+    // the transform from.
+    bool MovesTimes() const {
+        const TimeTransform transform = Transform();
+        return !(transform.IsShift() && transform.Offset() == 0) || m_bBetweenTimes != 0 || m_firstCueAt >= 0 ||
+               m_lastCueAt >= 0;
+    }
     // The cue times this run shifts: with the window on, from the local time of day of m_timeFrom to that of
     // m_timeTo; with it off, every time. It asks the system for local time: a run takes it once, not per line.
     TimeWindow Window() const;

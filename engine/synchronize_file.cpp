@@ -150,7 +150,7 @@ Status FileRun::OpenFiles() {
 // A run that asked to move times or fix right-to-left lines, where the file has neither, and asked nothing that
 // always applies (switching every line, converting to UTF-8).
 bool FileRun::AskedForNothingThatApplies(const LineRewriter& rewriter) const {
-    const bool times_asked = m_settings.OffsetMs() != 0 || m_settings.m_bBetweenTimes != 0;
+    const bool times_asked = m_settings.MovesTimes();
     const bool fix_asked = m_settings.m_rtlFix != RtlFixMode::kOff;
     const bool times_apply = times_asked && rewriter.TimingLines() > 0;
     const bool fix_applies = fix_asked && rewriter.Fixer().LinesWithRightToLeft() > 0;
@@ -480,6 +480,12 @@ RunOutcome FileRun::Run() {
     }
     if (status.ok() && (m_settings.m_firstCueAt >= 0 || m_settings.m_lastCueAt >= 0)) {
         status = FindDriftFromCues();
+    } else if (status.ok() && !m_settings.m_drift.IsShift() && !m_settings.m_drift.SpeedIsLikely()) {
+        status =
+            Status::Error(Status::Code::kUnsupported,
+                          "Cannot correct " + m_names.input + " with a speed of " + m_settings.m_drift.SpeedText() +
+                              ", which is most likely a mistake (it must be from 50 % to 200 %); nothing was "
+                              "changed");
     }
     LineRewriter rewriter(m_settings, IsWebVttName(m_names.input) ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip);
     if (status.ok()) {
@@ -489,7 +495,7 @@ RunOutcome FileRun::Run() {
         status = CheckNothingChangedMeanwhile();
     }
     if (status.ok() && AskedForNothingThatApplies(rewriter)) {
-        const bool times_asked = m_settings.OffsetMs() != 0 || m_settings.m_bBetweenTimes != 0;
+        const bool times_asked = m_settings.MovesTimes();
         status = Status::Error(
             Status::Code::kUnsupported,
             times_asked ? "No cue times were found in " + m_names.input + ", so it was left as it is" +
