@@ -11,12 +11,10 @@ std::uint64_t Magnitude(std::int64_t value) {
     return value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
 }
 
-// The common video frame rates, for naming a speed by the pair it converts between.
-// Whole rates first: a speed two pairs give alike (60 to 24, 59.94 to 23.976) is named by the plainer one.
-const FrameRate kCommonRates[] = {{24, 1}, {25, 1},       {30, 1},       {50, 1},
-                                  {60, 1}, {24000, 1001}, {30000, 1001}, {60000, 1001}};
-
 }  // namespace
+
+const FrameRate kCommonFrameRates[kCommonFrameRateCount] = {{24000, 1001}, {24, 1}, {25, 1},       {30000, 1001},
+                                                            {30, 1},       {50, 1}, {60000, 1001}, {60, 1}};
 
 // Up to nine decimal digits, and nothing else.
 bool ParseWhole(const std::string& text, std::uint32_t* value) {
@@ -164,14 +162,20 @@ std::string TimeTransform::FrameRatePairText() const {
         return std::string();
     }
     const double speed = static_cast<double>(m_numerator) / static_cast<double>(m_denominator);
-    for (const FrameRate& from : kCommonRates) {
-        for (const FrameRate& to : kCommonRates) {
-            const double pair = (static_cast<double>(from.numerator) / from.denominator) /
-                                (static_cast<double>(to.numerator) / to.denominator);
-            // Distinct pairs differ by 0.1 % at least (23.976 and 24); a speed read off two cue times is within a
-            // few thousandths of a percent of its pair.
-            if (&from != &to && std::fabs(speed / pair - 1) < 2e-4) {
-                return from.ToString() + " to " + to.ToString() + " fps";
+    // Pairs of whole rates first: a speed two pairs give alike (60 to 24, 59.94 to 23.976) is named by the plainer.
+    for (const bool whole : {true, false}) {
+        for (const FrameRate& from : kCommonFrameRates) {
+            for (const FrameRate& to : kCommonFrameRates) {
+                if (whole && (from.denominator != 1 || to.denominator != 1)) {
+                    continue;
+                }
+                const double pair = (static_cast<double>(from.numerator) / from.denominator) /
+                                    (static_cast<double>(to.numerator) / to.denominator);
+                // Distinct pairs differ by 0.1 % at least (23.976 and 24); a speed read off two cue times is within a
+                // few thousandths of a percent of its pair.
+                if (&from != &to && std::fabs(speed / pair - 1) < 2e-4) {
+                    return from.ToString() + " to " + to.ToString() + " fps";
+                }
             }
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,10 @@ struct FrameRate {
     // "25", "23.976", "24000/1001".
     std::string ToString() const;
 };
+
+// The common video frame rates, from the lowest: 23.976 (24000/1001), 24, 25, 29.97, 30, 50, 59.94, 60.
+constexpr std::size_t kCommonFrameRateCount = 8;
+extern const FrameRate kCommonFrameRates[kCommonFrameRateCount];
 
 // The correction of one run, applied to every cue time inside its window:
 //     t' = to + (t - from) x numerator / denominator,

@@ -18,10 +18,6 @@ std::string UnlikelySpeedMessage(const TimeTransform& drift, bool fromRates) {
            ", which is most likely a mistake; check the " + (fromRates ? "rates" : "times");
 }
 
-const FrameRate CCorrectDriftDlg::kFrameRates[] = {{24000, 1001}, {24, 1}, {25, 1},       {30000, 1001},
-                                                   {30, 1},       {50, 1}, {60000, 1001}, {60, 1}};
-const std::size_t CCorrectDriftDlg::kFrameRateCount = sizeof kFrameRates / sizeof kFrameRates[0];
-
 const CCorrectDriftDlg::Tooltip CCorrectDriftDlg::kTooltips[] = {
     // A tooltip shows at most 79 characters of a text given this way.
     {IDC_DRIFT_POINTS, "Correct from cues whose right times you know"},
@@ -64,7 +60,8 @@ const MessageMap* CCorrectDriftDlg::GetMessageMap() const {
 
 bool CCorrectDriftDlg::Drift(TimeTransform* drift, std::string* refusal) const {
     const auto rate = [](std::int32_t index) {
-        return index >= 0 && static_cast<std::size_t>(index) < kFrameRateCount ? kFrameRates[index] : kFrameRates[0];
+        return index >= 0 && static_cast<std::size_t>(index) < kCommonFrameRateCount ? kCommonFrameRates[index]
+                                                                                     : kCommonFrameRates[0];
     };
     const bool fromRates = m_nKind == kFrameRate;
     if (fromRates) {
@@ -112,7 +109,7 @@ void CCorrectDriftDlg::DoDataExchange(CDataExchange* pDX) {
 
 BOOL CCorrectDriftDlg::OnInitDialog() {
     for (int id : {IDC_DRIFT_FROM_RATE, IDC_DRIFT_TO_RATE}) {
-        for (const FrameRate& rate : kFrameRates) {
+        for (const FrameRate& rate : kCommonFrameRates) {
             const std::string text = rate.ToString();
             const std::wstring wide(text.begin(), text.end());
             SendMessageW(GetDlgItem(id), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(wide.c_str()));

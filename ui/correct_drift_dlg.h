@@ -39,12 +39,10 @@ class CCorrectDriftDlg : public CDialog {
     std::int32_t m_bSecondPoint = 0;
     CueTime m_nSource2 = 0;
     CueTime m_nTarget2 = 0;
-    std::int32_t m_nFromRate = 0;  // indexes into kFrameRates
+    std::int32_t m_nFromRate = 0;  // indexes into kCommonFrameRates
     std::int32_t m_nToRate = 2;
 
     // The rates the lists offer, in their order.
-    static const FrameRate kFrameRates[];
-    static const std::size_t kFrameRateCount;
 
     // A control and the tooltip the dialog gives it.
     struct Tooltip {
