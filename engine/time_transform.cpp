@@ -91,6 +91,7 @@ TimeTransform TimeTransform::Rates(const FrameRate& from, const FrameRate& to) {
     const std::uint64_t divisor = std::gcd(numerator, denominator);
     transform.m_numerator = static_cast<std::int64_t>(numerator / divisor);
     transform.m_denominator = denominator / divisor;
+    transform.KeepDenominatorSmall();
     return transform;
 }
 
@@ -110,6 +111,7 @@ TimeTransform TimeTransform::ThroughPoints(std::uint32_t source1,
     transform.m_denominator = divisor == 0 ? 1 : static_cast<std::uint64_t>(denominator) / divisor;
     transform.m_from = source1;
     transform.m_to = target1;
+    transform.KeepDenominatorSmall();
     return transform;
 }
 
@@ -126,14 +128,25 @@ TimeTransform TimeTransform::ShiftedBy(std::int64_t offset_ms) const {
     return transform;
 }
 
+void TimeTransform::KeepDenominatorSmall() {
+    // Only rates of many digits get here (points are 32-bit times): halving both keeps the speed to 1 in 2^31.
+    while (m_denominator > std::numeric_limits<std::uint32_t>::max()) {
+        m_numerator /= 2;
+        m_denominator /= 2;
+    }
+}
+
 std::int64_t TimeTransform::Apply(std::uint32_t time) const {
     const std::int64_t distance = static_cast<std::int64_t>(time) - m_from;
     if (IsShift()) {
         return m_to + distance;
     }
-    // |distance| and |numerator| are below 2^33 and 2^31 for every transform a run accepts: the product fits.
-    const std::uint64_t product = Magnitude(distance) * Magnitude(m_numerator);
-    std::uint64_t quotient = product / m_denominator;
+    // distance x numerator / denominator as distance x whole + distance x part / denominator: |distance| and the
+    // part are below 2^32, so no product overflows, whatever the points.
+    const std::uint64_t magnitude = Magnitude(distance);
+    const std::uint64_t whole = Magnitude(m_numerator) / m_denominator;
+    const std::uint64_t product = magnitude * (Magnitude(m_numerator) % m_denominator);
+    std::uint64_t quotient = magnitude * whole + product / m_denominator;
     const std::uint64_t remainder = product % m_denominator;
     const bool negative = (distance < 0) != (m_numerator < 0);
     // A half rounds up: towards later times.

@@ -60,6 +60,9 @@ class TimeTransform {
     std::string Describe() const;
 
   private:
+    // Keeps the denominator below 2^32, which Apply's arithmetic needs.
+    void KeepDenominatorSmall();
+
     std::int64_t m_from = 0;
     std::int64_t m_to = 0;
     std::int64_t m_numerator = 1;  // negative for points that run backwards, which a run refuses

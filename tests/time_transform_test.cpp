@@ -37,6 +37,9 @@ TEST(TimeTransform, MovesEveryTimeAsAsked) {
         {"a speed anchored", TimeTransform::Rates(kPal, kFilm).AnchoredAt(60000, 60000), 60000, 60000},
         // The largest cue time: the caller decides what past it means.
         {"the largest time", TimeTransform::Rates(kPal, kFilm), std::numeric_limits<std::uint32_t>::max(), 4478398190},
+        // Rates of many digits keep their speed to 1 in 2^31, and nothing overflows.
+        {"rates of many digits", TimeTransform::Rates(FrameRate{999983, 999979}, FrameRate{999979, 999983}),
+         std::numeric_limits<std::uint32_t>::max(), 4295001655},
         {"the largest time back", TimeTransform::ThroughPoints(0, 0, 4294967295u, 2147483647u), 4294967295u,
          2147483647},
     };
