@@ -16,9 +16,9 @@ std::uint64_t Magnitude(std::int64_t value) {
 const FrameRate kCommonFrameRates[kCommonFrameRateCount] = {{24000, 1001}, {24, 1}, {25, 1},       {30000, 1001},
                                                             {30, 1},       {50, 1}, {60000, 1001}, {60, 1}};
 
-// Up to nine decimal digits, and nothing else.
+// Up to six decimal digits, and nothing else: frames of nine digits times such a rate stay within 64 bits.
 bool ParseWhole(const std::string& text, std::uint32_t* value) {
-    if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
+    if (text.empty() || text.size() > 6 || text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
     }
     *value = static_cast<std::uint32_t>(std::stoul(text));

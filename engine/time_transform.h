@@ -10,7 +10,8 @@ struct FrameRate {
     std::uint32_t numerator = 25;
     std::uint32_t denominator = 1;
 
-    // Reads "25", "23.976" (up to three decimals) or "24000/1001"; false for anything else, zero or above 1000.
+    // Reads "25", "23.976" (up to three decimals) or "24000/1001" (up to six digits each); false for anything else,
+    // zero or above 1000.
     static bool Parse(const std::string& text, FrameRate* rate);
     // "25", "23.976", "24000/1001".
     std::string ToString() const;

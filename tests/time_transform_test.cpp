@@ -84,6 +84,7 @@ TEST(FrameRate, ReadsTheFormsPlayersUse) {
         {"23.9760", false, 0, 0, ""},
         {"0", false, 0, 0, ""},
         {"25/0", false, 0, 0, ""},
+        {"1000000/1001", false, 0, 0, ""},
         {"-25", false, 0, 0, ""},
         {"25fps", false, 0, 0, ""},
         {"2000", false, 0, 0, ""},
