@@ -16,7 +16,9 @@
 #include "bench/line_throughput.h"
 #include "bench/result_table.h"
 #include "bench/srt_generator.h"
+#include "engine/cue_match.h"
 #include "engine/synchronize_file.h"
+#include "tests/made_up_pair.h"
 
 namespace {
 
@@ -25,6 +27,9 @@ constexpr double kMaxTimeRatio = 2.0;
 constexpr double kMaxPeakRssMb = 8.0;
 constexpr double kMinRewriteRate = 1000.0;  // MB/s
 constexpr int kRewritePasses = 5;
+constexpr double kMaxMatchSeconds = 0.050;
+constexpr double kMaxMatchWithCutsSeconds = 0.200;
+constexpr int kMatchRuns = 15;
 
 struct Sizes {
     const char* label;
@@ -132,6 +137,29 @@ void MeasureRewriting(const BenchOptions& options, const std::string& file, std:
     }
 }
 
+// Matching 5,000 cues to 5,000: a film put through 25 to 23.976 fps and a shift, without and with two cuts.
+void MeasureMatching(std::vector<ResultRow>* rows) {
+    const MadeUpRecipe plain{31, 5200, 25 / (24000.0 / 1001), -20000, {}};
+    MadeUpRecipe cut = plain;
+    cut.cuts = {{0.3, 10000, false, false}, {0.7, 300000, true, true}};
+    for (const MadeUpRecipe& recipe : {plain, cut}) {
+        const MadeUpPair pair = MakeUpPair(recipe);
+        std::vector<double> seconds;
+        bool found = true;
+        for (int i = 0; i < kMatchRuns; ++i) {
+            const auto start = std::chrono::steady_clock::now();
+            found = MatchCueTimes(pair.reference, pair.file).Found() && found;
+            seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        }
+        const bool cuts = !recipe.cuts.empty();
+        const double limit = cuts ? kMaxMatchWithCutsSeconds : kMaxMatchSeconds;
+        const double median = Median(seconds);
+        rows->push_back({std::string("Match ") + std::to_string(pair.file.size()) + " cues to " +
+                             std::to_string(pair.reference.size()) + (cuts ? ", two cuts" : "") + ", median",
+                         FormatSeconds(median), "<= " + FormatSeconds(limit), found && median <= limit});
+    }
+}
+
 int Run(const BenchOptions& options) {
     if (access(options.cli_path.c_str(), X_OK) != 0) {
         throw std::runtime_error("Cannot run " + options.cli_path + " (give its path with --cli)");
@@ -162,6 +190,7 @@ int Run(const BenchOptions& options) {
             RemoveIfPresent(directory + "/bench-1GB.srt");
         }
     }
+    MeasureMatching(&rows);
     // Last, because loading the slice would raise the resident memory that every later child starts from.
     const std::string small_file = directory + "/bench-100MB.srt";
     MeasureRewriting(options, small_file, &rows);

@@ -83,6 +83,8 @@ LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
     : m_transform(settings.Transform()),
       m_shift_only(m_transform.IsShift()),
       m_shift(m_transform.Offset()),
+      m_first_piece(m_transform),
+      m_moves_nothing(m_shift_only && m_shift == 0 && settings.m_cuts.empty()),
       m_window(settings.Window()),
       m_reduce_number(settings.m_nReduceNumber),
       m_switch_orientation(settings.m_bSwitchOrientation != 0),
@@ -93,6 +95,9 @@ LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
       m_code_page(settings.m_codePage),
       m_format(format) {
     m_fps = settings.m_fps;
+    for (const TimePiece& cut : settings.m_cuts) {
+        m_pieces.push_back({cut.from, cut.transform.ShiftedBy(settings.OffsetMs())});
+    }
     Reserve(m_slots[0].out, 64);
     Reserve(m_slots[1].out, 64);
     m_reverser.SetCodePage(m_code_page);
@@ -259,7 +264,7 @@ std::size_t LineRewriter::FeedFrameLine(std::string_view line) {
     }
     Slot& slot = m_slots[1];
     std::string_view shifted = line;
-    if (!readable || (m_shift_only && m_shift == 0)) {
+    if (!readable || (m_moves_nothing && m_starts == nullptr)) {
         // nothing to move
     } else if (m_fps.numerator == 0) {
         ++m_frame_lines_without_rate;
@@ -429,12 +434,24 @@ std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) 
     return std::string_view(begin, static_cast<std::size_t>(out - begin));
 }
 
+void LineRewriter::UsePieceAt(CueTime start) {
+    m_transform = PieceAt(m_pieces, m_first_piece, start);
+    m_shift_only = m_transform.IsShift();
+    m_shift = m_transform.Offset();
+}
+
 bool LineRewriter::MoveCue(ClockTime* moved_start, ClockTime* moved_end) {
     ClockTime& start = *moved_start;
     ClockTime& end = *moved_end;
     bool start_clamped = false;
     bool end_clamped = false;
     ++m_timing_lines;
+    if (m_starts != nullptr) {
+        m_starts->push_back(start.ms);
+    }
+    if (!m_pieces.empty()) {
+        UsePieceAt(start.ms);
+    }
     m_cue_left = !Shift(&start.ms, &start_clamped) || !Shift(&end.ms, &end_clamped);
     if (m_cue_left) {
         ++m_lines_past_largest;
@@ -443,7 +460,7 @@ bool LineRewriter::MoveCue(ClockTime* moved_start, ClockTime* moved_end) {
     m_clamped_times += static_cast<std::uint64_t>(start_clamped) + static_cast<std::uint64_t>(end_clamped);
     const std::uint64_t inside = static_cast<std::uint64_t>(m_window.Contains(m_timing.start.ms)) +
                                  static_cast<std::uint64_t>(m_window.Contains(m_timing.end.ms));
-    m_moved_times += m_shift_only && m_shift == 0 ? 0 : inside;
+    m_moved_times += m_moves_nothing ? 0 : inside;
     m_times_outside_window += 2 - inside;
     m_cues_ending_before_start += m_timing.end.ms >= m_timing.start.ms && end.ms < start.ms ? 1 : 0;
     const CueSpan before{m_timing.start.ms, m_timing.end.ms};

@@ -68,6 +68,10 @@ class LineRewriter {
     bool Failed() const { return !m_failure.empty(); }
     const std::string& Failure() const { return m_failure; }
 
+    // Keeps the start time of every cue read (before the run moves it) in `*starts`, for a run that reads a file
+    // for its cue times alone.
+    void CollectStarts(std::vector<CueTime>* starts) { m_starts = starts; }
+
     std::size_t Feed(std::string_view line);
     std::size_t Finish();
     std::string_view Line(std::size_t i) const { return m_ready[i]; }
@@ -141,9 +145,16 @@ class LineRewriter {
     // Returns false, changing nothing, when the shift would take it past the largest time.
     bool Shift(CueTime* time, bool* clamped) const;
 
-    TimeTransform m_transform;
-    bool m_shift_only;     // the transform is an offset: the common case takes an addition
-    std::int64_t m_shift;  // that offset
+    // Makes m_transform the one of the cue that starts at `start`.
+    void UsePieceAt(CueTime start);
+
+    TimeTransform m_transform;  // of the current cue
+    bool m_shift_only;          // the transform is an offset: the common case takes an addition
+    std::int64_t m_shift;       // that offset
+    TimeTransform m_first_piece;
+    std::vector<TimePiece> m_pieces;  // after cuts; empty for one transform
+    bool m_moves_nothing;             // no time moves and none is collected: timing lines are handed out as they are
+    std::vector<CueTime>* m_starts = nullptr;
     TimeWindow m_window;
     std::uint32_t m_reduce_number;
     bool m_switch_orientation;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <vector>
 
 #include "engine/code_pages.h"
 #include "engine/rtl_fix.h"
@@ -55,6 +56,11 @@ struct SyncSettings {
     // not asked.
     std::int64_t m_firstCueAt = -1;
     std::int64_t m_lastCueAt = -1;
+    // Where the videos differ by cuts: from each piece's time in the file on, its correction instead of m_drift (which
+    // holds from 0). Empty for one correction. The offset fields add to every piece.
+    std::vector<TimePiece> m_cuts;
+    // A subtitle in sync with the video, to find the correction from (cue by cue, see MatchCueTimes); empty: none.
+    std::string m_matchReference;
     // The frame rate of a MicroDVD file's frame lines; numerator 0: the rate the file's first line gives.
     FrameRate m_fps{0, 1};
 
@@ -67,7 +73,7 @@ struct SyncSettings {
     bool MovesTimes() const {
         const TimeTransform transform = Transform();
         return !(transform.IsShift() && transform.Offset() == 0) || m_bBetweenTimes != 0 || m_firstCueAt >= 0 ||
-               m_lastCueAt >= 0;
+               m_lastCueAt >= 0 || !m_cuts.empty() || !m_matchReference.empty();
     }
     // The cue times this run shifts: with the window on, from the local time of day of m_timeFrom to that of
     // m_timeTo; with it off, every time. It asks the system for local time: a run takes it once, not per line.

@@ -1,7 +1,9 @@
 #include "engine/time_transform.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <numeric>
 
@@ -185,14 +187,20 @@ std::string TimeTransform::FrameRatePairText() const {
                 const double pair = (static_cast<double>(from.numerator) / from.denominator) /
                                     (static_cast<double>(to.numerator) / to.denominator);
                 // Distinct pairs differ by 0.1 % at least (23.976 and 24); a speed read off two cue times is within a
-                // few thousandths of a percent of its pair.
-                if (&from != &to && std::fabs(speed / pair - 1) < 2e-4) {
+                // few thousandths of a percent of its pair, and one a hundredth of a percent off is another speed.
+                if (&from != &to && std::fabs(speed / pair - 1) < 1e-4) {
                     return from.ToString() + " to " + to.ToString() + " fps";
                 }
             }
         }
     }
     return std::string();
+}
+
+const TimeTransform& PieceAt(const std::vector<TimePiece>& pieces, const TimeTransform& first, std::uint32_t time) {
+    const auto after = std::upper_bound(pieces.begin(), pieces.end(), time,
+                                        [](std::uint32_t t, const TimePiece& piece) { return t < piece.from; });
+    return after == pieces.begin() ? first : std::prev(after)->transform;
 }
 
 std::string SignedSeconds(std::int64_t ms) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // A frame rate as a ratio of whole numbers: 25 is 25/1, 23.976 is 23976/1000, NTSC's exact rate 24000/1001.
 struct FrameRate {
@@ -69,6 +70,17 @@ class TimeTransform {
     std::int64_t m_numerator = 1;  // negative for points that run backwards, which a run refuses
     std::uint64_t m_denominator = 1;
 };
+
+// From a time of the file on, the transform of its cues: one piece of a correction that follows cuts between two
+// releases of a video (scenes or advertisements one has and the other has not).
+struct TimePiece {
+    std::uint32_t from = 0;
+    TimeTransform transform;
+};
+
+// The transform of the last piece whose `from` is at or before `time`, or `first` when there is none; `pieces` is in
+// increasing order of `from`.
+const TimeTransform& PieceAt(const std::vector<TimePiece>& pieces, const TimeTransform& first, std::uint32_t time);
 
 // "+1.500 s", "-0.012 s".
 std::string SignedSeconds(std::int64_t ms);
