@@ -89,12 +89,18 @@ void ConsoleReporter::Done(const RunReport& report) {
 std::string ConsoleReporter::Summary(const RunReport& report) const {
     const bool shift = report.transform.IsShift();
     if (m_mode == Mode::kRestore || !report.spans.found ||
-        (shift && report.transform.Offset() == 0 && !report.window)) {
+        (shift && report.transform.Offset() == 0 && !report.window && report.match.empty())) {
         return std::string();
     }
     const bool preview = m_mode == Mode::kPreview;
-    std::string summary = Count(report.moved_times, "cue time", "cue times") + (preview ? " would move" : " moved") +
-                          (shift ? " by " + Seconds(report.transform.Offset()) : ": " + report.transform.Describe());
+    const std::string correction = !report.correction.empty() ? ": " + report.correction
+                                   : shift                    ? " by " + Seconds(report.transform.Offset())
+                                                              : ": " + report.transform.Describe();
+    std::string summary =
+        Count(report.moved_times, "cue time", "cue times") + (preview ? " would move" : " moved") + correction;
+    if (!report.match.empty()) {
+        summary += "\n" + report.match;
+    }
     if (report.window && report.times_outside_window > 0) {
         summary += "; " + std::to_string(report.times_outside_window) + " outside the window " +
                    (preview ? "would stay as they are" : "left as they were");

@@ -42,15 +42,15 @@ const char* const kOffsetOptions[] = {"--add", "--reduce", "--shift"};
 // likely come from a script that meant something else.
 const char* const kSingleOptions[] = {"--add",         "--reduce",     "--shift",      "--output",
                                       "--code-page",   "--fix-rtl",    "--rtl-source", "--first-cue-at",
-                                      "--last-cue-at", "--frame-rate", "--fps"};
+                                      "--last-cue-at", "--frame-rate", "--fps",        "--match"};
 // The options that say where times go by points; none of them goes with an offset.
 const char* const kPointOptions[] = {"--sync", "--first-cue-at", "--last-cue-at"};
 // Everything --restore cannot go with: it puts a file back as it was, which no other option changes.
 const char* const kNotWithRestore[] = {
-    "--add",       "--reduce",       "--shift",       "--reduce-number", "--switch-orientation",
-    "--from",      "--to",           "--output",      "--force",         "--dry-run",
-    "--code-page", "--fix-rtl",      "--rtl-source",  "--to-utf8",       "--no-bom",
-    "--sync",      "--first-cue-at", "--last-cue-at", "--frame-rate",    "--fps"};
+    "--add",        "--reduce",  "--shift",  "--reduce-number", "--switch-orientation", "--from",
+    "--to",         "--output",  "--force",  "--dry-run",       "--code-page",          "--fix-rtl",
+    "--rtl-source", "--to-utf8", "--no-bom", "--sync",          "--first-cue-at",       "--last-cue-at",
+    "--frame-rate", "--fps",     "--match"};
 
 bool LooksLikeOption(const std::string& arg) {
     return arg.size() > 1 && arg[0] == '-';
@@ -88,10 +88,13 @@ void CheckFiles(const CliOptions& options) {
             throw CLI::ValidationError("with -, the result goes to standard output; use > to put it in a file");
         }
     }
-    const bool reads_twice = options.settings.m_firstCueAt >= 0 || options.settings.m_lastCueAt >= 0;
+    const bool reads_twice = options.settings.m_firstCueAt >= 0 || options.settings.m_lastCueAt >= 0 ||
+                             !options.settings.m_matchReference.empty();
     if (reads_twice && std::find(options.files.begin(), options.files.end(), "-") != options.files.end()) {
         throw CLI::ValidationError(
-            std::string(options.settings.m_firstCueAt >= 0 ? "--first-cue-at" : "--last-cue-at") +
+            std::string(!options.settings.m_matchReference.empty() ? "--match"
+                        : options.settings.m_firstCueAt >= 0       ? "--first-cue-at"
+                                                                   : "--last-cue-at") +
             " reads the file once before rewriting it: give a FILE, as standard input (-) can be read only once");
     }
     if (options.restore && std::find(options.files.begin(), options.files.end(), "-") != options.files.end()) {
@@ -262,6 +265,17 @@ void CommandLine::AddDriftOptions() {
                                                       "24000/1001:25)");
                        }
                        m_has_rates = true;
+                   });
+    AddValueOption(group, "--match", "REFERENCE",
+                   "find the speed, the offset and any cuts from REFERENCE, a subtitle of the same video that is "
+                   "already in sync (any language; .srt, .sub or .vtt); nothing is written when they do not match "
+                   "well\n(e.g. --match english.srt --dry-run hebrew.srt)",
+                   [this](const std::string& value) {
+                       if (value == "-") {
+                           throw CLI::ValidationError(
+                               "--match needs a REFERENCE file: standard input (-) cannot be the reference");
+                       }
+                       m_options->settings.m_matchReference = value;
                    });
     AddValueOption(group, "--fps", "RATE",
                    "the frame rate of a MicroDVD file ({start}{end}text), whose frames are moved as times; by "
@@ -473,6 +487,16 @@ void CommandLine::CheckCombinations() const {
     if (!m_sync_points.empty() && points > m_sync_points.size()) {
         throw CLI::ValidationError("give points with --sync or with --first-cue-at and --last-cue-at, not both");
     }
+    if (m_app.count("--match") > 0) {
+        for (const char* name :
+             {"--add", "--reduce", "--shift", "--sync", "--first-cue-at", "--last-cue-at", "--frame-rate", "--from"}) {
+            if (m_app.count(name) > 0) {
+                throw CLI::ValidationError(std::string("give only one of --match and ") +
+                                           (std::string(name) == "--from" ? "--from/--to" : name) +
+                                           ": --match finds where every cue goes");
+            }
+        }
+    }
     if (m_has_rates && points > 1) {
         throw CLI::ValidationError("give only one of --frame-rate and two points: both set the speed");
     }
@@ -515,7 +539,7 @@ void CommandLine::CheckCombinations() const {
     CheckFiles(*m_options);
     if (!informs_only && !m_options->restore && !AsksForWork()) {
         throw CLI::ValidationError(
-            "nothing to do: give --add, --reduce or --shift TIME, --sync, --frame-rate, --reduce-number N, "
+            "nothing to do: give --add, --reduce or --shift TIME, --sync, --frame-rate, --match, --reduce-number N, "
             "--switch-orientation, --fix-rtl or --to-utf8");
     }
 }
@@ -528,7 +552,7 @@ bool CommandLine::AsksForWork() const {
                        [this](const char* name) { return m_app.count(name) > 0; }) ||
            m_app.count("--reduce-number") > 0 || m_options->settings.m_bSwitchOrientation != 0 ||
            m_app.count("--fix-rtl") > 0 || m_options->settings.m_bToUtf8 != 0 ||
-           Given(kPointOptions, std::size(kPointOptions)) > 0 || m_has_rates;
+           Given(kPointOptions, std::size(kPointOptions)) > 0 || m_has_rates || m_app.count("--match") > 0;
 }
 
 void CommandLine::ApplyWindow(int from_seconds, int to_seconds) {

@@ -18,9 +18,18 @@ struct RunReport {
     std::uint64_t moved_times = 0;           // cue times the run moved
     std::uint64_t times_outside_window = 0;  // cue times the window left as they were
     CueSpans spans;
+    // For a correction found by matching to a reference: the whole correction, with its cuts ("speed 104.271 % (25
+    // to 23.976 fps), offset -20.000 s, from 01:19:28,544 offset -10.003 s"), and how well it matches ("Matched to
+    // REF: 812 of 1,000 cues (81 %) start within 0.4 s of a reference cue ..."). Empty otherwise.
+    std::string correction;
+    std::string match;
 
-    // The headline and the notes, a line each.
-    std::string Text() const { return headline.empty() && !notes.empty() ? notes.substr(1) : headline + notes; }
+    // The headline, what matching found, and the notes, a line each.
+    std::string Text() const {
+        const std::string found = match.empty() ? std::string() : "\n" + match + "\nCorrection: " + correction;
+        const std::string text = headline + found + notes;
+        return headline.empty() && !text.empty() ? text.substr(1) : text;
+    }
 };
 
 // How a run tells its outcome; each front end supplies one (the dialog shows message boxes, the command line prints).

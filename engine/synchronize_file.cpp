@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "engine/cue_starts.h"
 #include "engine/rewrite_stream.h"
 #include "engine/timing_line.h"
 
@@ -56,6 +57,8 @@ class FileRun {
     Status HoldOlderBackup();
     Status WriteResult(LineRewriter& rewriter);
     Status FindDriftFromCues();
+    Status MatchReference();
+    RunReport Report(const LineRewriter& rewriter, const std::string& headline) const;
     Status CheckNothingChangedMeanwhile();
     Status CheckLeadsTo(const std::string& name, HeldFile& file);
     Status KeepOlderBackup();
@@ -67,7 +70,8 @@ class FileRun {
     std::string KeptName() const;
     std::string KeptNote() const;
 
-    SyncSettings m_settings;  // with the drift correction a run finds in the file itself
+    SyncSettings m_settings;  // with the drift correction a run finds in the file itself, or by matching
+    CueMatch m_match;         // when matched to a reference
     RunReporter& m_reporter;
     FileSystem& m_fs;
     const RunTarget& m_target;
@@ -320,6 +324,39 @@ Status FileRun::FindDriftFromCues() {
     return Status::OK();
 }
 
+// Reads the held input for its cue starts and the reference for its own, and sets the correction that puts the one on
+// the other; then the input is read again from its start for the run itself.
+Status FileRun::MatchReference() {
+    std::vector<CueTime> own;
+    Status status = ReadCueStarts(*m_input, m_names.input, m_settings.m_fps, &own);
+    if (status.ok()) {
+        status = m_input->Rewind();
+    }
+    std::vector<CueTime> theirs;
+    if (status.ok()) {
+        status = ReadReferenceStarts(m_fs, m_settings.m_matchReference, m_settings.m_fps, &theirs);
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    m_match = MatchCueTimes(std::move(theirs), std::move(own));
+    if (!m_match.Found()) {
+        return Status::Error(Status::Code::kUnsupported, m_match.Refusal(m_names.input, m_settings.m_matchReference));
+    }
+    m_settings.m_drift = m_match.pieces.front().transform;
+    m_settings.m_cuts.assign(m_match.pieces.begin() + 1, m_match.pieces.end());
+    return Status::OK();
+}
+
+RunReport FileRun::Report(const LineRewriter& rewriter, const std::string& headline) const {
+    RunReport report = MakeReport(m_settings, rewriter, headline);
+    if (m_match.Found()) {
+        report.correction = m_match.DescribeCorrection();
+        report.match = "Matched to " + m_settings.m_matchReference + ": " + m_match.DescribeConfidence();
+    }
+    return report;
+}
+
 Status FileRun::WriteResult(LineRewriter& rewriter) {
     if (m_result == nullptr) {
         DiscardingFile nowhere;
@@ -478,7 +515,9 @@ RunOutcome FileRun::Run() {
     if (status.ok()) {
         status = OpenFiles();
     }
-    if (status.ok() && (m_settings.m_firstCueAt >= 0 || m_settings.m_lastCueAt >= 0)) {
+    if (status.ok() && !m_settings.m_matchReference.empty()) {
+        status = MatchReference();
+    } else if (status.ok() && (m_settings.m_firstCueAt >= 0 || m_settings.m_lastCueAt >= 0)) {
         status = FindDriftFromCues();
     } else if (status.ok() && !m_settings.m_drift.IsShift() && !m_settings.m_drift.SpeedIsLikely()) {
         status =
@@ -523,7 +562,7 @@ RunOutcome FileRun::FinishPreview(const LineRewriter& rewriter) {
     if (!status.ok()) {
         return Fail(status);
     }
-    m_reporter.Done(MakeReport(m_settings, rewriter, kPreviewText));
+    m_reporter.Done(Report(rewriter, kPreviewText));
     return RunOutcome::kDone;
 }
 
@@ -541,7 +580,7 @@ RunOutcome FileRun::FinishOutput(const LineRewriter& rewriter) {
     if (!status.ok()) {
         return Fail(status);
     }
-    m_reporter.Done(MakeReport(m_settings, rewriter, kOutputDoneText + m_target.output));
+    m_reporter.Done(Report(rewriter, kOutputDoneText + m_target.output));
     return RunOutcome::kDone;
 }
 
@@ -578,7 +617,7 @@ RunOutcome FileRun::FinishInPlace(const LineRewriter& rewriter) {
     if (!status.ok()) {
         return Fail(status, where);
     }
-    RunReport report = MakeReport(m_settings, rewriter, kDoneText + m_names.original + KeptNote());
+    RunReport report = Report(rewriter, kDoneText + m_names.original + KeptNote());
     report.notes += OtherNamesNote();
     m_reporter.Done(report);
     return RunOutcome::kDone;

@@ -386,8 +386,8 @@ done <<'EOF'
 --add 9:00:00,000 a.srt|invalid time '9:00:00,000' for --add (e.g. 2.5, 2s, 500ms, 1:30 or 0:01:30,250; at most 3:59:59,999)
 --add -1 a.srt|invalid time '-1' for --add: a time here has no sign; use --reduce 1 or --shift -1
 --reduce -1.5 a.srt|invalid time '-1.5' for --reduce: a time here has no sign; use --add 1.5 or --shift +1.5
-a.srt|nothing to do: give --add, --reduce or --shift TIME, --sync, --frame-rate, --reduce-number N, --switch-orientation, --fix-rtl or --to-utf8
---dry-run a.srt|nothing to do: give --add, --reduce or --shift TIME, --sync, --frame-rate, --reduce-number N, --switch-orientation, --fix-rtl or --to-utf8
+a.srt|nothing to do: give --add, --reduce or --shift TIME, --sync, --frame-rate, --match, --reduce-number N, --switch-orientation, --fix-rtl or --to-utf8
+--dry-run a.srt|nothing to do: give --add, --reduce or --shift TIME, --sync, --frame-rate, --match, --reduce-number N, --switch-orientation, --fix-rtl or --to-utf8
 --restore --add 1 a.srt|--restore takes no other option: leave out --add
 --restore -|--restore needs FILE names: standard input (-) has no backup
 --add 1 -o out.srt a.srt b.srt|-o takes exactly one input FILE

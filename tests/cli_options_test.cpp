@@ -137,7 +137,7 @@ TEST(ParseOptions, TellsFilesFromOptions) {
 TEST(ParseOptions, NamesTheUsageError) {
     const std::string forms = " (e.g. 2.5, 2s, 500ms, 1:30 or 0:01:30,250; at most 3:59:59,999)";
     const std::string nothing =
-        "nothing to do: give --add, --reduce or --shift TIME, --sync, --frame-rate, --reduce-number N, "
+        "nothing to do: give --add, --reduce or --shift TIME, --sync, --frame-rate, --match, --reduce-number N, "
         "--switch-orientation, --fix-rtl or --to-utf8";
     const struct {
         std::vector<std::string> args;

@@ -1,0 +1,59 @@
+#include "engine/cue_starts.h"
+
+#include "engine/rewrite_stream.h"
+#include "engine/run_names.h"
+
+Status ReadCueStarts(ReadableFile& input, const std::string& name, const FrameRate& fps, std::vector<CueTime>* starts) {
+    SyncSettings reading;
+    reading.m_fps = fps;
+    LineRewriter cues(reading, IsWebVttName(name) ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip);
+    starts->clear();
+    cues.CollectStarts(starts);
+    DiscardingFile nowhere;
+    return RewriteStream(input, name, nowhere, cues);
+}
+
+Status ReadReferenceStarts(FileSystem& file_system,
+                           const std::string& reference,
+                           const FrameRate& fps,
+                           std::vector<CueTime>* starts) {
+    if (IsDirectory(reference)) {
+        return FileError(Status::Code::kNotRegularFile, "Cannot open", reference, kFolderReason);
+    }
+    if (!HasSubtitleExtension(reference)) {
+        return Status::Error(Status::Code::kUnsupported,
+                             "Cannot match to " + reference + ": its name does not end in .srt, .sub or .vtt");
+    }
+    std::unique_ptr<ReadableFile> file;
+    Status status = file_system.OpenForReading(reference, &file);
+    if (status.ok()) {
+        status = ReadCueStarts(*file, reference, fps, starts);
+        const Status closed = file->Close();
+        status = status.ok() ? closed : status;
+    }
+    return status;
+}
+
+Status MatchFiles(FileSystem& file_system,
+                  const std::string& file,
+                  const std::string& reference,
+                  const FrameRate& fps,
+                  CueMatch* match) {
+    std::vector<CueTime> theirs;
+    Status status = ReadReferenceStarts(file_system, reference, fps, &theirs);
+    if (!status.ok()) {
+        return status;
+    }
+    std::unique_ptr<ReadableFile> input;
+    status = file_system.OpenForReading(file, &input);
+    std::vector<CueTime> own;
+    if (status.ok()) {
+        status = ReadCueStarts(*input, file, fps, &own);
+        const Status closed = input->Close();
+        status = status.ok() ? closed : status;
+    }
+    if (status.ok()) {
+        *match = MatchCueTimes(std::move(theirs), std::move(own));
+    }
+    return status;
+}
