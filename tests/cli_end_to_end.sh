@@ -419,6 +419,12 @@ a.srt --to|option '--to' needs a value
 --first-cue-at 1 -|--first-cue-at reads the file once before rewriting it: give a FILE, as standard input (-) can be read only once
 --sync 1 a.srt|invalid point '1' for --sync: give TIME=TIME, the time of a cue in the file and where it should be (e.g. 1:02.5=1:04)
 --restore --sync 1=2 a.srt|--restore takes no other option: leave out --sync
+--match ref.srt --add 1 a.srt|give only one of --match and --add: --match finds where every cue goes
+--sync 1=2 --match ref.srt a.srt|give only one of --match and --sync: --match finds where every cue goes
+--match ref.srt --from 00:00:00 --to 00:01:00 a.srt|give only one of --match and --from/--to: --match finds where every cue goes
+--match - a.srt|--match needs a REFERENCE file: standard input (-) cannot be the reference
+--match ref.srt -|--match reads the file once before rewriting it: give a FILE, as standard input (-) can be read only once
+--restore --match ref.srt a.srt|--restore takes no other option: leave out --match
 EOF
 
 # Drift: a dry run names the speed; the first and last cue read from the file set it, keeping a backup; points that
@@ -440,6 +446,44 @@ before=$(listing)
 expect_status 1 "unlikely speed" "${cli[@]}" --first-cue-at 0 --last-cue-at 0:00:05 film.srt
 grep -q "would need a speed of 5.051 %, which is most likely a mistake" "$work/err" || fail "unlikely speed: $(cat "$work/err")"
 [ "$(listing)" = "$before" ] || fail "unlikely speed: the folder changed: $(ls -l)"
+
+# Matching: a Hebrew subtitle timed for a PAL release is put on an English one in sync with the film, read as SubRip,
+# WebVTT and MicroDVD. The dry run names the speed and the cut (a recap the release has and the film has not); in
+# place, at least 95 % of the cues outside the recap start within 100 ms of where they belong, and the backup is the
+# input. Another film's subtitle and one of nine cues are refused, the folder as it was.
+mkdir "$work/match"
+cd "$work/match" || exit 1
+cp "$data"/match/english_in_sync.* "$data"/match/another_film.srt "$data"/match/nine_cues.srt .
+cp "$data/match/hebrew_pal_release.srt" film.srt
+expect_status 0 "--match dry run" "${cli[@]}" --dry-run --match english_in_sync.srt film.srt
+grep -q "^1432 cue times would move: speed 104.271 % (25 to 23.976 fps), offset -2.290 s, from 00:19:15,932 offset -97.301 s" \
+    "$work/out" || fail "--match dry run: $(cat "$work/out")"
+grep -q "^Matched to english_in_sync.srt: 591 of 716 cues (83 %) start within 0.4 s" "$work/out" ||
+    fail "--match dry run: $(cat "$work/out")"
+for reference in english_in_sync.srt english_in_sync.vtt english_in_sync.sub; do
+    rm -f film*.srt
+    cp "$data/match/hebrew_pal_release.srt" film.srt
+    expect_status 0 "--match $reference" "${cli[@]}" --match "$reference" film.srt
+    cmp -s film_original.srt "$data/match/hebrew_pal_release.srt" || fail "--match $reference: the backup differs"
+    python3 - film.srt "$data/match/hebrew_pal_release.truth" <<'PY' || fail "--match $reference: cues not in place"
+import re, sys
+starts = [int(h) * 3600000 + int(m) * 60000 + int(s) * 1000 + int(ms) for h, m, s, ms in
+          re.findall(r"^(\d+):(\d\d):(\d\d),(\d\d\d) -->", open(sys.argv[1], encoding="utf-8").read(), re.M)]
+truth = [int(line) for line in open(sys.argv[2]) if not line.startswith("#")]
+placed = [(start, where) for start, where in zip(starts, truth) if where >= 0]
+near = sum(1 for start, where in placed if abs(start - where) <= 100)
+sys.exit(0 if len(starts) == len(truth) and near >= 0.95 * len(placed) else 1)
+PY
+done
+cp "$data/match/hebrew_pal_release.srt" other.srt
+before=$(listing)
+for reference in another_film.srt:"do not look like subtitles of the same video" \
+    nine_cues.srt:"nine_cues.srt has 9 cue times, and matching needs at least 10"; do
+    expect_status 1 "--match ${reference%%:*}" "${cli[@]}" --match "${reference%%:*}" other.srt
+    grep -qF "Cannot match other.srt to ${reference%%:*}: " "$work/err" && grep -qF "${reference#*:}" "$work/err" ||
+        fail "--match ${reference%%:*}: $(cat "$work/err")"
+    [ "$(listing)" = "$before" ] || fail "--match ${reference%%:*}: the folder changed: $(ls -l)"
+done
 
 # --to-utf8 gives the text that decoding each file gives, with a byte-order mark (timing lines are printed anew); a
 # Western file is read as Western.
