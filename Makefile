@@ -57,8 +57,8 @@ test-sanitizers: deps
 test-fuzz: deps
 	@CXX=clang++ scripts/configure.sh -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKELVARO_SANITIZE=ON \
 		-DKELVARO_FUZZ=ON -DKELVARO_BUILD_TESTS=OFF
-	@cmake --build $(FUZZ) -j $(JOBS) --target rewrite_line_fuzz stream_fuzz reversal_fuzz
-	@for target in rewrite_line_fuzz stream_fuzz reversal_fuzz; do \
+	@cmake --build $(FUZZ) -j $(JOBS) --target rewrite_line_fuzz stream_fuzz reversal_fuzz cue_match_fuzz
+	@for target in rewrite_line_fuzz stream_fuzz reversal_fuzz cue_match_fuzz; do \
 		mkdir -p $(FUZZ)/corpus/$$target && \
 		echo "fuzzing $$target for $(FUZZ_SECONDS) s" && \
 		$(FUZZ)/tests/fuzz/$$target -max_total_time=$(FUZZ_SECONDS) -artifact_prefix=$(FUZZ)/ \
