@@ -89,6 +89,23 @@ std::size_t Nearest(const Times& reference, std::int64_t at, std::size_t* from) 
     return j;
 }
 
+// The share of [from, to] that lies within kMatchedWithinMs of a reference cue, in thousandths: what a cue put
+// anywhere in it matches by chance.
+std::size_t CoveredPerMille(const Times& reference, std::int64_t from, std::int64_t to) {
+    if (to <= from) {
+        return 1000;
+    }
+    std::int64_t covered = 0;
+    std::int64_t reach = from;
+    for (auto r = std::lower_bound(reference.begin(), reference.end(), from - CueMatch::kMatchedWithinMs);
+         r != reference.end() && *r - CueMatch::kMatchedWithinMs < to; ++r) {
+        const std::int64_t end = std::min(*r + CueMatch::kMatchedWithinMs, to);
+        covered += std::max<std::int64_t>(0, end - std::max(reach, *r - CueMatch::kMatchedWithinMs));
+        reach = std::max(reach, end);
+    }
+    return static_cast<std::size_t>(covered * 1000 / (to - from));
+}
+
 // The peak of one chunk: the offset (from r - speed x t) most of its cues agree on.
 struct Peak {
     std::int64_t time = 0;  // of the chunk's middle cue, in the file
@@ -280,7 +297,7 @@ std::size_t Matched(const Times& reference,
 
 // Which piece (offset) each cue takes: a cue costs 1 where its piece's line does not match it, a cut costs
 // `penalty`. Ties keep the earlier piece, so a cut falls as late as the cues allow.
-std::vector<std::size_t> AssignPieces(const std::vector<std::vector<bool>>& matched, std::size_t penalty) {
+std::vector<std::size_t> CheapestPieces(const std::vector<std::vector<bool>>& matched, std::size_t penalty) {
     const std::size_t cues = matched.front().size();
     const std::size_t states = matched.size();
     std::vector<std::size_t> cost(states);
@@ -326,28 +343,32 @@ bool PlausiblePieces(const Times& file, const std::vector<std::size_t>& piece_of
 }
 
 // The offsets of the chunks the main line does not explain, at its speed, as candidate lines (the main one first).
-std::vector<Line> OtherOffsets(const Times& reference, const Times& file, const Line& main, std::size_t chunk) {
-    std::vector<Line> lines{main};
-    std::vector<Line> one{main};
+// For each file cue, whether `line` puts it within kMatchedWithinMs of a reference cue.
+std::vector<bool> MatchedCues(const Times& reference, const Times& file, const Line& line) {
+    const Pairs pairs = PairsWithin(reference, file, {line}, {}, CueMatch::kMatchedWithinMs);
     std::vector<bool> matched(file.size());
-    {
-        const Pairs pairs = PairsWithin(reference, file, one, {}, CueMatch::kMatchedWithinMs);
-        std::size_t k = 0;
-        for (std::size_t i = 0; i < file.size(); ++i) {
-            if (k < pairs.file.size() && pairs.file[k] == file[i]) {
-                matched[i] = true;
-                ++k;
-            }
+    for (std::size_t i = 0, k = 0; i < file.size() && k < pairs.file.size(); ++i) {
+        if (pairs.file[k] == file[i]) {
+            matched[i] = true;
+            ++k;
         }
     }
+    return matched;
+}
+
+std::size_t CountIn(const std::vector<bool>& flags, std::size_t begin, std::size_t end) {
+    return static_cast<std::size_t>(std::count(flags.begin() + static_cast<std::ptrdiff_t>(begin),
+                                               flags.begin() + static_cast<std::ptrdiff_t>(end), true));
+}
+
+std::vector<Line> OtherOffsets(const Times& reference, const Times& file, const Line& main, std::size_t chunk) {
+    std::vector<Line> lines{main};
+    const std::vector<bool> matched = MatchedCues(reference, file, main);
     Voter voter(reference, file);
     std::vector<Peak> peaks;
     for (std::size_t begin = 0; begin < file.size(); begin += chunk) {
         const std::size_t end = std::min(file.size(), begin + chunk);
-        const auto hits =
-            static_cast<std::size_t>(std::count(matched.begin() + static_cast<std::ptrdiff_t>(begin),
-                                                matched.begin() + static_cast<std::ptrdiff_t>(end), true));
-        if (2 * hits >= end - begin) {
+        if (2 * CountIn(matched, begin, end) >= end - begin) {
             continue;
         }
         // Votes are taken against the main line's offset, so that a peak's offset is the one of r - (line at t).
@@ -366,6 +387,84 @@ std::vector<Line> OtherOffsets(const Times& reference, const Times& file, const 
         }
     }
     return lines;
+}
+
+// Which of `lines` each cue takes: the fewest unmatched cues, with a penalty per cut, in few pieces of a minute or
+// more. A piece whose offset matches no more of its cues than chance gives the best of thousands of offsets (five
+// standard deviations above chance, taken where the piece's cues go, as dialogue is denser in places) holds cues of
+// material the reference's video has not: those cues are taken as matching no offset, so that they go with a
+// neighbouring piece.
+std::vector<std::size_t> AssignPieces(const Times& reference, const Times& file, const std::vector<Line>& lines) {
+    std::vector<std::vector<bool>> matched;
+    for (const Line& line : lines) {
+        matched.push_back(MatchedCues(reference, file, line));
+    }
+    std::vector<std::size_t> piece_of;
+    auto by_chance = [&](std::size_t first, std::size_t end) {
+        const Line& line = lines[piece_of[first]];
+        const double chance =
+            static_cast<double>(CoveredPerMille(reference, line.At(file[first]), line.At(file[end - 1]))) / 1000;
+        const double n = static_cast<double>(end - first);
+        return n * chance + 5 * std::sqrt(n * chance * (1 - chance));
+    };
+    for (bool cleared = true; cleared;) {
+        for (std::size_t penalty = std::max<std::size_t>(8, file.size() / 200);; penalty *= 2) {
+            piece_of = CheapestPieces(matched, penalty);
+            if (PlausiblePieces(file, piece_of) || penalty > file.size()) {
+                break;
+            }
+        }
+        if (!PlausiblePieces(file, piece_of)) {
+            std::fill(piece_of.begin(), piece_of.end(), 0);
+        }
+        cleared = false;
+        for (std::size_t start = 0, i = 1; i <= file.size(); ++i) {
+            if (i < file.size() && piece_of[i] == piece_of[start]) {
+                continue;
+            }
+            const std::size_t hits = CountIn(matched[piece_of[start]], start, i);
+            const bool alone = start == 0 && i == file.size();
+            if (!alone && hits > 0 && static_cast<double>(hits) <= by_chance(start, i)) {
+                for (std::vector<bool>& line : matched) {
+                    std::fill(line.begin() + static_cast<std::ptrdiff_t>(start),
+                              line.begin() + static_cast<std::ptrdiff_t>(i), false);
+                }
+                cleared = true;
+            }
+            start = i;
+        }
+    }
+    return piece_of;
+}
+
+// Numbers the pieces in their order, each a line of its own, and refines them; neighbours within 300 ms are one
+// piece, also when refining brought them together.
+void Renumber(const Times& reference,
+              const Times& file,
+              double family_speed,
+              std::vector<Line>* lines,
+              std::vector<std::size_t>* piece_of) {
+    auto renumber = [lines, piece_of, &file]() {
+        bool merged = false;
+        std::vector<Line> ordered;
+        for (std::size_t i = 0, last = 0; i < file.size(); ++i) {
+            const std::size_t piece = (*piece_of)[i];
+            const bool next = i == 0 || piece != last;
+            last = piece;
+            if (next && i > 0 && std::fabs((*lines)[piece].offset - ordered.back().offset) <= 300) {
+                merged = true;
+            } else if (next) {
+                ordered.push_back((*lines)[piece]);
+            }
+            (*piece_of)[i] = ordered.size() - 1;
+        }
+        lines->swap(ordered);
+        return merged;
+    };
+    renumber();
+    do {
+        Refine(reference, file, family_speed, *piece_of, lines);
+    } while (renumber());
 }
 
 // The speed, made exact: a ratio of common frame rates in the family when it is within kExactSpeedWithinMs of it
@@ -421,23 +520,6 @@ std::size_t MatchedExactly(const Times& reference, const Times& file, const std:
         matched += near_after || near_before ? 1 : 0;
     }
     return matched;
-}
-
-// The share of [from, to] that lies within kMatchedWithinMs of a reference cue, in thousandths: what a cue put
-// anywhere in it matches by chance.
-std::size_t CoveredPerMille(const Times& reference, std::int64_t from, std::int64_t to) {
-    if (to <= from) {
-        return 1000;
-    }
-    std::int64_t covered = 0;
-    std::int64_t reach = from;
-    for (auto r = std::lower_bound(reference.begin(), reference.end(), from - CueMatch::kMatchedWithinMs);
-         r != reference.end() && *r - CueMatch::kMatchedWithinMs < to; ++r) {
-        const std::int64_t end = std::min(*r + CueMatch::kMatchedWithinMs, to);
-        covered += std::max<std::int64_t>(0, end - std::max(reach, *r - CueMatch::kMatchedWithinMs));
-        reach = std::max(reach, end);
-    }
-    return static_cast<std::size_t>(covered * 1000 / (to - from));
 }
 
 // One family's best linear correction.
@@ -510,81 +592,8 @@ CueMatch MatchCueTimes(std::vector<CueTime> reference_times, std::vector<CueTime
     std::vector<Line> lines = OtherOffsets(reference, file, best.line, chunk);
     std::vector<std::size_t> piece_of(file.size(), 0);
     if (lines.size() > 1) {
-        std::vector<std::vector<bool>> matched(lines.size(), std::vector<bool>(file.size()));
-        for (std::size_t k = 0; k < lines.size(); ++k) {
-            const std::vector<Line> one{lines[k]};
-            const Pairs pairs = PairsWithin(reference, file, one, {}, CueMatch::kMatchedWithinMs);
-            std::size_t p = 0;
-            for (std::size_t i = 0; i < file.size() && p < pairs.file.size(); ++i) {
-                if (pairs.file[p] == file[i]) {
-                    matched[k][i] = true;
-                    ++p;
-                }
-            }
-        }
-        // A piece whose offset matches no more of its cues than chance gives the best of thousands of offsets (five
-        // standard deviations above chance) holds cues of material the reference's video has not: those cues are
-        // taken as matching no offset, so that they go with a neighbouring piece.
-        // Chance is taken where the piece's cues go: dialogue is denser in places.
-        auto by_chance = [&](std::size_t first, std::size_t end) {
-            const Line& line = lines[piece_of[first]];
-            const double chance =
-                static_cast<double>(CoveredPerMille(reference, line.At(file[first]), line.At(file[end - 1]))) / 1000;
-            const double n = static_cast<double>(end - first);
-            return n * chance + 5 * std::sqrt(n * chance * (1 - chance));
-        };
-        for (bool cleared = true; cleared;) {
-            for (std::size_t penalty = std::max<std::size_t>(8, file.size() / 200);; penalty *= 2) {
-                piece_of = AssignPieces(matched, penalty);
-                if (PlausiblePieces(file, piece_of) || penalty > file.size()) {
-                    break;
-                }
-            }
-            if (!PlausiblePieces(file, piece_of)) {
-                std::fill(piece_of.begin(), piece_of.end(), 0);
-            }
-            cleared = false;
-            for (std::size_t start = 0, i = 1; i <= file.size(); ++i) {
-                if (i < file.size() && piece_of[i] == piece_of[start]) {
-                    continue;
-                }
-                const std::vector<bool>& own = matched[piece_of[start]];
-                const auto hits =
-                    static_cast<std::size_t>(std::count(own.begin() + static_cast<std::ptrdiff_t>(start),
-                                                        own.begin() + static_cast<std::ptrdiff_t>(i), true));
-                const bool alone = start == 0 && i == file.size();
-                if (!alone && hits > 0 && static_cast<double>(hits) <= by_chance(start, i)) {
-                    for (std::vector<bool>& line : matched) {
-                        std::fill(line.begin() + static_cast<std::ptrdiff_t>(start),
-                                  line.begin() + static_cast<std::ptrdiff_t>(i), false);
-                    }
-                    cleared = true;
-                }
-                start = i;
-            }
-        }
-        // Renumber the pieces in their order, each a line of its own; neighbours within 300 ms are one piece, also
-        // when refining brought them together.
-        auto renumber = [&lines, &piece_of, &file]() {
-            bool merged = false;
-            std::vector<Line> ordered;
-            for (std::size_t i = 0, last = 0; i < file.size(); ++i) {
-                const bool next = i == 0 || piece_of[i] != last;
-                last = piece_of[i];
-                if (next && i > 0 && std::fabs(lines[piece_of[i]].offset - ordered.back().offset) <= 300) {
-                    merged = true;
-                } else if (next) {
-                    ordered.push_back(lines[piece_of[i]]);
-                }
-                piece_of[i] = ordered.size() - 1;
-            }
-            lines.swap(ordered);
-            return merged;
-        };
-        renumber();
-        do {
-            Refine(reference, file, family_speed, piece_of, &lines);
-        } while (renumber());
+        piece_of = AssignPieces(reference, file, lines);
+        Renumber(reference, file, family_speed, &lines, &piece_of);
     }
 
     // Step 4: exact figures.
