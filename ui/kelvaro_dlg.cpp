@@ -2,16 +2,12 @@
 
 #include <commctrl.h>
 
-#include <vector>
-
 #include "engine/restore_file.h"
 #include "engine/run_names.h"
 #include "engine/synchronize_file.h"
 #include "kelvaro_version.h"
 #include "platform/code_page.h"
 #include "platform/current_directory.h"
-#include "platform/file_system.h"
-#include "platform/win32/utf16.h"
 #include "store/last_file_store.h"
 #include "ui/correct_drift_dlg.h"
 #include "ui/message_box_reporter.h"
@@ -20,20 +16,9 @@
 #include "ui/subtitle_file.h"
 #include "win32ui/app.h"
 #include "win32ui/data_exchange.h"
-#include "win32ui/file_dialog.h"
 #include "win32ui/message_box.h"
 
 namespace {
-
-const char kSubtitleFilter[] =
-    "Subtitles files (*.sub;*.srt;*.vtt)|*.sub;*.srt;*.vtt|sub Files (*.sub)|*.sub|srt Files (*.srt)|*.srt|"
-    "vtt Files (*.vtt)|*.vtt|All Files (*.*)|*.*||";
-
-// The file name of `path`, for a sentence that names both of a run's files.
-std::string FileName(const std::string& path) {
-    const std::size_t separator = path.find_last_of("\\/");
-    return separator == std::string::npos ? path : path.substr(separator + 1);
-}
 
 // The commands the system menu gains after its own, in this order. Those on the chosen file are grayed until there
 // is one.
@@ -231,31 +216,15 @@ void CKelvaroDlg::OnKillfocusTimeField() {
 }
 
 void CKelvaroDlg::OnBrowse() {
-    CFileDialog dialog("sub", OFN_FILEMUSTEXIST, kSubtitleFilter);
-    if (dialog.DoModal() != IDOK) {
-        return;
-    }
-    ChooseInputFile(dialog.GetPathName(), dialog.GetFileExt());
+    ChooseInputFile(BrowseForSubtitle(this));
 }
 
 void CKelvaroDlg::OnDropFiles(HDROP drop) {
-    std::string path;
-    if (DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) > 0) {
-        std::vector<wchar_t> buffer(DragQueryFileW(drop, 0, nullptr, 0) + 1);
-        DragQueryFileW(drop, 0, buffer.data(), static_cast<UINT>(buffer.size()));
-        path = WideToUtf8(buffer.data());
-    }
-    DragFinish(drop);
-    if (path.empty()) {
-        return;
-    }
-    // Browse offers files only; a folder named like a subtitle file is turned away the same way.
-    ChooseInputFile(path, IsDirectory(path) ? std::string() : FileExtension(path));
+    ChooseInputFile(DroppedSubtitle(drop));
 }
 
-void CKelvaroDlg::ChooseInputFile(const std::string& path, const std::string& extension) {
-    if (!IsSubtitleExtension(extension)) {
-        AfxMessageBox(kUnrecognizedFormatMessage);
+void CKelvaroDlg::ChooseInputFile(const std::string& path) {
+    if (path.empty()) {
         return;
     }
     m_strInputFile = path;

@@ -68,7 +68,8 @@ class CKelvaroDlg : public CDialog, public SyncSettings {
     void EnableFileCommands();
     // Shows m_strInputFile in its field, scrolled to its end, and as the field's tooltip.
     void ShowInputFile();
-    void ChooseInputFile(const std::string& path, const std::string& extension);
+    // Takes `path`, a subtitle file the user chose; an empty one (none chosen) changes nothing.
+    void ChooseInputFile(const std::string& path);
 
     static const MessageMapEntry kMessageEntries[];
     static const MessageMap kMessageMap;

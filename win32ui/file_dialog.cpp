@@ -9,8 +9,8 @@ constexpr std::size_t kFileNameCapacity = 32768;
 
 }  // namespace
 
-CFileDialog::CFileDialog(const char* defaultExtension, DWORD flags, const char* filter)
-    : m_ofn(), m_szFileName(kFileNameCapacity, L'\0') {
+CFileDialog::CFileDialog(const char* defaultExtension, DWORD flags, const char* filter, CWnd* parent)
+    : m_ofn(), m_szFileName(kFileNameCapacity, L'\0'), m_pParentWnd(parent) {
     if (filter != nullptr) {
         m_strFilter = Utf8ToWide(filter);
         for (wchar_t& c : m_strFilter) {
@@ -27,7 +27,7 @@ CFileDialog::CFileDialog(const char* defaultExtension, DWORD flags, const char* 
 }
 
 INT_PTR CFileDialog::DoModal() {
-    CWnd* owner = AfxGetMainWnd();
+    CWnd* owner = m_pParentWnd != nullptr ? m_pParentWnd : AfxGetMainWnd();
     m_ofn.hwndOwner = owner != nullptr ? owner->m_hWnd : nullptr;
     m_ofn.lpstrFilter = m_strFilter.empty() ? nullptr : m_strFilter.c_str();
     m_ofn.nFilterIndex = 1;
