@@ -8,6 +8,7 @@
 #include "ui/file_settings.h"
 #include "ui/message_box_reporter.h"
 #include "ui/resource.h"
+#include "ui/subtitle_file.h"
 #include "win32ui/data_exchange.h"
 #include "win32ui/message_box.h"
 
@@ -29,6 +30,9 @@ const CCorrectDriftDlg::Tooltip CCorrectDriftDlg::kTooltips[] = {
     {IDC_DRIFT_TARGET2, "The time that second cue should have"},
     {IDC_DRIFT_FROM_RATE, "The frame rate of the video the file was timed against"},
     {IDC_DRIFT_TO_RATE, "The frame rate of the video it will be played with"},
+    {IDC_DRIFT_MATCH, "Correct from another subtitle of the video, in any language, that is in sync"},
+    {IDC_DRIFT_REFERENCE, "The subtitle in sync: only when its cues start counts, not what they say"},
+    {IDC_DRIFT_BROWSE, "Browse for the subtitle that is in sync, or drop it on this dialog"},
     {IDOK, "Re-time the file; the original is kept as NAME_original, as Synchronize does"},
 };
 const std::size_t CCorrectDriftDlg::kTooltipCount = sizeof kTooltips / sizeof kTooltips[0];
@@ -36,6 +40,7 @@ const std::size_t CCorrectDriftDlg::kTooltipCount = sizeof kTooltips / sizeof kT
 const MessageMapEntry CCorrectDriftDlg::kMessageEntries[] = {
     OnCommand(BN_CLICKED, IDC_DRIFT_POINTS, &CCorrectDriftDlg::OnChoiceChanged),
     OnCommand(BN_CLICKED, IDC_DRIFT_RATES, &CCorrectDriftDlg::OnChoiceChanged),
+    OnCommand(BN_CLICKED, IDC_DRIFT_MATCH, &CCorrectDriftDlg::OnChoiceChanged),
     OnCommand(BN_CLICKED, IDC_DRIFT_SECOND, &CCorrectDriftDlg::OnChoiceChanged),
     OnCommand(CBN_SELCHANGE, IDC_DRIFT_FROM_RATE, &CCorrectDriftDlg::OnChoiceChanged),
     OnCommand(CBN_SELCHANGE, IDC_DRIFT_TO_RATE, &CCorrectDriftDlg::OnChoiceChanged),
@@ -43,10 +48,13 @@ const MessageMapEntry CCorrectDriftDlg::kMessageEntries[] = {
     OnCommand(EN_CHANGE, IDC_DRIFT_TARGET1, &CCorrectDriftDlg::OnChoiceChanged),
     OnCommand(EN_CHANGE, IDC_DRIFT_SOURCE2, &CCorrectDriftDlg::OnChoiceChanged),
     OnCommand(EN_CHANGE, IDC_DRIFT_TARGET2, &CCorrectDriftDlg::OnChoiceChanged),
+    OnCommand(EN_CHANGE, IDC_DRIFT_REFERENCE, &CCorrectDriftDlg::OnChoiceChanged),
     OnCommand(EN_KILLFOCUS, IDC_DRIFT_SOURCE1, &CCorrectDriftDlg::OnKillfocusTimeField),
     OnCommand(EN_KILLFOCUS, IDC_DRIFT_TARGET1, &CCorrectDriftDlg::OnKillfocusTimeField),
     OnCommand(EN_KILLFOCUS, IDC_DRIFT_SOURCE2, &CCorrectDriftDlg::OnKillfocusTimeField),
     OnCommand(EN_KILLFOCUS, IDC_DRIFT_TARGET2, &CCorrectDriftDlg::OnKillfocusTimeField),
+    OnCommand(BN_CLICKED, IDC_DRIFT_BROWSE, &CCorrectDriftDlg::OnBrowseReference),
+    OnDropFilesMessage(&CCorrectDriftDlg::OnDropFiles),
 };
 const MessageMap CCorrectDriftDlg::kMessageMap = {&kDialogMessageMap, kMessageEntries,
                                                   sizeof kMessageEntries / sizeof kMessageEntries[0]};
@@ -83,6 +91,10 @@ bool CCorrectDriftDlg::Drift(TimeTransform* drift, std::string* refusal) const {
 
 SyncSettings CCorrectDriftDlg::RunSettings() const {
     SyncSettings run = FileSettings(m_settings);
+    if (m_nKind == kMatch) {
+        run.m_matchReference = m_strReference;
+        return run;
+    }
     std::string refusal;
     if (!Drift(&run.m_drift, &refusal)) {
         run.m_drift = TimeTransform();
@@ -95,13 +107,14 @@ void CCorrectDriftDlg::DoDataExchange(CDataExchange* pDX) {
     DDX_Check(pDX, IDC_DRIFT_SECOND, m_bSecondPoint);
     DDX_CBIndex(pDX, IDC_DRIFT_FROM_RATE, m_nFromRate);
     DDX_CBIndex(pDX, IDC_DRIFT_TO_RATE, m_nToRate);
+    DDX_Text(pDX, IDC_DRIFT_REFERENCE, m_strReference);
     // Fields that are off are shown but neither read nor checked: what they hold does not count.
     const bool all = !pDX->m_bSaveAndValidate;
-    if (all || m_nKind != kFrameRate) {
+    if (all || m_nKind == kPoints) {
         DDX_CueTime(pDX, IDC_DRIFT_SOURCE1, m_nSource1, "the time of the first cue");
         DDX_CueTime(pDX, IDC_DRIFT_TARGET1, m_nTarget1, "where the first cue should be");
     }
-    if (all || (m_nKind != kFrameRate && m_bSecondPoint == BST_CHECKED)) {
+    if (all || (m_nKind == kPoints && m_bSecondPoint == BST_CHECKED)) {
         DDX_CueTime(pDX, IDC_DRIFT_SOURCE2, m_nSource2, "the time of the second cue");
         DDX_CueTime(pDX, IDC_DRIFT_TARGET2, m_nTarget2, "where the second cue should be");
     }
@@ -132,6 +145,7 @@ BOOL CCorrectDriftDlg::OnInitDialog() {
     }
     EnableChoices();
     ShowPreviewText(preview);
+    DragAcceptFiles(m_hWnd, TRUE);
     return TRUE;
 }
 
@@ -155,16 +169,41 @@ void CCorrectDriftDlg::OnKillfocusTimeField() {
     UpdateData(TRUE);
 }
 
+void CCorrectDriftDlg::OnBrowseReference() {
+    ChooseReference(BrowseForSubtitle(this));
+}
+
+void CCorrectDriftDlg::OnDropFiles(HDROP drop) {
+    ChooseReference(DroppedSubtitle(drop));
+}
+
+void CCorrectDriftDlg::ChooseReference(const std::string& path) {
+    if (path.empty()) {
+        return;
+    }
+    ::CheckRadioButton(m_hWnd, IDC_DRIFT_POINTS, IDC_DRIFT_MATCH, IDC_DRIFT_MATCH);
+    CWnd field;
+    field.m_hWnd = GetDlgItem(IDC_DRIFT_REFERENCE);
+    // Its EN_CHANGE reads the choice and shows what matching finds. The caret at the end scrolls the field to the
+    // file's own name, which a long folder would otherwise hide.
+    field.SetWindowText(path);
+    const LRESULT end = GetWindowTextLengthW(field.m_hWnd);
+    SendMessageW(field.m_hWnd, EM_SETSEL, end, end);
+    SendMessageW(field.m_hWnd, EM_SCROLLCARET, 0, 0);
+}
+
 void CCorrectDriftDlg::EnableChoices() {
-    const bool points = m_nKind != kFrameRate;
+    const bool points = m_nKind == kPoints;
+    const bool rates = m_nKind == kFrameRate;
+    const bool match = m_nKind == kMatch;
     const bool second = points && m_bSecondPoint == BST_CHECKED;
     const struct {
         int id;
         bool enabled;
     } controls[] = {
-        {IDC_DRIFT_SOURCE1, points},  {IDC_DRIFT_TARGET1, points}, {IDC_DRIFT_SECOND, points},
-        {IDC_DRIFT_SOURCE2, second},  {IDC_DRIFT_TARGET2, second}, {IDC_DRIFT_FROM_RATE, !points},
-        {IDC_DRIFT_TO_RATE, !points},
+        {IDC_DRIFT_SOURCE1, points}, {IDC_DRIFT_TARGET1, points},  {IDC_DRIFT_SECOND, points},
+        {IDC_DRIFT_SOURCE2, second}, {IDC_DRIFT_TARGET2, second},  {IDC_DRIFT_FROM_RATE, rates},
+        {IDC_DRIFT_TO_RATE, rates},  {IDC_DRIFT_REFERENCE, match}, {IDC_DRIFT_BROWSE, match},
     };
     for (const auto& control : controls) {
         ::EnableWindow(GetDlgItem(control.id), control.enabled);
@@ -172,9 +211,14 @@ void CCorrectDriftDlg::EnableChoices() {
 }
 
 void CCorrectDriftDlg::ShowPreview() {
+    std::string text;
     TimeTransform drift;
-    std::string refusal;
-    ShowPreviewText(Drift(&drift, &refusal) ? DriftPreview(RunSettings()) : refusal);
+    if (m_nKind == kMatch) {
+        MatchPreview(m_settings, m_strReference, &text);
+    } else if (Drift(&drift, &text)) {
+        text = DriftPreview(RunSettings());
+    }
+    ShowPreviewText(text);
 }
 
 void CCorrectDriftDlg::ShowPreviewText(const std::string& text) {
@@ -187,9 +231,10 @@ void CCorrectDriftDlg::OnOK() {
     if (!UpdateData(TRUE)) {
         return;
     }
-    TimeTransform drift;
+    // Matching is checked here as well as by the run, so that a refusal leaves the dialog open.
     std::string refusal;
-    if (!Drift(&drift, &refusal)) {
+    TimeTransform drift;
+    if (m_nKind == kMatch ? !MatchPreview(m_settings, m_strReference, &refusal) : !Drift(&drift, &refusal)) {
         AfxMessageBox(refusal);
         return;
     }

@@ -14,12 +14,14 @@ class CDataExchange;
 
 // "Correct drift": re-times the main dialog's file by a change of speed as well as an offset, with nothing else of a
 // run (no offset fields, window, number reduction, orientation switch or right-to-left fix). The correction comes
-// from one cue whose right time is known (a shift), from two (a speed and an offset), or from the frame rate the file
-// was timed for and the one it will be played at. The fields open on the file's first and last cue, each going where
-// it is, and a preview line shows the correction and what it does to the first and last cue, again whenever a choice
-// changes. OK runs it as Synchronize runs (the same backups and message boxes) and closes; a speed that is most likely
-// a mistake, two cues at the same time or a field that holds no time is refused with a message box and the dialog
-// stays. Cancel changes nothing.
+// from one cue whose right time is known (a shift), from two (a speed and an offset), from the frame rate the file
+// was timed for and the one it will be played at, or from matching the file's cues to those of another subtitle of
+// the video that is in sync with it (chosen by typing, Browse or a drop on the dialog, which also selects that
+// choice). The fields open on the file's first and last cue, each going where it is, and a preview line shows the
+// correction and what it does to the first and last cue, or what matching finds and how well it matches, again
+// whenever a choice changes. OK runs it as Synchronize runs (the same backups and message boxes) and closes; a speed
+// that is most likely a mistake, two cues at the same time, a field that holds no time, no subtitle to match or a
+// match that cannot be trusted is refused with a message box and the dialog stays. Cancel changes nothing.
 class CCorrectDriftDlg : public CDialog {
   public:
     // `settings`: the main dialog's, whose file and code page the run takes.
@@ -27,12 +29,14 @@ class CCorrectDriftDlg : public CDialog {
 
     BOOL PreTranslateMessage(MSG* msg) override;
 
-    // The correction the choices in the members give. False when it must not run, with the reason in `*refusal`.
+    // The correction the points or the rates in the members give. False when it must not run, with the reason in
+    // `*refusal`.
     bool Drift(TimeTransform* drift, std::string* refusal) const;
-    // The settings OK runs with: the main dialog's file with Drift()'s correction alone.
+    // The settings OK runs with: the main dialog's file with Drift()'s correction alone, or, to match, with
+    // m_matchReference alone.
     SyncSettings RunSettings() const;
 
-    enum Kind { kPoints = 0, kFrameRate = 1 };
+    enum Kind { kPoints = 0, kFrameRate = 1, kMatch = 2 };
     std::int32_t m_nKind = kPoints;  // radio index
     CueTime m_nSource1 = 0;          // the first cue's time in the file, and where it should be
     CueTime m_nTarget1 = 0;
@@ -41,8 +45,7 @@ class CCorrectDriftDlg : public CDialog {
     CueTime m_nTarget2 = 0;
     std::int32_t m_nFromRate = 0;  // indexes into kCommonFrameRates
     std::int32_t m_nToRate = 2;
-
-    // The rates the lists offer, in their order.
+    std::string m_strReference;  // the subtitle in sync, to match
 
     // A control and the tooltip the dialog gives it.
     struct Tooltip {
@@ -65,12 +68,17 @@ class CCorrectDriftDlg : public CDialog {
     void OnChoiceChanged();
     // Validates the fields when a time field loses the focus, as the main dialog does.
     void OnKillfocusTimeField();
+    void OnBrowseReference();
+    // A file dropped from the file manager on the dialog is taken as if Browse had chosen it.
+    void OnDropFiles(HDROP drop);
 
   private:
     // Enables the controls of the chosen kind, and the second cue's fields only when its box is checked.
     void EnableChoices();
     void ShowPreview();
     void ShowPreviewText(const std::string& text);
+    // Selects matching to `path`, a subtitle the user chose; an empty one (none chosen) changes nothing.
+    void ChooseReference(const std::string& path);
 
     SyncSettings m_settings;
 

@@ -1,8 +1,12 @@
 #include "ui/drift_preview.h"
 
+#include "engine/cue_starts.h"
 #include "engine/synchronize_file.h"
 #include "platform/file_system.h"
 #include "ui/cue_time_field.h"
+#include "ui/subtitle_file.h"
+
+const char kNoReferenceMessage[] = "Choose a subtitle that is in sync with the video";
 
 namespace {
 
@@ -47,4 +51,23 @@ std::string DriftPreview(const SyncSettings& settings, CueSpans* spans) {
     }
     return transform + "; " + BeforeAfter("first cue ", found.first_before, found.first_after) + ", " +
            BeforeAfter("last ", found.last_before, found.last_after);
+}
+
+bool MatchPreview(const SyncSettings& settings, const std::string& reference, std::string* text) {
+    if (reference.empty()) {
+        *text = kNoReferenceMessage;
+        return false;
+    }
+    CueMatch match;
+    const Status status = MatchFiles(FileSystem::Default(), settings.m_strInputFile, reference, settings.m_fps, &match);
+    if (!status.ok()) {
+        *text = status.message();
+        return false;
+    }
+    if (!match.Found()) {
+        *text = match.Refusal(FileName(settings.m_strInputFile), FileName(reference));
+        return false;
+    }
+    *text = match.DescribeCorrection() + "; " + match.DescribeConfidence();
+    return true;
 }

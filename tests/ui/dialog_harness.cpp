@@ -115,7 +115,7 @@ void DialogTest::Click(int id) {
     Pump();
 }
 
-void DialogTest::Drop(const std::string& path) {
+void DialogTest::Drop(const std::string& path, HWND target) {
     // The block the shell hands over: a DROPFILES header, then the names in UTF-16, each ended by a NUL, and one
     // more NUL.
     const std::wstring name = Utf8ToWide(path);
@@ -125,7 +125,7 @@ void DialogTest::Drop(const std::string& path) {
     header->fWide = TRUE;
     memcpy(reinterpret_cast<char*>(header) + sizeof(DROPFILES), name.c_str(), name.size() * sizeof(wchar_t));
     GlobalUnlock(block);
-    SendMessageW(dialog->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
+    SendMessageW(target != nullptr ? target : dialog->m_hWnd, WM_DROPFILES, reinterpret_cast<WPARAM>(block), 0);
     Pump();
 }
 

@@ -66,7 +66,8 @@ class DialogTest : public ::testing::Test {
     // Moves the focus as Tab or a click would, so that the field that had it gets EN_KILLFOCUS.
     void Focus(int id);
     void Click(int id);
-    void Drop(const std::string& path);
+    // As the file manager drops a file on `target`, by default the dialog.
+    void Drop(const std::string& path, HWND target = nullptr);
     // Creates `second`, a dialog over this one, without a modal loop of its own, so that the test drives it; the
     // watcher leaves it alone.
     void ShowOver(CDialog& second);
