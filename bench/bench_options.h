@@ -11,7 +11,7 @@ struct BenchOptions {
     bool big = false;                             // also a 1 GB file
     bool check = false;                           // exit 1 when a target is missed
     bool keep = false;                            // leave the generated files in place
-    int repeat = 3;                               // timed runs of each command; the median is reported
+    int repeat = 7;                               // alternating pairs of timed runs; the median is reported
     std::size_t slice_bytes = 64u * 1000 * 1000;  // what the in-memory measurement loads
     bool show_help = false;
 };

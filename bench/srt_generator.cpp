@@ -45,13 +45,20 @@ class Random {
     std::uint64_t m_state = 0x9E3779B97F4A7C15ull;
 };
 
-std::string MakeTextLine(Random& random) {
-    const std::uint32_t language = random.Below(10);
+// What a right-to-left line of a real file also holds.
+const std::vector<std::string_view> kAside = {"(בלחש)", "[צועק]", "(يهمس)", "[موسيقى]", "OK",  "iPhone",  "Netflix",
+                                              "FBI",    "20",     "1999",   "3.5",      "50%", "\"שקט\"", "«لا»"};
+
+std::string MakeTextLine(Random& random, TextMix mix) {
+    const std::uint32_t language = mix == TextMix::kRightToLeft ? 5 + random.Below(5) : random.Below(10);
     const auto& words = language < 5 ? kEnglish : language < 8 ? kHebrew : kArabic;
+    const bool asides = mix == TextMix::kRightToLeft;
     const std::size_t target = kShortestText + random.Below(kLongestText - kShortestText + 1);
     std::string line = random.Below(4) == 0 ? "- " : "";
     while (line.size() < target) {
-        const std::string_view word = words[random.Below(static_cast<std::uint32_t>(words.size()))];
+        const std::string_view word = asides && random.Below(5) == 0
+                                          ? kAside[random.Below(static_cast<std::uint32_t>(kAside.size()))]
+                                          : words[random.Below(static_cast<std::uint32_t>(words.size()))];
         const std::size_t separator = line.empty() || line == "- " ? 0 : 1;
         if (line.size() + separator + word.size() + 1 > kLongestText) {  // 1: the closing mark
             if (line.size() >= kShortestText) {
@@ -154,11 +161,11 @@ class BufferedFile {
 
 }  // namespace
 
-GeneratedFile GenerateSrt(const std::string& path, std::uint64_t target_bytes) {
+GeneratedFile GenerateSrt(const std::string& path, std::uint64_t target_bytes, TextMix mix) {
     Random random;
     std::vector<std::string> pool;
     for (std::size_t i = 0; i < kPoolSize; ++i) {
-        pool.push_back(MakeTextLine(random) + "\r\n");
+        pool.push_back(MakeTextLine(random, mix) + "\r\n");
     }
     BufferedFile file(path);
     GeneratedFile generated;
