@@ -537,6 +537,10 @@ std::string Thousands(std::size_t value) {
     return digits;
 }
 
+std::string CueTimes(std::size_t count) {
+    return count == 1 ? std::string("1 cue time") : Thousands(count) + " cue times";
+}
+
 std::string Percent(std::size_t part, std::size_t whole) {
     return std::to_string(whole == 0 ? 0 : (part * 100 + whole / 2) / whole) + " %";
 }
@@ -657,10 +661,10 @@ std::string CueMatch::Refusal(const std::string& file, const std::string& refere
         case Verdict::kFound:
             return std::string();
         case Verdict::kTooFewReferenceCues:
-            return head + reference + " has " + Thousands(reference_cues) + " cue times, and matching needs at least " +
+            return head + reference + " has " + CueTimes(reference_cues) + ", and matching needs at least " +
                    std::to_string(kMinimumCues) + tail;
         case Verdict::kTooFewFileCues:
-            return head + file + " has " + Thousands(file_cues) + " cue times, and matching needs at least " +
+            return head + file + " has " + CueTimes(file_cues) + ", and matching needs at least " +
                    std::to_string(kMinimumCues) + tail;
         case Verdict::kNoMatch:
             return head + "with the best correction found (" + DescribeCorrection() + "), only " +

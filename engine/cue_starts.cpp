@@ -39,6 +39,13 @@ Status MatchFiles(FileSystem& file_system,
                   const std::string& reference,
                   const FrameRate& fps,
                   CueMatch* match) {
+    FileIdentity own_identity;
+    FileIdentity their_identity;
+    if (file_system.Identify(file, &own_identity).ok() && file_system.Identify(reference, &their_identity).ok() &&
+        own_identity.SameFileAs(their_identity)) {
+        return Status::Error(Status::Code::kUnsupported,
+                             "Cannot match " + file + " to " + reference + ": they are the same file");
+    }
     std::vector<CueTime> theirs;
     Status status = ReadReferenceStarts(file_system, reference, fps, &theirs);
     if (!status.ok()) {

@@ -19,7 +19,8 @@ Status ReadReferenceStarts(FileSystem& file_system,
                            std::vector<CueTime>* starts);
 
 // Matches the cues of `file` to those of `reference` as a run does, without writing anything: for a preview. A file
-// that cannot be read fails; a match that cannot be trusted is returned with its verdict.
+// that cannot be read, or a reference that is the file itself, fails; a match that cannot be trusted is returned
+// with its verdict.
 Status MatchFiles(FileSystem& file_system,
                   const std::string& file,
                   const std::string& reference,

@@ -332,6 +332,14 @@ Status FileRun::MatchReference() {
     if (status.ok()) {
         status = m_input->Rewind();
     }
+    // The input is held for exclusive use, so opening it again as the reference would look like another program.
+    FileIdentity reference;
+    if (status.ok() && m_fs.Identify(m_settings.m_matchReference, &reference).ok() &&
+        reference.SameFileAs(m_input_identity)) {
+        return Status::Error(Status::Code::kUnsupported, "Cannot match " + m_names.input + " to " +
+                                                             m_settings.m_matchReference +
+                                                             ": they are the same file; nothing was changed");
+    }
     std::vector<CueTime> theirs;
     if (status.ok()) {
         status = ReadReferenceStarts(m_fs, m_settings.m_matchReference, m_settings.m_fps, &theirs);

@@ -450,7 +450,7 @@ grep -q "would need a speed of 5.051 %, which is most likely a mistake" "$work/e
 # Matching: a Hebrew subtitle timed for a PAL release is put on an English one in sync with the film, read as SubRip,
 # WebVTT and MicroDVD. The dry run names the speed and the cut (a recap the release has and the film has not); in
 # place, at least 95 % of the cues outside the recap start within 100 ms of where they belong, and the backup is the
-# input. Another film's subtitle and one of nine cues are refused, the folder as it was.
+# input. Another film's subtitle, one of nine cues and the file itself are refused, the folder as it was.
 mkdir "$work/match"
 cd "$work/match" || exit 1
 cp "$data"/match/english_in_sync.* "$data"/match/another_film.srt "$data"/match/nine_cues.srt .
@@ -478,7 +478,8 @@ done
 cp "$data/match/hebrew_pal_release.srt" other.srt
 before=$(listing)
 for reference in another_film.srt:"do not look like subtitles of the same video" \
-    nine_cues.srt:"nine_cues.srt has 9 cue times, and matching needs at least 10"; do
+    nine_cues.srt:"nine_cues.srt has 9 cue times, and matching needs at least 10" \
+    other.srt:"they are the same file"; do
     expect_status 1 "--match ${reference%%:*}" "${cli[@]}" --match "${reference%%:*}" other.srt
     grep -qF "Cannot match other.srt to ${reference%%:*}: " "$work/err" && grep -qF "${reference#*:}" "$work/err" ||
         fail "--match ${reference%%:*}: $(cat "$work/err")"
