@@ -10,7 +10,12 @@ Status ReadCueStarts(ReadableFile& input, const std::string& name, const FrameRa
     starts->clear();
     cues.CollectStarts(starts);
     DiscardingFile nowhere;
-    return RewriteStream(input, name, nowhere, cues);
+    const Status status = RewriteStream(input, name, nowhere, cues);
+    if (status.ok() && starts->empty() && cues.FrameLinesWithoutRate() > 0) {
+        return Status::Error(Status::Code::kUnsupported,
+                             "Cannot match " + name + ": its MicroDVD frames need the video's frame rate (--fps RATE)");
+    }
+    return status;
 }
 
 Status ReadReferenceStarts(FileSystem& file_system,

@@ -9,7 +9,7 @@
 
 // Reads the start time of every cue of `input`, named `name` (".vtt" read as WebVTT, anything else as SubRip, with
 // MicroDVD frame lines at `fps` or the rate their first line declares), into `*starts`, in file order. Fails as a
-// run does on text it cannot read.
+// run does on text it cannot read, and when frame lines are all there is and no rate is known.
 Status ReadCueStarts(ReadableFile& input, const std::string& name, const FrameRate& fps, std::vector<CueTime>* starts);
 
 // Opens `reference`, which must be a subtitle file (its name ending in .srt, .sub or .vtt), and reads its cue starts.

@@ -485,6 +485,12 @@ for reference in another_film.srt:"do not look like subtitles of the same video"
         fail "--match ${reference%%:*}: $(cat "$work/err")"
     [ "$(listing)" = "$before" ] || fail "--match ${reference%%:*}: the folder changed: $(ls -l)"
 done
+grep -v '^{1}{1}' english_in_sync.sub >no_rate.sub
+before=$(listing)
+expect_status 1 "--match MicroDVD without a rate" "${cli[@]}" --match no_rate.sub other.srt
+grep -qF "Cannot match no_rate.sub: its MicroDVD frames need the video's frame rate (--fps RATE)" "$work/err" ||
+    fail "--match no_rate.sub: $(cat "$work/err")"
+[ "$(listing)" = "$before" ] || fail "--match no_rate.sub: the folder changed: $(ls -l)"
 
 # --to-utf8 gives the text that decoding each file gives, with a byte-order mark (timing lines are printed anew); a
 # Western file is read as Western.
