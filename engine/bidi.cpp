@@ -75,6 +75,34 @@ constexpr std::array<BidiClass, kLowLimit> BuildLowClasses() {
     return low;
 }
 
+// Which code points below U+0800 have a mirrored glyph, and which are brackets: the text of subtitles lies there, and
+// a lookup beats a search for every character.
+struct LowFlags {
+    bool mirrored[kLowLimit];
+    bool bracket[kLowLimit];
+};
+
+constexpr LowFlags BuildLowFlags() {
+    LowFlags flags{};
+    for (const MirrorPair& pair : kMirrorPairs) {
+        if (pair.code_point < kLowLimit) {
+            flags.mirrored[pair.code_point] = true;
+        }
+    }
+    for (const BracketPair& pair : kBracketPairs) {
+        if (pair.code_point < kLowLimit) {
+            flags.bracket[pair.code_point] = true;
+        }
+    }
+    return flags;
+}
+
+constexpr LowFlags kLowFlags = BuildLowFlags();
+
+bool MayBeBracket(char32_t code_point) {
+    return code_point >= kLowLimit || kLowFlags.bracket[code_point];
+}
+
 }  // namespace
 
 namespace bidi_internal {
@@ -91,6 +119,9 @@ BidiClass HighBidiClass(char32_t code_point) {
 }  // namespace bidi_internal
 
 char32_t MirrorOf(char32_t code_point) {
+    if (code_point < kLowLimit && !kLowFlags.mirrored[code_point]) {
+        return code_point;
+    }
     const MirrorPair* pair =
         FindEntry(kMirrorPairs, code_point, [](const MirrorPair& entry) { return entry.code_point; });
     return pair ? pair->mirror : code_point;
@@ -102,11 +133,16 @@ void BidiParagraph::Resolve(const char32_t* text, std::size_t size, bool marks_a
     m_levels.assign(size, BaseLevel());
     m_run.clear();
     m_types.clear();
+    m_present = 0;
+    m_brackets = false;
     for (std::size_t i = 0; i < size; ++i) {
-        m_original[i] = GetBidiClass(text[i]);
-        if (!IsRemoved(m_original[i])) {
+        const C c = GetBidiClass(text[i]);
+        m_original[i] = c;
+        if (!IsRemoved(c)) {
             m_run.push_back(static_cast<std::uint32_t>(i));
-            m_types.push_back(m_original[i]);
+            m_types.push_back(c);
+            m_present |= 1u << static_cast<unsigned>(c);
+            m_brackets = m_brackets || (c == C::ON && MayBeBracket(text[i]));
         }
     }
     ResolveWeakTypes();
@@ -136,21 +172,35 @@ void BidiParagraph::ResolveWeakTypes() {
     const std::size_t n = t.size();
     const C edge = Edge();
     // W1: a mark takes the type of what it follows.
-    C previous = edge;
-    for (C& type : t) {
-        type = type == C::NSM ? previous : type;
-        previous = type;
+    if (Has(C::NSM)) {
+        C previous = edge;
+        for (C& type : t) {
+            type = type == C::NSM ? previous : type;
+            previous = type;
+        }
     }
     // W2: European digits after Arabic letters are Arabic numbers. W3: Arabic letters are R.
     C last_strong = edge;
-    for (C& type : t) {
-        if (type == C::L || type == C::R || type == C::AL) {
-            last_strong = type;
-        } else if (type == C::EN && last_strong == C::AL) {
-            type = C::AN;
+    const bool numbers = Has(C::EN) || Has(C::AN);
+    if (Has(C::AL)) {
+        for (C& type : t) {
+            if (type == C::L || type == C::R || type == C::AL) {
+                last_strong = type;
+                type = type == C::AL ? C::R : type;
+            } else if (type == C::EN && last_strong == C::AL) {
+                type = C::AN;
+            }
         }
     }
-    std::replace(t.begin(), t.end(), C::AL, C::R);
+    // Without a number, W4 to W7 only make the separators and terminators neutral.
+    if (!numbers) {
+        if (Has(C::ES) || Has(C::ET) || Has(C::CS)) {
+            for (C& type : t) {
+                type = (type == C::ES || type == C::ET || type == C::CS) ? C::ON : type;
+            }
+        }
+        return;
+    }
     // W4: one separator between two numbers of a kind joins them.
     for (std::size_t k = 1; k + 1 < n; ++k) {
         if ((t[k] == C::ES && t[k - 1] == C::EN && t[k + 1] == C::EN) ||
@@ -185,13 +235,17 @@ void BidiParagraph::ResolveWeakTypes() {
 }
 
 void BidiParagraph::ResolveBracketPairs() {
+    if (!m_brackets) {
+        return;
+    }
     std::vector<C>& t = m_types;
     const std::size_t n = t.size();
     // BD16: pairs of brackets that are still neutral, matched with a bounded stack of openers.
     m_bracket_stack.clear();
     m_bracket_pairs.clear();
     for (std::size_t k = 0; k < n; ++k) {
-        const BracketPair* bracket = t[k] == C::ON ? FindBracket(m_text[m_run[k]]) : nullptr;
+        const char32_t code_point = m_text[m_run[k]];
+        const BracketPair* bracket = t[k] == C::ON && MayBeBracket(code_point) ? FindBracket(code_point) : nullptr;
         if (!bracket) {
             continue;
         }

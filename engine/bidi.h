@@ -104,4 +104,9 @@ class BidiParagraph {
     std::vector<std::uint32_t> m_visual_to_logical;
     std::vector<std::uint32_t> m_bracket_stack;
     std::vector<std::uint64_t> m_bracket_pairs;  // (opening << 32 | closing), as positions in m_run
+    // A bit for each class among m_types, and whether any is a bracket: most lines hold no number, separator,
+    // mark or bracket, and the rules about them are skipped.
+    std::uint32_t m_present = 0;
+    bool m_brackets = false;
+    bool Has(BidiClass c) const { return (m_present >> static_cast<unsigned>(c) & 1) != 0; }
 };
