@@ -481,8 +481,10 @@ for reference in another_film.srt:"do not look like subtitles of the same video"
     nine_cues.srt:"nine_cues.srt has 9 cue times, and matching needs at least 10" \
     other.srt:"they are the same file"; do
     expect_status 1 "--match ${reference%%:*}" "${cli[@]}" --match "${reference%%:*}" other.srt
-    grep -qF "Cannot match other.srt to ${reference%%:*}: " "$work/err" && grep -qF "${reference#*:}" "$work/err" ||
+    if ! grep -qF "Cannot match other.srt to ${reference%%:*}: " "$work/err" ||
+        ! grep -qF "${reference#*:}" "$work/err"; then
         fail "--match ${reference%%:*}: $(cat "$work/err")"
+    fi
     [ "$(listing)" = "$before" ] || fail "--match ${reference%%:*}: the folder changed: $(ls -l)"
 done
 grep -v '^{1}{1}' english_in_sync.sub >no_rate.sub
