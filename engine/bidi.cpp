@@ -77,30 +77,21 @@ constexpr std::array<BidiClass, kLowLimit> BuildLowClasses() {
 
 // Which code points below U+0800 have a mirrored glyph, and which are brackets: the text of subtitles lies there, and
 // a lookup beats a search for every character.
-struct LowFlags {
-    bool mirrored[kLowLimit];
-    bool bracket[kLowLimit];
-};
-
-constexpr LowFlags BuildLowFlags() {
-    LowFlags flags{};
-    for (const MirrorPair& pair : kMirrorPairs) {
-        if (pair.code_point < kLowLimit) {
-            flags.mirrored[pair.code_point] = true;
-        }
-    }
-    for (const BracketPair& pair : kBracketPairs) {
-        if (pair.code_point < kLowLimit) {
-            flags.bracket[pair.code_point] = true;
+template <typename Entry, std::size_t N>
+constexpr std::array<bool, kLowLimit> BuildLowFlags(const Entry (&table)[N]) {
+    std::array<bool, kLowLimit> flags{};
+    for (const Entry& entry : table) {
+        if (entry.code_point < kLowLimit) {
+            flags[entry.code_point] = true;
         }
     }
     return flags;
 }
 
-constexpr LowFlags kLowFlags = BuildLowFlags();
+constexpr std::array<bool, kLowLimit> kLowBrackets = BuildLowFlags(kBracketPairs);
 
 bool MayBeBracket(char32_t code_point) {
-    return code_point >= kLowLimit || kLowFlags.bracket[code_point];
+    return code_point >= kLowLimit || kLowBrackets[code_point];
 }
 
 }  // namespace
@@ -108,6 +99,7 @@ bool MayBeBracket(char32_t code_point) {
 namespace bidi_internal {
 
 constexpr std::array<BidiClass, kLowLimit> kLowClasses = BuildLowClasses();
+constexpr std::array<bool, kLowLimit> kLowMirrored = BuildLowFlags(kMirrorPairs);
 
 BidiClass HighBidiClass(char32_t code_point) {
     const BidiClassRange* it =
@@ -119,7 +111,7 @@ BidiClass HighBidiClass(char32_t code_point) {
 }  // namespace bidi_internal
 
 char32_t MirrorOf(char32_t code_point) {
-    if (code_point < kLowLimit && !kLowFlags.mirrored[code_point]) {
+    if (code_point < kLowLimit && !bidi_internal::kLowMirrored[code_point]) {
         return code_point;
     }
     const MirrorPair* pair =
@@ -367,8 +359,4 @@ void BidiParagraph::Reorder(bool marks_after_base) {
             p = end + 1;
         }
     }
-}
-
-bool BidiParagraph::Mirrored(std::size_t logical) const {
-    return (m_levels[logical] & 1) != 0 && MirrorOf(m_text[logical]) != m_text[logical];
 }

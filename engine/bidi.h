@@ -20,6 +20,7 @@ namespace bidi_internal {
 // case needs no search.
 constexpr char32_t kLowLimit = 0x800;
 extern const std::array<BidiClass, kLowLimit> kLowClasses;
+extern const std::array<bool, kLowLimit> kLowMirrored;
 BidiClass HighBidiClass(char32_t code_point);
 }  // namespace bidi_internal
 
@@ -47,6 +48,12 @@ inline bool IsRightToLeftLetter(char32_t code_point) {
 
 // The glyph that shows `code_point` mirrored (")" for "("), or `code_point` itself when it has none.
 char32_t MirrorOf(char32_t code_point);
+
+// Whether MirrorOf(code_point) differs from it.
+inline bool HasMirror(char32_t code_point) {
+    return code_point < bidi_internal::kLowLimit ? bidi_internal::kLowMirrored[code_point]
+                                                 : MirrorOf(code_point) != code_point;
+}
 
 // What a caller passes for a unit that stands for no text of its own (a tag such as <i>, a brace block such as
 // {\an8}): the object replacement character, an other neutral that is neither a bracket nor mirrored.
@@ -84,7 +91,7 @@ class BidiParagraph {
 
     // Whether the code point at logical index `logical` is shown by its mirrored glyph (MirrorOf). Reads the text
     // given to Resolve, which must still be there.
-    bool Mirrored(std::size_t logical) const;
+    bool Mirrored(std::size_t logical) const { return (m_levels[logical] & 1) != 0 && HasMirror(m_text[logical]); }
 
   private:
     BidiClass Edge() const { return m_direction == ParagraphDirection::kRightToLeft ? BidiClass::R : BidiClass::L; }

@@ -16,6 +16,13 @@ bool VisualOrder::CutUnits(const unsigned char* text,
     bool right_to_left = false;
     for (std::size_t i = begin, next; i < end; i = next) {
         const unsigned char c = text[i];
+        if (c < 0x80 && c != '<' && c != '{') {
+            // ASCII is neither a right-to-left letter nor direction formatting.
+            m_units.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i + 1), Kind::kCharacter});
+            m_code_points.push_back(c);
+            next = i + 1;
+            continue;
+        }
         if (c == '<' || c == '{') {
             const UnitKind kind = scanner.Next(i, &next);
             if (kind == UnitKind::kTag || kind == UnitKind::kBraces) {
@@ -166,6 +173,9 @@ char* VisualOrder::WriteUnit(const unsigned char* text,
             return out + 1;
         }
     }
-    std::memcpy(out, text + unit.start, length);
+    // Units are a few bytes long; a call to memcpy would cost more than the copy.
+    for (std::size_t k = 0; k < length; ++k) {
+        out[k] = static_cast<char>(text[unit.start + k]);
+    }
     return out + length;
 }
