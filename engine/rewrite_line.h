@@ -72,6 +72,29 @@ class LineRewriter {
     // for its cue times alone.
     void CollectStarts(std::vector<CueTime>* starts) { m_starts = starts; }
 
+    // Whether a line that holds no "-->" and does not start with '{' comes out as it went in, unless it is held (see
+    // Holding): SubRip with no text rewriting (no switch, fix or conversion). A caller may then hand such lines out
+    // itself, as long as the line before a timing line (maybe its cue number) is fed.
+    bool KeepsPlainLines() const {
+        return m_format == SubtitleFormat::kSubRip && !m_switch_orientation && m_rtl_fix == RtlFixMode::kOff &&
+               !m_to_utf8;
+    }
+    // Whether the last line fed waits for the next one to be classified.
+    bool Holding() const { return m_holding; }
+    // Whether `line`, fed right before a timing line, would come out as it is and count for nothing: a cue number in
+    // its usual form (digits, the first not 0) with nothing to subtract. A SubRip caller may then hand it out itself.
+    bool KeepsNumber(std::string_view line) const {
+        if (m_reduce_number != 0 || line.empty() || line[0] < '1' || line[0] > '9') {
+            return false;
+        }
+        for (const char c : line) {
+            if (c < '0' || c > '9') {
+                return false;
+            }
+        }
+        return true;
+    }
+
     std::size_t Feed(std::string_view line);
     std::size_t Finish();
     std::string_view Line(std::size_t i) const { return m_ready[i]; }

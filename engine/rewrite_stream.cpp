@@ -1,5 +1,7 @@
 #include "engine/rewrite_stream.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
 #include <string_view>
 
@@ -48,6 +50,158 @@ Status PrepareInput(TextLineReader& reader, const std::string& name, bool* has_b
     return Status::OK();
 }
 
+// Hands the lines of a block to the rewriter and the writer, but for the lines that it would write as they are: those
+// go to the writer in runs, as they stand when their line ends are CR LF already. A line needs the rewriter when it
+// holds "-->" or starts with '{' (a MicroDVD frame line), when it comes right before such a line (a cue number), and
+// while the rewriter holds a line.
+class PlainLineCopier {
+  public:
+    PlainLineCopier(LineRewriter& rewriter, TextLineWriter& writer) : m_rewriter(rewriter), m_writer(writer) {}
+
+    // `lines`: whole lines, each with its LF or CR LF. False when writing failed.
+    bool Copy(std::string_view lines) {
+        m_lines = lines;
+        m_arrow = m_brace = 0;
+        m_written = true;
+        m_all_cr_lf = AllCrLf(lines);
+        for (std::size_t pos = 0; pos < lines.size() && m_written;) {
+            const std::size_t needed = NextNeeded(pos);
+            while (pos < needed && m_rewriter.Holding() && m_written) {
+                pos = Feed(pos);
+            }
+            if (pos < needed) {
+                // The line before a timing line is fed, unless it is a cue number that stays as it is.
+                std::size_t last = LineStart(needed - 1);
+                if (m_rewriter.KeepsNumber(Line(last))) {
+                    last = needed;
+                }
+                if (last > pos) {
+                    CopyAsTheyAre(pos, last);
+                }
+                pos = last < needed ? Feed(last) : needed;
+            }
+            if (pos < lines.size() && m_written) {
+                pos = Feed(pos);
+            }
+        }
+        return m_written;
+    }
+
+  private:
+    // Whether every line end is CR LF: the reader leaves a CR only before an LF, so it is when there are as many of
+    // the one as of the other. Counted in byte-sized counters, which the compiler turns into vector instructions.
+    static bool AllCrLf(std::string_view text) {
+        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+        std::size_t difference = 0;
+        for (std::size_t start = 0; start < text.size(); start += 255) {
+            const std::size_t end = std::min(start + 255, text.size());
+            unsigned char line_feeds = 0;
+            unsigned char returns = 0;
+            for (std::size_t i = start; i < end; ++i) {
+                line_feeds = static_cast<unsigned char>(line_feeds + (bytes[i] == '\n'));
+                returns = static_cast<unsigned char>(returns + (bytes[i] == '\r'));
+            }
+            difference |= line_feeds ^ returns;
+        }
+        return difference == 0;
+    }
+
+    // The line at `pos`, without its line end.
+    std::string_view Line(std::size_t pos) const {
+        const std::size_t end = m_lines.find('\n', pos);
+        const std::size_t length = end - pos - (end > pos && m_lines[end - 1] == '\r' ? 1 : 0);
+        return m_lines.substr(pos, length);
+    }
+
+    // Where the line that holds `at` starts.
+    std::size_t LineStart(std::size_t at) const {
+        while (at > 0 && m_lines[at - 1] != '\n') {
+            --at;
+        }
+        return at;
+    }
+
+    // The start of the first line at or after `pos` (a line start) that holds "-->" or starts with '{'; or the end.
+    std::size_t NextNeeded(std::size_t pos) {
+        const char* data = m_lines.data();
+        const std::size_t size = m_lines.size();
+        if (m_arrow < pos + 2) {
+            m_arrow = size;
+            for (std::size_t from = pos; from < size;) {
+                const auto* found = static_cast<const char*>(std::memchr(data + from, '>', size - from));
+                if (found == nullptr) {
+                    break;
+                }
+                const auto at = static_cast<std::size_t>(found - data);
+                if (at >= pos + 2 && data[at - 1] == '-' && data[at - 2] == '-') {
+                    m_arrow = at;
+                    break;
+                }
+                from = at + 1;
+            }
+        }
+        if (m_brace < pos) {
+            m_brace = size;
+            for (std::size_t from = pos; from < size;) {
+                const auto* found = static_cast<const char*>(std::memchr(data + from, '{', size - from));
+                if (found == nullptr) {
+                    break;
+                }
+                const auto at = static_cast<std::size_t>(found - data);
+                if (at == pos || data[at - 1] == '\n') {
+                    m_brace = at;
+                    break;
+                }
+                from = at + 1;
+            }
+        }
+        return std::min(m_arrow == size ? size : LineStart(m_arrow), m_brace);
+    }
+
+    // Feeds the line at `pos`; returns where the next starts.
+    std::size_t Feed(std::size_t pos) {
+        const char* begin = m_lines.data() + pos;
+        const auto* end = static_cast<const char*>(std::memchr(begin, '\n', m_lines.size() - pos));
+        std::size_t length = static_cast<std::size_t>(end - begin);
+        const std::size_t next = pos + length + 1;
+        if (length > 0 && begin[length - 1] == '\r') {
+            --length;
+        }
+        const std::size_t ready = m_rewriter.Feed(std::string_view(begin, length));
+        for (std::size_t i = 0; i < ready; ++i) {
+            m_written = m_writer.WriteLine(m_rewriter.Line(i)) && m_written;
+        }
+        return next;
+    }
+
+    // Lines [pos, end) that the rewriter would write as they are: in one piece when every line end is CR LF (the
+    // reader leaves a CR only before an LF), else a line at a time.
+    void CopyAsTheyAre(std::size_t pos, std::size_t end) {
+        const std::string_view run = m_lines.substr(pos, end - pos);
+        if (m_all_cr_lf) {
+            m_written = m_writer.WriteRaw(run) && m_written;
+            return;
+        }
+        for (std::size_t at = 0; at < run.size();) {
+            const std::size_t line_end = run.find('\n', at);
+            std::size_t length = line_end - at;
+            if (length > 0 && run[line_end - 1] == '\r') {
+                --length;
+            }
+            m_written = m_writer.WriteLine(run.substr(at, length)) && m_written;
+            at = line_end + 1;
+        }
+    }
+
+    LineRewriter& m_rewriter;
+    TextLineWriter& m_writer;
+    std::string_view m_lines;
+    std::size_t m_arrow = 0;  // where the next "-->" ends ('>'), as far as it is known
+    std::size_t m_brace = 0;  // where the next line that starts with '{' starts, as far as it is known
+    bool m_written = true;
+    bool m_all_cr_lf = false;  // every line end of m_lines is CR LF
+};
+
 Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_order_mark, LineRewriter& rewriter) {
     TextLineWriter writer(output);
     if (rewriter.WritesByteOrderMark(has_byte_order_mark)) {
@@ -55,6 +209,23 @@ Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_
     }
     std::string_view line;
     bool written = true;
+    if (rewriter.KeepsPlainLines()) {
+        PlainLineCopier copier(rewriter, writer);
+        while (written) {
+            const std::string_view lines = reader.TakeWholeLines();
+            if (!lines.empty()) {
+                written = copier.Copy(lines);
+                continue;
+            }
+            if (!reader.ReadLine(&line)) {
+                break;
+            }
+            const std::size_t ready = rewriter.Feed(line);
+            for (std::size_t i = 0; i < ready; ++i) {
+                written = writer.WriteLine(rewriter.Line(i));
+            }
+        }
+    }
     while (written && reader.ReadLine(&line)) {
         const std::size_t ready = rewriter.Feed(line);
         if (rewriter.Failed()) {

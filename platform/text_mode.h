@@ -56,6 +56,22 @@ class TextLineReader {
         return ReadLineAcrossBlocks(line);
     }
 
+    // The whole lines that follow in the current block, each with its LF or CR LF, and moves past them; empty when
+    // the block holds no whole line (ReadLine then reads across blocks) or after a failure. The view stays valid
+    // until the next call.
+    std::string_view TakeWholeLines() {
+        if (!m_begun || !m_status.ok()) {
+            return std::string_view();
+        }
+        std::size_t end = m_end;
+        while (end > m_start && m_block[end - 1] != '\n') {
+            --end;
+        }
+        const std::string_view lines(m_block.data() + m_start, end - m_start);
+        m_start = end;
+        return lines;
+    }
+
     const Status& status() const { return m_status; }
 
   private:
