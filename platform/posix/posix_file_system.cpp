@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "platform/file_system.h"
+#include "platform/posix/background_writer.h"
 #include "platform/posix/posix_error.h"
 
 namespace {
@@ -174,20 +175,16 @@ class PosixReadableFile : public ReadableFile {
 
 class PosixWritableFile : public WritableFile {
   public:
-    PosixWritableFile(int fd, std::string path) : m_descriptor(fd, std::move(path)) {}
-    Status Append(const char* data, std::size_t size) override {
-        Status status = WriteTo(m_descriptor.fd(), m_descriptor.path(), data, size);
-        m_written += size;
-        if (status.ok() && m_written - m_written_back >= kWriteBackStep) {
-            StartWriteBack();
+    PosixWritableFile(int fd, std::string path)
+        : m_descriptor(fd, std::move(path)), m_writer(fd, m_descriptor.path()) {}
+    ~PosixWritableFile() override { m_writer.Finish().IgnoreError(); }
+    Status Append(const char* data, std::size_t size) override { return m_writer.Append(data, size); }
+    Status Sync() override {
+        Status status = m_writer.Finish();
+        if (status.ok() && fsync(m_descriptor.fd()) != 0) {
+            status = PosixError("Cannot flush", m_descriptor.path(), errno);
         }
         return status;
-    }
-    Status Sync() override {
-        if (fsync(m_descriptor.fd()) != 0) {
-            return PosixError("Cannot flush", m_descriptor.path(), errno);
-        }
-        return Status::OK();
     }
     void CopyAccess(const FileAccess& access) override {
         // The owner first, as a change of owner may clear the mode's set-id bits. Through the descriptor, so that
@@ -195,26 +192,21 @@ class PosixWritableFile : public WritableFile {
         [[maybe_unused]] const int owner_copied = fchown(m_descriptor.fd(), access.owner, access.group);
         [[maybe_unused]] const int mode_copied = fchmod(m_descriptor.fd(), access.mode);
     }
-    Status Close() override { return m_descriptor.Close(); }
-    Status Identify(FileIdentity* identity) override { return m_descriptor.Identify(identity); }
+    Status Close() override {
+        Status written = m_writer.Finish();
+        Status closed = m_descriptor.Close();
+        return written.ok() ? closed : written;
+    }
+    Status Identify(FileIdentity* identity) override {
+        // The size counts what was handed over too.
+        Status status = m_writer.Finish();
+        return status.ok() ? m_descriptor.Identify(identity) : status;
+    }
     Status RenameTo(const std::string& to, bool replace) override { return m_descriptor.RenameTo(to, replace); }
 
   private:
-    // The disk starts writing while the rest is still being produced, so the final Sync has little left to wait for.
-    // Only a hint: Sync still decides, and where the hint is missing nothing is lost but time.
-    void StartWriteBack() {
-#ifdef SYNC_FILE_RANGE_WRITE
-        sync_file_range(m_descriptor.fd(), static_cast<off_t>(m_written_back),
-                        static_cast<off_t>(m_written - m_written_back), SYNC_FILE_RANGE_WRITE);
-#endif
-        m_written_back = m_written;
-    }
-
-    static constexpr std::uint64_t kWriteBackStep = 8 << 20;
-
     Descriptor m_descriptor;
-    std::uint64_t m_written = 0;
-    std::uint64_t m_written_back = 0;
+    BackgroundWriter m_writer;  // after m_descriptor: gone before the descriptor closes
 };
 
 Status LockExclusively(int fd, const std::string& path, const char* verb) {
