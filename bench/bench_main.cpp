@@ -141,6 +141,10 @@ void MeasureRewriting(const BenchOptions& options,
         const std::string measure =
             std::string("Rewrite in memory, offset") + (switch_orientation ? " + switch" : "") + slice_label;
         rows->push_back({measure, FormatRate(rate), ">= " + FormatRate(target), rate >= target});
+        // The same with the reading and writing of lines: what a run's processor does.
+        const double path_rate = MeasureTextPathRate(slice, settings, kRewritePasses);
+        rows->push_back({"  read, rewrite and write in memory" + std::string(switch_orientation ? " + switch" : ""),
+                         FormatRate(path_rate), "", true});
     }
 }
 

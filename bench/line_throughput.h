@@ -21,3 +21,7 @@ LineSlice LoadLineSlice(const std::string& path, std::size_t max_bytes);
 // Rewrites every line of `slice` with one LineRewriter per pass, `passes` times, and returns the median rate in
 // megabytes (10^6 bytes) of line bytes per second.
 double MeasureRewriteRate(const LineSlice& slice, const SyncSettings& settings, int passes);
+
+// Runs the whole text path of a run over `slice` in memory (reading its lines, rewriting them, writing the result to
+// a buffer), `passes` times, and returns the median rate in megabytes of input per second.
+double MeasureTextPathRate(const LineSlice& slice, const SyncSettings& settings, int passes);
