@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/background_writer.h"
 #include "platform/file_system.h"
-#include "platform/posix/background_writer.h"
 #include "platform/posix/posix_error.h"
 
 namespace {
@@ -173,10 +173,30 @@ class PosixReadableFile : public ReadableFile {
     Descriptor m_descriptor;
 };
 
+// The writing of a file, for BackgroundWriter.
+class DescriptorSink : public BackgroundWriter::Sink {
+  public:
+    explicit DescriptorSink(const Descriptor& descriptor) : m_descriptor(descriptor) {}
+    Status WriteAll(const char* data, std::size_t size) override {
+        return WriteTo(m_descriptor.fd(), m_descriptor.path(), data, size);
+    }
+    void StartWriteBack(std::uint64_t from, std::uint64_t size) override {
+#ifdef SYNC_FILE_RANGE_WRITE
+        sync_file_range(m_descriptor.fd(), static_cast<off_t>(from), static_cast<off_t>(size), SYNC_FILE_RANGE_WRITE);
+#else
+        static_cast<void>(from);
+        static_cast<void>(size);
+#endif
+    }
+
+  private:
+    const Descriptor& m_descriptor;
+};
+
 class PosixWritableFile : public WritableFile {
   public:
     PosixWritableFile(int fd, std::string path)
-        : m_descriptor(fd, std::move(path)), m_writer(fd, m_descriptor.path()) {}
+        : m_descriptor(fd, std::move(path)), m_sink(m_descriptor), m_writer(m_sink) {}
     ~PosixWritableFile() override { m_writer.Finish().IgnoreError(); }
     Status Append(const char* data, std::size_t size) override { return m_writer.Append(data, size); }
     Status Sync() override {
@@ -206,7 +226,8 @@ class PosixWritableFile : public WritableFile {
 
   private:
     Descriptor m_descriptor;
-    BackgroundWriter m_writer;  // after m_descriptor: gone before the descriptor closes
+    DescriptorSink m_sink;
+    BackgroundWriter m_writer;  // last: gone before the descriptor closes
 };
 
 Status LockExclusively(int fd, const std::string& path, const char* verb) {

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/background_writer.h"
 #include "platform/file_system.h"
 #include "platform/win32/utf16.h"
 #include "platform/win32/win32_error.h"
@@ -319,17 +320,31 @@ class Win32ReadableFile : public ReadableFile {
     Handle m_handle;
 };
 
-class Win32WritableFile : public WritableFile {
+// The writing of a file, for BackgroundWriter. Windows has no call that starts the write-back of a range.
+class HandleSink : public BackgroundWriter::Sink {
   public:
-    Win32WritableFile(HANDLE handle, std::string path) : m_handle(handle, std::move(path)) {}
-    Status Append(const char* data, std::size_t size) override {
+    explicit HandleSink(const Handle& handle) : m_handle(handle) {}
+    Status WriteAll(const char* data, std::size_t size) override {
         return WriteTo(m_handle.get(), m_handle.path(), data, size);
     }
+    void StartWriteBack(std::uint64_t, std::uint64_t) override {}
+
+  private:
+    const Handle& m_handle;
+};
+
+class Win32WritableFile : public WritableFile {
+  public:
+    Win32WritableFile(HANDLE handle, std::string path)
+        : m_handle(handle, std::move(path)), m_sink(m_handle), m_writer(m_sink) {}
+    ~Win32WritableFile() override { m_writer.Finish().IgnoreError(); }
+    Status Append(const char* data, std::size_t size) override { return m_writer.Append(data, size); }
     Status Sync() override {
-        if (!FlushFileBuffers(m_handle.get())) {
-            return WindowsError("Cannot flush", m_handle.path(), GetLastError());
+        Status status = m_writer.Finish();
+        if (status.ok() && !FlushFileBuffers(m_handle.get())) {
+            status = WindowsError("Cannot flush", m_handle.path(), GetLastError());
         }
-        return Status::OK();
+        return status;
     }
     void CopyAccess(const FileAccess& access) override {
         // Times of 0 are left as they are. Attributes of 0 would be left too: a file with none is "normal". A
@@ -341,12 +356,22 @@ class Win32WritableFile : public WritableFile {
         }
         SetFileInformationByHandle(m_handle.get(), FileBasicInfo, &info, sizeof info);
     }
-    Status Close() override { return m_handle.Close(); }
-    Status Identify(FileIdentity* identity) override { return m_handle.Identify(identity); }
+    Status Close() override {
+        Status written = m_writer.Finish();
+        Status closed = m_handle.Close();
+        return written.ok() ? closed : written;
+    }
+    Status Identify(FileIdentity* identity) override {
+        // The size counts what was handed over too.
+        Status status = m_writer.Finish();
+        return status.ok() ? m_handle.Identify(identity) : status;
+    }
     Status RenameTo(const std::string& to, bool replace) override { return m_handle.RenameTo(to, replace); }
 
   private:
     Handle m_handle;
+    HandleSink m_sink;
+    BackgroundWriter m_writer;  // last: gone before the handle closes
 };
 
 // Opens `path` for reading and holds it (see FileSystem::OpenForReading); with `follow_links` false, a symbolic link

@@ -1,14 +1,8 @@
-#include "platform/posix/background_writer.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "platform/background_writer.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <system_error>
-
-#include "platform/posix/posix_error.h"
 
 Status BackgroundWriter::Append(const char* data, std::size_t size) {
     while (size > 0) {
@@ -74,25 +68,15 @@ void BackgroundWriter::Run() {
 }
 
 Status BackgroundWriter::Write(const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = write(m_fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return PosixError("Cannot write", m_path, errno);
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-        m_written += static_cast<std::uint64_t>(n);
+    const Status status = m_sink.WriteAll(data, size);
+    if (!status.ok()) {
+        return status;
     }
+    m_written += size;
     // The disk starts writing while the rest is still being produced, so the final flush has little left to wait
     // for. Only a hint: the flush still decides, and where the hint is missing nothing is lost but time.
     if (m_written - m_written_back >= kWriteBackStep) {
-#ifdef SYNC_FILE_RANGE_WRITE
-        sync_file_range(m_fd, static_cast<off_t>(m_written_back), static_cast<off_t>(m_written - m_written_back),
-                        SYNC_FILE_RANGE_WRITE);
-#endif
+        m_sink.StartWriteBack(m_written_back, m_written - m_written_back);
         m_written_back = m_written;
     }
     return Status::OK();

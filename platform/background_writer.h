@@ -14,11 +14,20 @@
 // then overlap; the last Finish waits for all of it. Files smaller than one buffer are written by Finish alone, with
 // no thread.
 //
-// A failure of the thread's writing is told by a later Append, or by Finish; nothing after it is written. The
-// descriptor stays the caller's, who must not write to it meanwhile.
+// A failure of the thread's writing is told by a later Append, or by Finish; nothing after it is written. The file
+// stays the caller's, who must not write to it meanwhile.
 class BackgroundWriter {
   public:
-    BackgroundWriter(int fd, const std::string& path) : m_fd(fd), m_path(path) {}
+    // What the system backend does: writes all of `size` bytes at the end of the file, or fails naming it; and
+    // tells the system to start writing [from, from + size) to the disk, if it can.
+    class Sink {
+      public:
+        virtual ~Sink() = default;
+        virtual Status WriteAll(const char* data, std::size_t size) = 0;
+        virtual void StartWriteBack(std::uint64_t from, std::uint64_t size) = 0;
+    };
+
+    explicit BackgroundWriter(Sink& sink) : m_sink(sink) {}
     ~BackgroundWriter() { Finish().IgnoreError(); }
     BackgroundWriter(const BackgroundWriter&) = delete;
     BackgroundWriter& operator=(const BackgroundWriter&) = delete;
@@ -37,8 +46,7 @@ class BackgroundWriter {
     // Writes `size` bytes and starts their write-back every kWriteBackStep; the thread's, or Finish's once it is gone.
     Status Write(const char* data, std::size_t size);
 
-    const int m_fd;
-    const std::string m_path;
+    Sink& m_sink;
     std::string m_buffers[2];
     int m_filling_index = 0;
     std::size_t m_filled = 0;
