@@ -71,12 +71,28 @@ class CountingFile : public WritableFile {
 
 }  // namespace
 
-double MeasureRewriteRate(const LineSlice& slice, const SyncSettings& settings, int passes) {
+namespace {
+
+// The median rate of `passes` runs of `run`, which returns how many megabytes it went through.
+template <typename Run>
+double MedianRate(int passes, Run run) {
     std::vector<double> rates;
-    // Folded into a volatile so that the compiler cannot drop the rewriting as unused.
-    std::uint64_t checksum = 0;
     for (int pass = 0; pass < passes; ++pass) {
         const auto started = std::chrono::steady_clock::now();
+        const double megabytes = run();
+        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        rates.push_back(megabytes / seconds);
+    }
+    std::sort(rates.begin(), rates.end());
+    return rates[rates.size() / 2];
+}
+
+}  // namespace
+
+double MeasureRewriteRate(const LineSlice& slice, const SyncSettings& settings, int passes) {
+    // Folded into a volatile so that the compiler cannot drop the rewriting as unused.
+    std::uint64_t checksum = 0;
+    const double rate = MedianRate(passes, [&slice, &settings, &checksum]() {
         LineRewriter rewriter(settings);
         const auto take = [&checksum, &rewriter](std::size_t ready) {
             for (std::size_t i = 0; i < ready; ++i) {
@@ -88,20 +104,16 @@ double MeasureRewriteRate(const LineSlice& slice, const SyncSettings& settings, 
             take(rewriter.Feed(line));
         }
         take(rewriter.Finish());
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        rates.push_back(static_cast<double>(slice.line_bytes) / 1e6 / seconds);
-    }
+        return static_cast<double>(slice.line_bytes) / 1e6;
+    });
     volatile std::uint64_t sink = checksum;
     (void)sink;
-    std::sort(rates.begin(), rates.end());
-    return rates[rates.size() / 2];
+    return rate;
 }
 
 double MeasureTextPathRate(const LineSlice& slice, const SyncSettings& settings, int passes) {
-    std::vector<double> rates;
     std::uint64_t checksum = 0;
-    for (int pass = 0; pass < passes; ++pass) {
-        const auto started = std::chrono::steady_clock::now();
+    const double rate = MedianRate(passes, [&slice, &settings, &checksum]() {
         LineRewriter rewriter(settings);
         SliceFile input(slice.bytes);
         CountingFile output;
@@ -109,11 +121,9 @@ double MeasureTextPathRate(const LineSlice& slice, const SyncSettings& settings,
             throw std::runtime_error("the in-memory run failed");
         }
         checksum += output.checksum;
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        rates.push_back(static_cast<double>(slice.bytes.size()) / 1e6 / seconds);
-    }
+        return static_cast<double>(slice.bytes.size()) / 1e6;
+    });
     volatile std::uint64_t sink = checksum;
     (void)sink;
-    std::sort(rates.begin(), rates.end());
-    return rates[rates.size() / 2];
+    return rate;
 }

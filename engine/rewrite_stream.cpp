@@ -126,36 +126,33 @@ class PlainLineCopier {
         const char* data = m_lines.data();
         const std::size_t size = m_lines.size();
         if (m_arrow < pos + 2) {
-            m_arrow = size;
-            for (std::size_t from = pos; from < size;) {
-                const auto* found = static_cast<const char*>(std::memchr(data + from, '>', size - from));
-                if (found == nullptr) {
-                    break;
-                }
-                const auto at = static_cast<std::size_t>(found - data);
-                if (at >= pos + 2 && data[at - 1] == '-' && data[at - 2] == '-') {
-                    m_arrow = at;
-                    break;
-                }
-                from = at + 1;
-            }
+            m_arrow = Find(pos, '>', [data, pos](std::size_t at) {
+                return at >= pos + 2 && data[at - 1] == '-' && data[at - 2] == '-';
+            });
         }
         if (m_brace < pos) {
-            m_brace = size;
-            for (std::size_t from = pos; from < size;) {
-                const auto* found = static_cast<const char*>(std::memchr(data + from, '{', size - from));
-                if (found == nullptr) {
-                    break;
-                }
-                const auto at = static_cast<std::size_t>(found - data);
-                if (at == pos || data[at - 1] == '\n') {
-                    m_brace = at;
-                    break;
-                }
-                from = at + 1;
-            }
+            m_brace = Find(pos, '{', [data, pos](std::size_t at) { return at == pos || data[at - 1] == '\n'; });
         }
         return std::min(m_arrow == size ? size : LineStart(m_arrow), m_brace);
+    }
+
+    // The first `byte` at or after `from` where `wanted` holds; or the end.
+    template <typename Wanted>
+    std::size_t Find(std::size_t from, char byte, Wanted wanted) const {
+        const char* data = m_lines.data();
+        const std::size_t size = m_lines.size();
+        while (from < size) {
+            const auto* found = static_cast<const char*>(std::memchr(data + from, byte, size - from));
+            if (found == nullptr) {
+                break;
+            }
+            const auto at = static_cast<std::size_t>(found - data);
+            if (wanted(at)) {
+                return at;
+            }
+            from = at + 1;
+        }
+        return size;
     }
 
     // Feeds the line at `pos`; returns where the next starts.
