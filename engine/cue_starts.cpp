@@ -18,6 +18,24 @@ Status ReadCueStarts(ReadableFile& input, const std::string& name, const FrameRa
     return status;
 }
 
+namespace {
+
+Status ReadStartsOfFile(FileSystem& file_system,
+                        const std::string& path,
+                        const FrameRate& fps,
+                        std::vector<CueTime>* starts) {
+    std::unique_ptr<ReadableFile> file;
+    Status status = file_system.OpenForReading(path, &file);
+    if (status.ok()) {
+        status = ReadCueStarts(*file, path, fps, starts);
+        const Status closed = file->Close();
+        status = status.ok() ? closed : status;
+    }
+    return status;
+}
+
+}  // namespace
+
 Status ReadReferenceStarts(FileSystem& file_system,
                            const std::string& reference,
                            const FrameRate& fps,
@@ -29,14 +47,7 @@ Status ReadReferenceStarts(FileSystem& file_system,
         return Status::Error(Status::Code::kUnsupported,
                              "Cannot match to " + reference + ": its name does not end in .srt, .sub or .vtt");
     }
-    std::unique_ptr<ReadableFile> file;
-    Status status = file_system.OpenForReading(reference, &file);
-    if (status.ok()) {
-        status = ReadCueStarts(*file, reference, fps, starts);
-        const Status closed = file->Close();
-        status = status.ok() ? closed : status;
-    }
-    return status;
+    return ReadStartsOfFile(file_system, reference, fps, starts);
 }
 
 Status MatchFiles(FileSystem& file_system,
@@ -56,14 +67,8 @@ Status MatchFiles(FileSystem& file_system,
     if (!status.ok()) {
         return status;
     }
-    std::unique_ptr<ReadableFile> input;
-    status = file_system.OpenForReading(file, &input);
     std::vector<CueTime> own;
-    if (status.ok()) {
-        status = ReadCueStarts(*input, file, fps, &own);
-        const Status closed = input->Close();
-        status = status.ok() ? closed : status;
-    }
+    status = ReadStartsOfFile(file_system, file, fps, &own);
     if (status.ok()) {
         *match = MatchCueTimes(std::move(theirs), std::move(own));
     }

@@ -475,9 +475,13 @@ bool LineRewriter::MoveCue(ClockTime* moved_start, ClockTime* moved_end) {
     return true;
 }
 
+// The usual cue number, digits without leading zeros or blanks around them, stays as it is when nothing is subtracted.
+bool LineRewriter::KeepsNumber(std::string_view line) const {
+    return m_reduce_number == 0 && IsNumberLine(line) && line[0] != '0' && !IsBlank(line[0]) && !IsBlank(line.back());
+}
+
 std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) {
-    // The usual cue number, digits without leading zeros and nothing to subtract, stays as it is.
-    if (m_reduce_number == 0 && line[0] > '0' && line[0] <= '9' && line.back() > ' ') {
+    if (KeepsNumber(line)) {
         return line;
     }
     std::size_t i = 0;
