@@ -1,9 +1,9 @@
 // Any text under any settings: no crash, no undefined behaviour, one replacement per line, and each replacement fits
-// its line's class: a readable timing line comes out as a timing line with the same rest, every other line that
-// holds "-->" comes out unchanged, and text is unchanged (switch off) or the same bytes in another order (switch on),
-// but for mirrored glyphs: ASCII brackets count as one, and bytes from 0x80 on only by their number. With the
-// right-to-left fix (and the conversion to UTF-8): ASCII text is unchanged, and fixing for all players a second time,
-// reading the file in the form and code page the first run found, changes nothing.
+// its line's class: a MicroDVD line comes out as one, a readable timing line as a timing line with the same rest,
+// every other line that holds "-->" unchanged, and text is unchanged (switch off) or the same bytes in another order
+// (switch on), but for mirrored glyphs: ASCII brackets count as one, and bytes from 0x80 on only by their number. With
+// the right-to-left fix (and the conversion to UTF-8): ASCII text is unchanged, and fixing for all players a second
+// time, reading the file in the form and code page the first run found, changes nothing.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -125,6 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         TimingLine timing;
         if (settings.m_bToUtf8 && !IsValidUtf8(line)) {
             Check(IsValidUtf8(result));  // converted, and then re-timed, fixed or switched
+        } else if (!webvtt && IsFrameLine(line)) {
+            Check(IsFrameLine(result));  // a MicroDVD line, whatever its text holds: its frames move with the times
         } else if (line.find("-->") != std::string_view::npos) {
             if (result != line) {
                 TimingLine written;
@@ -133,8 +135,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
         } else if (IsDigits(line) && i + 1 < lines.size() && ParseTimingLine(lines[i + 1], webvtt, &timing)) {
             Check(result.find_first_not_of("-0123456789") == std::string::npos || result == line);
-        } else if (!webvtt && IsFrameLine(line)) {
-            Check(IsFrameLine(result));  // a MicroDVD line: its frames move with the times
         } else if (settings.m_rtlFix != RtlFixMode::kOff) {
             const bool ascii = std::all_of(line.begin(), line.end(), [](char c) { return (c & 0x80) == 0; });
             Check(!ascii || result == line || webvtt);
