@@ -58,12 +58,12 @@ class PlainLineCopier {
   public:
     PlainLineCopier(LineRewriter& rewriter, TextLineWriter& writer) : m_rewriter(rewriter), m_writer(writer) {}
 
-    // `lines`: whole lines, each with its LF or CR LF. False when writing failed.
-    bool Copy(std::string_view lines) {
+    // `lines`: whole lines, each with its LF or CR LF (with CR LF only when `all_cr_lf`). False when writing failed.
+    bool Copy(std::string_view lines, bool all_cr_lf) {
         m_lines = lines;
         m_arrow = m_brace = 0;
         m_written = true;
-        m_all_cr_lf = AllCrLf(lines);
+        m_all_cr_lf = all_cr_lf;
         for (std::size_t pos = 0; pos < lines.size() && m_written;) {
             const std::size_t needed = NextNeeded(pos);
             while (pos < needed && m_rewriter.Holding() && m_written) {
@@ -88,24 +88,6 @@ class PlainLineCopier {
     }
 
   private:
-    // Whether every line end is CR LF: the reader leaves a CR only before an LF, so it is when there are as many of
-    // the one as of the other. Counted in byte-sized counters, which the compiler turns into vector instructions.
-    static bool AllCrLf(std::string_view text) {
-        const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-        std::size_t difference = 0;
-        for (std::size_t start = 0; start < text.size(); start += 255) {
-            const std::size_t end = std::min(start + 255, text.size());
-            unsigned char line_feeds = 0;
-            unsigned char returns = 0;
-            for (std::size_t i = start; i < end; ++i) {
-                line_feeds = static_cast<unsigned char>(line_feeds + (bytes[i] == '\n'));
-                returns = static_cast<unsigned char>(returns + (bytes[i] == '\r'));
-            }
-            difference |= line_feeds ^ returns;
-        }
-        return difference == 0;
-    }
-
     // The line at `pos`, without its line end.
     std::string_view Line(std::size_t pos) const {
         const std::size_t end = m_lines.find('\n', pos);
@@ -209,9 +191,10 @@ Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_
     if (rewriter.KeepsPlainLines()) {
         PlainLineCopier copier(rewriter, writer);
         while (written) {
+            const bool all_cr_lf = reader.LineEndsAreCrLf();
             const std::string_view lines = reader.TakeWholeLines();
             if (!lines.empty()) {
-                written = copier.Copy(lines);
+                written = copier.Copy(lines, all_cr_lf);
                 continue;
             }
             if (!reader.ReadLine(&line)) {

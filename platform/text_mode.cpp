@@ -17,6 +17,47 @@ std::uint64_t CountText(const char* bytes, std::size_t count) {
     return text;
 }
 
+// What one pass over freshly read bytes finds: the marks that stop or refuse the input, and the line ends that need
+// more than the usual LF or CR LF. The counters are bytes and the loop has no early exit, so that the compiler turns it
+// into vector instructions; most blocks need nothing more.
+struct BlockScan {
+    bool stop = false;           // a NUL or a Ctrl-Z
+    bool cr_without_lf = false;  // a CR that no LF follows (or one at the end, whose meaning is not known yet)
+    bool lf_without_cr = false;  // an LF that no CR comes before (one at the start counts as such)
+};
+
+BlockScan ScanBlock(const char* text, std::size_t size) {
+    BlockScan scan;
+    if (size == 0) {
+        return scan;
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
+    std::size_t stops = 0;
+    std::size_t lone_crs = 0;
+    std::size_t lone_lfs = 0;
+    for (std::size_t start = 0; start + 1 < size; start += 255) {
+        const std::size_t end = std::min(start + 255, size - 1);
+        unsigned char stop = 0;
+        unsigned char cr = 0;
+        unsigned char lf = 0;
+        for (std::size_t i = start; i < end; ++i) {
+            const unsigned char c = bytes[i];
+            const unsigned char next = bytes[i + 1];
+            stop = static_cast<unsigned char>(stop + ((c == 0) | (c == TextLineReader::kEndOfText)));
+            cr = static_cast<unsigned char>(cr + ((c == '\r') & (next != '\n')));
+            lf = static_cast<unsigned char>(lf + ((next == '\n') & (c != '\r')));
+        }
+        stops |= stop;
+        lone_crs |= cr;
+        lone_lfs |= lf;
+    }
+    const unsigned char last = bytes[size - 1];
+    scan.stop = stops != 0 || last == 0 || last == TextLineReader::kEndOfText;
+    scan.cr_without_lf = lone_crs != 0 || last == '\r';
+    scan.lf_without_cr = lone_lfs != 0 || bytes[0] == '\n';
+    return scan;
+}
+
 }  // namespace
 
 TextLineReader::TextLineReader(ReadableFile& file, std::string name, std::size_t block_size)
@@ -31,41 +72,29 @@ void TextLineReader::Refuse(const std::string& reason) {
 
 void TextLineReader::Take(std::size_t got) {
     const char* fresh = ReadTarget();
-    const char* mark = static_cast<const char*>(std::memchr(fresh, kEndOfText, got));
-    if (std::memchr(fresh, '\0', got) != nullptr) {
+    const BlockScan scan = ScanBlock(fresh, got);
+    if (scan.stop && std::memchr(fresh, '\0', got) != nullptr) {
         Refuse(kNotTextReason);
         // The bytes stay for Head, which tells UTF-16 and UTF-32 apart; no line is handed out.
         m_end += m_pending + got;
         m_pending = 0;
         return;
     }
+    const char* mark = scan.stop ? static_cast<const char*>(std::memchr(fresh, kEndOfText, got)) : nullptr;
     if (mark != nullptr) {
         m_at_end = true;
         ReadPastEndMark(CountText(mark + 1, static_cast<std::size_t>(fresh + got - mark - 1)));
         got = static_cast<std::size_t>(mark - fresh);
     }
-    TakeLineEnds(m_pending + got);
+    // Pending CRs before the fresh bytes, or bytes cut off at a mark, make the scan's answer about line ends void.
+    const bool known = m_pending == 0 && mark == nullptr;
+    m_all_cr_lf = m_all_cr_lf && known && !scan.cr_without_lf && !scan.lf_without_cr;
+    TakeLineEnds(m_pending + got, known && !scan.cr_without_lf);
 }
 
-// Whether a CR in `text` is followed by anything but LF. Most files have only LF or CR LF line ends; this tells
-// them apart in one pass that the compiler turns into vector instructions (no early exit, small counters).
-bool HasCrWithoutLf(const char* text, std::size_t size) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    std::size_t found = 0;
-    for (std::size_t start = 0; start + 1 < size; start += 255) {
-        const std::size_t end = std::min(start + 255, size - 1);
-        unsigned char count = 0;
-        for (std::size_t i = start; i < end; ++i) {
-            count += static_cast<unsigned char>((bytes[i] == '\r') & (bytes[i + 1] != '\n'));
-        }
-        found |= count;
-    }
-    return found != 0 || (size > 0 && bytes[size - 1] == '\r');
-}
-
-void TextLineReader::TakeLineEnds(std::size_t size) {
+void TextLineReader::TakeLineEnds(std::size_t size, bool lf_and_cr_lf_only) {
     char* const text = &m_block[m_end];
-    if (!HasCrWithoutLf(text, size)) {
+    if (lf_and_cr_lf_only) {
         m_end += size;
         m_pending = 0;
         return;
@@ -107,7 +136,8 @@ void TextLineReader::TakeLineEnds(std::size_t size) {
 void TextLineReader::EndInput() {
     m_at_end = true;
     if (m_pending > 0 && m_status.ok()) {
-        TakeLineEnds(m_pending);
+        m_all_cr_lf = false;
+        TakeLineEnds(m_pending, false);
     }
 }
 
@@ -165,6 +195,7 @@ bool TextLineReader::Fill() {
     std::memmove(&m_block[0], &m_block[m_end], m_pending);
     m_start = 0;
     m_end = 0;
+    m_all_cr_lf = true;
     std::size_t got = 0;
     m_status = m_file.Read(ReadTarget(), ReadRoom(), &got);
     if (!m_status.ok()) {

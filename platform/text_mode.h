@@ -72,6 +72,10 @@ class TextLineReader {
         return lines;
     }
 
+    // Whether every line end among the lines that the current block still holds is CR LF (false when that is not
+    // known): TakeWholeLines may then be written as it is.
+    bool LineEndsAreCrLf() const { return m_all_cr_lf; }
+
     const Status& status() const { return m_status; }
 
   private:
@@ -80,8 +84,9 @@ class TextLineReader {
     // Appends `got` freshly read bytes (after the pending ones) at m_end, stopping at a 0x1A, or refuses them.
     void Take(std::size_t got);
     // Turns the line ends of [m_end, m_end + size) into LF or CR LF, moves m_end past them, and keeps back as pending
-    // a CR or two at the end whose meaning the next bytes decide (unless the input ends there).
-    void TakeLineEnds(std::size_t size);
+    // a CR or two at the end whose meaning the next bytes decide (unless the input ends there). When the caller knows
+    // that every CR there comes before an LF, nothing needs doing.
+    void TakeLineEnds(std::size_t size, bool lf_and_cr_lf_only);
     // Where the next read goes, and how much it may bring.
     char* ReadTarget() { return &m_block[m_end + m_pending]; }
     std::size_t ReadRoom() const { return m_block.size() - m_end - m_pending; }
@@ -100,7 +105,8 @@ class TextLineReader {
     std::size_t m_end = 0;
     std::size_t m_pending = 0;  // bytes after m_end read but not yet taken: a CR, or two, at the end of a read
     bool m_begun = false;
-    bool m_at_end = false;  // no more bytes will come from the file
+    bool m_at_end = false;    // no more bytes will come from the file
+    bool m_all_cr_lf = true;  // every line end in the current block is CR LF, as far as is known
 };
 
 // Text-mode writing: every line is stored followed by CR LF. Writes in large blocks. A call returns false when
