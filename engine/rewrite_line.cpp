@@ -196,6 +196,17 @@ std::size_t LineRewriter::Feed(std::string_view line) {
     return IsWebVtt() ? FeedWebVtt(line) : FeedSubRip(line);
 }
 
+std::size_t LineRewriter::FeedArrowLine(std::string_view line) {
+    ++m_line_number;
+    if (ParseTimingLine(line, false, &m_timing)) {
+        m_ready[0] = RewriteTiming(line, m_slots[1]);
+    } else {
+        ++m_unreadable_lines;
+        m_ready[0] = line;
+    }
+    return 1;
+}
+
 std::size_t LineRewriter::FeedSubRip(std::string_view line) {
     if (!line.empty() && line[0] == '{' && IsFrameLine(line)) {
         return FeedFrameLine(line);
@@ -473,11 +484,6 @@ bool LineRewriter::MoveCue(ClockTime* moved_start, ClockTime* moved_end) {
     m_spans.last_before = before;
     m_spans.last_after = after;
     return true;
-}
-
-// The usual cue number, digits without leading zeros or blanks around them, stays as it is when nothing is subtracted.
-bool LineRewriter::KeepsNumber(std::string_view line) const {
-    return m_reduce_number == 0 && IsNumberLine(line) && line[0] != '0' && !IsBlank(line[0]) && !IsBlank(line.back());
 }
 
 std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) {

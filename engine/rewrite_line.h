@@ -83,7 +83,20 @@ class LineRewriter {
     bool Holding() const { return m_holding; }
     // Whether `line`, fed right before a timing line, would come out as it is and count for nothing: a cue number in
     // its usual form (digits, the first not 0) with nothing to subtract. A SubRip caller may then hand it out itself.
-    bool KeepsNumber(std::string_view line) const;
+    bool KeepsNumber(std::string_view line) const {
+        if (m_reduce_number != 0 || line.empty() || line[0] < '1' || line[0] > '9') {
+            return false;
+        }
+        for (const char c : line) {
+            if (c < '0' || c > '9') {
+                return false;
+            }
+        }
+        return true;
+    }
+    // What Feed does with a SubRip line that holds "-->" and does not start with '{', fed while no line is held (see
+    // Holding), for a run without text rewriting (see KeepsPlainLines): always one line ready.
+    std::size_t FeedArrowLine(std::string_view line);
 
     std::size_t Feed(std::string_view line);
     std::size_t Finish();

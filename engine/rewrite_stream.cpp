@@ -61,7 +61,7 @@ class PlainLineCopier {
     // `lines`: whole lines, each with its LF or CR LF (with CR LF only when `all_cr_lf`). False when writing failed.
     bool Copy(std::string_view lines, bool all_cr_lf) {
         m_lines = lines;
-        m_arrow = m_brace = 0;
+        m_arrow = m_arrow_line = m_brace = 0;
         m_written = true;
         m_all_cr_lf = all_cr_lf;
         for (std::size_t pos = 0; pos < lines.size() && m_written;) {
@@ -72,7 +72,7 @@ class PlainLineCopier {
             if (pos < needed) {
                 // The line before a timing line is fed, unless it is a cue number that stays as it is.
                 std::size_t last = LineStart(needed - 1);
-                if (m_rewriter.KeepsNumber(Line(last))) {
+                if (m_rewriter.KeepsNumber(LineEndingAt(last, needed))) {
                     last = needed;
                 }
                 if (last > pos) {
@@ -81,23 +81,35 @@ class PlainLineCopier {
                 pos = last < needed ? Feed(last) : needed;
             }
             if (pos < lines.size() && m_written) {
-                pos = Feed(pos);
+                const bool arrow_line = pos == m_arrow_line && pos != m_brace && !m_rewriter.Holding();
+                pos = arrow_line ? FeedArrowLine(pos) : Feed(pos);
             }
         }
         return m_written;
     }
 
   private:
-    // The line at `pos`, without its line end.
-    std::string_view Line(std::size_t pos) const {
-        const std::size_t end = m_lines.find('\n', pos);
-        const std::size_t length = end - pos - (end > pos && m_lines[end - 1] == '\r' ? 1 : 0);
-        return m_lines.substr(pos, length);
+    // The line that starts at `start` and whose line end comes right before `next`, without the line end.
+    std::string_view LineEndingAt(std::size_t start, std::size_t next) const {
+        const std::size_t end = next - 1 - (next - 1 > start && m_lines[next - 2] == '\r' ? 1 : 0);
+        return m_lines.substr(start, end - start);
     }
 
-    // Where the line that holds `at` starts.
+    // Where the line that holds `at` starts. Looks at eight bytes at a time: a line end among them shows as a zero
+    // byte after an exclusive or.
     std::size_t LineStart(std::size_t at) const {
-        while (at > 0 && m_lines[at - 1] != '\n') {
+        const char* data = m_lines.data();
+        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+        while (at >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, data + at - 8, 8);
+            const std::uint64_t x = word ^ (kOnes * '\n');
+            if (((x - kOnes) & ~x & (kOnes << 7)) != 0) {
+                break;
+            }
+            at -= 8;
+        }
+        while (at > 0 && data[at - 1] != '\n') {
             --at;
         }
         return at;
@@ -111,11 +123,12 @@ class PlainLineCopier {
             m_arrow = Find(pos, '>', [data, pos](std::size_t at) {
                 return at >= pos + 2 && data[at - 1] == '-' && data[at - 2] == '-';
             });
+            m_arrow_line = m_arrow == size ? size : LineStart(m_arrow);
         }
         if (m_brace < pos) {
             m_brace = Find(pos, '{', [data, pos](std::size_t at) { return at == pos || data[at - 1] == '\n'; });
         }
-        return std::min(m_arrow == size ? size : LineStart(m_arrow), m_brace);
+        return std::min(m_arrow_line, m_brace);
     }
 
     // The first `byte` at or after `from` where `wanted` holds; or the end.
@@ -137,19 +150,34 @@ class PlainLineCopier {
         return size;
     }
 
-    // Feeds the line at `pos`; returns where the next starts.
-    std::size_t Feed(std::size_t pos) {
-        const char* begin = m_lines.data() + pos;
-        const auto* end = static_cast<const char*>(std::memchr(begin, '\n', m_lines.size() - pos));
-        std::size_t length = static_cast<std::size_t>(end - begin);
-        const std::size_t next = pos + length + 1;
-        if (length > 0 && begin[length - 1] == '\r') {
+    // The line at `pos` (a line start) without its line end, which lies at or after `from`; `*next` is where the
+    // next line starts.
+    std::string_view LineFrom(std::size_t pos, std::size_t from, std::size_t* next) const {
+        const char* data = m_lines.data();
+        const auto* found = static_cast<const char*>(std::memchr(data + from, '\n', m_lines.size() - from));
+        std::size_t length = static_cast<std::size_t>(found - data) - pos;
+        *next = pos + length + 1;
+        if (length > 0 && data[pos + length - 1] == '\r') {
             --length;
         }
-        const std::size_t ready = m_rewriter.Feed(std::string_view(begin, length));
+        return std::string_view(data + pos, length);
+    }
+
+    // Feeds the line at `pos`; returns where the next starts.
+    std::size_t Feed(std::size_t pos) {
+        std::size_t next;
+        const std::size_t ready = m_rewriter.Feed(LineFrom(pos, pos, &next));
         for (std::size_t i = 0; i < ready; ++i) {
             m_written = m_writer.WriteLine(m_rewriter.Line(i)) && m_written;
         }
+        return next;
+    }
+
+    // Feeds the line at `pos` that holds the arrow found last; returns where the next starts.
+    std::size_t FeedArrowLine(std::size_t pos) {
+        std::size_t next;
+        m_rewriter.FeedArrowLine(LineFrom(pos, m_arrow, &next));
+        m_written = m_writer.WriteLine(m_rewriter.Line(0)) && m_written;
         return next;
     }
 
@@ -175,8 +203,9 @@ class PlainLineCopier {
     LineRewriter& m_rewriter;
     TextLineWriter& m_writer;
     std::string_view m_lines;
-    std::size_t m_arrow = 0;  // where the next "-->" ends ('>'), as far as it is known
-    std::size_t m_brace = 0;  // where the next line that starts with '{' starts, as far as it is known
+    std::size_t m_arrow = 0;       // where the next "-->" ends ('>'), as far as it is known
+    std::size_t m_arrow_line = 0;  // where the line that holds it starts
+    std::size_t m_brace = 0;       // where the next line that starts with '{' starts, as far as it is known
     bool m_written = true;
     bool m_all_cr_lf = false;  // every line end of m_lines is CR LF
 };

@@ -35,8 +35,10 @@ BlockScan ScanBlock(const char* text, std::size_t size) {
     std::size_t stops = 0;
     std::size_t lone_crs = 0;
     std::size_t lone_lfs = 0;
-    for (std::size_t start = 0; start + 1 < size; start += 255) {
-        const std::size_t end = std::min(start + 255, size - 1);
+    // Chunks of a whole number of vectors (16 or 32 bytes) that no byte counter can overflow in.
+    constexpr std::size_t kChunk = 224;
+    for (std::size_t start = 0; start + 1 < size; start += kChunk) {
+        const std::size_t end = std::min(start + kChunk, size - 1);
         unsigned char stop = 0;
         unsigned char cr = 0;
         unsigned char lf = 0;

@@ -117,8 +117,15 @@ class TextLineWriter {
 
     explicit TextLineWriter(WritableFile& file, std::size_t block_size = kDefaultBlockSize);
 
-    // Stores bytes as they are (a byte-order mark).
-    bool WriteRaw(std::string_view bytes) { return Put(bytes); }
+    // Stores bytes as they are (a byte-order mark, lines that end in CR LF already).
+    bool WriteRaw(std::string_view bytes) {
+        if (bytes.size() <= m_block.size() - m_used) {
+            std::memcpy(&m_block[m_used], bytes.data(), bytes.size());
+            m_used += bytes.size();
+            return true;
+        }
+        return Put(bytes);
+    }
 
     bool WriteLine(std::string_view line) {
         if (line.size() + 2 <= m_block.size() - m_used) {
