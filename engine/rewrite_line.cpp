@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "engine/utf8.h"
+#include "platform/byte_search.h"
 
 namespace {
 
@@ -27,7 +28,7 @@ bool ContainsArrow(std::string_view line) {
     const char* const begin = line.data();
     const char* const end = begin + line.size();
     for (const char* p = begin + 2; p < end;) {
-        const auto* found = static_cast<const char*>(std::memchr(p, '>', static_cast<std::size_t>(end - p)));
+        const char* found = FindByte(p, end, '>');
         if (found == nullptr) {
             return false;
         }

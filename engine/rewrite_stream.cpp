@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "engine/timing_line.h"
+#include "platform/byte_search.h"
 #include "platform/text_mode.h"
 
 namespace {
@@ -137,7 +138,7 @@ class PlainLineCopier {
         const char* data = m_lines.data();
         const std::size_t size = m_lines.size();
         while (from < size) {
-            const auto* found = static_cast<const char*>(std::memchr(data + from, byte, size - from));
+            const char* found = FindByte(data + from, data + size, byte);
             if (found == nullptr) {
                 break;
             }
@@ -154,7 +155,7 @@ class PlainLineCopier {
     // next line starts.
     std::string_view LineFrom(std::size_t pos, std::size_t from, std::size_t* next) const {
         const char* data = m_lines.data();
-        const auto* found = static_cast<const char*>(std::memchr(data + from, '\n', m_lines.size() - from));
+        const char* found = FindByte(data + from, data + m_lines.size(), '\n');
         std::size_t length = static_cast<std::size_t>(found - data) - pos;
         *next = pos + length + 1;
         if (length > 0 && data[pos + length - 1] == '\r') {

@@ -38,7 +38,7 @@ class BackgroundWriter {
 
   private:
     static constexpr std::size_t kBufferSize = 512 << 10;
-    static constexpr std::uint64_t kWriteBackStep = 8 << 20;
+    static constexpr std::uint64_t kWriteBackStep = 2 << 20;
 
     // Hands m_filling to the thread, once the one before is written.
     Status HandOver();

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/byte_search.h"
 #include "platform/file_system.h"
 
 // Text-mode reading, the same on every system: a line ends at LF, at CR LF, at CR CR LF (a file whose line ends were
@@ -39,12 +40,12 @@ class TextLineReader {
     // Sets `*line` to the next line without its terminator and returns true; the view stays valid until the next
     // call. Returns false at the end of the input, on a read error or on a refusal, which status() then holds.
     bool ReadLine(std::string_view* line) {
-        // The usual case, a whole line inside the current block, costs one memchr.
+        // The usual case, a whole line inside the current block, costs one search.
         if (m_begun && m_status.ok()) {
             const char* begin = m_block.data() + m_start;
-            const void* found = std::memchr(begin, '\n', m_end - m_start);
+            const char* found = FindByte(begin, begin + (m_end - m_start), '\n');
             if (found != nullptr) {
-                std::size_t length = static_cast<std::size_t>(static_cast<const char*>(found) - begin);
+                std::size_t length = static_cast<std::size_t>(found - begin);
                 m_start += length + 1;
                 if (length > 0 && begin[length - 1] == '\r') {
                     --length;

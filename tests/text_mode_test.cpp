@@ -1,9 +1,11 @@
 #include "platform/text_mode.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include <gtest/gtest.h>
 
+#include "platform/byte_search.h"
 #include "tests/test_support.h"
 
 namespace {
@@ -82,6 +84,63 @@ TEST(TextLineReader, HeadSeesTheFirstBytesEvenFromATrickle) {
     std::string_view line;
     ASSERT_TRUE(reader.ReadLine(&line));
     EXPECT_EQ(line, "1");
+}
+
+// Whole lines said to end in CR LF go out as they are: the claim must hold at every block and read boundary, and be
+// made for a file that has only CR LF.
+TEST(TextLineReader, TellsWhenEveryLineEndIsCrLf) {
+    const struct {
+        const char* raw;
+        bool all_cr_lf;  // what one block read in one piece tells
+    } cases[] = {
+        {"1\r\n00:00:01,000 --> 00:00:02,000\r\nText\r\n\r\n", true},
+        {"1\r\nText\n", false},
+        {"\nText\r\n", false},
+        {"Text\r\r\nmore\r\n", false},
+        {"Text\rmore\r\n", false},
+        {"Text\r\nlast\r", false},
+    };
+    for (const auto& c : cases) {
+        for (const std::size_t block : {4, 5, 7, 4096}) {
+            for (const std::size_t chunk : {1, 3, 4096}) {
+                SCOPED_TRACE(std::string(c.raw) + " block " + std::to_string(block) + " chunk " +
+                             std::to_string(chunk));
+                MemoryReadableFile file(c.raw, chunk);
+                TextLineReader reader(file, "in", block);
+                ASSERT_TRUE(reader.Begin().ok());
+                for (std::string_view line; reader.status().ok();) {
+                    const bool all_cr_lf = reader.LineEndsAreCrLf();
+                    const std::string_view lines = reader.TakeWholeLines();
+                    if (block == 4096 && chunk == 4096) {
+                        EXPECT_EQ(all_cr_lf, c.all_cr_lf);
+                    }
+                    for (std::size_t i = 0; all_cr_lf && i < lines.size(); ++i) {
+                        EXPECT_TRUE(lines[i] != '\n' || (i > 0 && lines[i - 1] == '\r')) << lines;
+                    }
+                    if (lines.empty() && !reader.ReadLine(&line)) {
+                        break;
+                    }
+                }
+            }
+        }
+    }
+}
+
+TEST(FindByte, FindsWhatMemchrFinds) {
+    std::string text(100, 'a');
+    for (std::size_t size = 0; size <= text.size(); size += size < 40 ? 1 : 13) {
+        for (std::size_t at = 0; at <= size; ++at) {  // `at` == size: not there
+            std::string copy = text.substr(0, size) + '>';
+            if (at < size) {
+                copy[at] = '>';
+                copy[size - 1 - (size - 1 - at) / 2] = '>';  // a later one, which must not be taken
+            }
+            const char* begin = copy.data();
+            const auto* expected = static_cast<const char*>(std::memchr(begin, '>', size));
+            ASSERT_EQ(FindByteInVectors(begin, begin + size, '>'), expected) << size << " " << at;
+            ASSERT_EQ(FindByte(begin, begin + size, '>'), expected) << size << " " << at;
+        }
+    }
 }
 
 TEST(TextLineWriter, EndsEveryLineWithCrLfAcrossBlocks) {

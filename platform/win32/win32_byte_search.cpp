@@ -1,0 +1,5 @@
+#include "platform/byte_search.h"
+
+const char* FindByte(const char* begin, const char* end, char byte) {
+    return FindByteInVectors(begin, end, byte);
+}
