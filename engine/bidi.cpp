@@ -1,5 +1,7 @@
 #include "engine/bidi.h"
 
+#include "engine/bidi_rules.h"
+
 #include <algorithm>
 #include <iterator>
 #include <numeric>
@@ -90,11 +92,11 @@ constexpr std::array<bool, kLowLimit> BuildLowFlags(const Entry (&table)[N]) {
 
 constexpr std::array<bool, kLowLimit> kLowBrackets = BuildLowFlags(kBracketPairs);
 
-bool MayBeBracket(char32_t code_point) {
+}  // namespace
+
+bool bidi_rules::MayBeBracket(char32_t code_point) {
     return code_point >= kLowLimit || kLowBrackets[code_point];
 }
-
-}  // namespace
 
 namespace bidi_internal {
 
@@ -134,12 +136,29 @@ void BidiParagraph::Resolve(const char32_t* text, std::size_t size, bool marks_a
             m_run.push_back(static_cast<std::uint32_t>(i));
             m_types.push_back(c);
             m_present |= 1u << static_cast<unsigned>(c);
-            m_brackets = m_brackets || (c == C::ON && MayBeBracket(text[i]));
+            m_brackets = m_brackets || (c == C::ON && bidi_rules::MayBeBracket(text[i]));
         }
     }
-    ResolveWeakTypes();
-    ResolveBracketPairs();
-    ResolveNeutrals();
+    const std::size_t kept = m_run.size();
+    bidi_rules::ResolveWeakTypes(m_types.data(), kept, m_present, Edge());
+    if (m_brackets) {
+        // The code points and own classes of the kept characters: the text itself when X9 removed none.
+        const char32_t* kept_text = text;
+        const C* kept_original = m_original.data();
+        if (kept != size) {
+            m_kept_text.clear();
+            m_kept_original.clear();
+            for (const std::uint32_t i : m_run) {
+                m_kept_text.push_back(text[i]);
+                m_kept_original.push_back(m_original[i]);
+            }
+            kept_text = m_kept_text.data();
+            kept_original = m_kept_original.data();
+        }
+        bidi_rules::ResolveBracketPairs(m_types.data(), kept, kept_text, kept_original, Edge(), m_bracket_stack,
+                                        m_bracket_pairs);
+    }
+    bidi_rules::ResolveNeutrals(m_types.data(), kept, Edge());
     // I1-I2: at the odd level 1, left-to-right and numbers go up one; at the even level 0, right-to-left goes up one
     // and numbers two.
     for (std::size_t k = 0; k < m_run.size(); ++k) {
@@ -159,66 +178,64 @@ void BidiParagraph::Resolve(const char32_t* text, std::size_t size, bool marks_a
     Reorder(marks_after_base);
 }
 
-void BidiParagraph::ResolveWeakTypes() {
-    std::vector<C>& t = m_types;
-    const std::size_t n = t.size();
-    const C edge = Edge();
-    // W1: a mark takes the type of what it follows.
-    if (Has(C::NSM)) {
+namespace bidi_rules {
+
+void ResolveWeakTypes(BidiClass* t, std::size_t n, std::uint32_t present, BidiClass edge) {
+    const auto Has = [present](C c) { return (present >> static_cast<unsigned>(c) & 1) != 0; };
+    // W1: a mark takes the type of what it follows. W2: European digits after Arabic letters are Arabic numbers.
+    // W3: Arabic letters are R. One pass: each rule reads only what the rules before it made of the types so far.
+    if (Has(C::NSM) || Has(C::AL)) {
         C previous = edge;
-        for (C& type : t) {
-            type = type == C::NSM ? previous : type;
+        C last_strong = edge;
+        for (std::size_t k = 0; k < n; ++k) {
+            C type = t[k] == C::NSM ? previous : t[k];
             previous = type;
-        }
-    }
-    // W2: European digits after Arabic letters are Arabic numbers. W3: Arabic letters are R.
-    C last_strong = edge;
-    const bool numbers = Has(C::EN) || Has(C::AN);
-    if (Has(C::AL)) {
-        for (C& type : t) {
             if (type == C::L || type == C::R || type == C::AL) {
                 last_strong = type;
                 type = type == C::AL ? C::R : type;
             } else if (type == C::EN && last_strong == C::AL) {
                 type = C::AN;
             }
+            t[k] = type;
         }
     }
+    const auto separator_or_terminator = [](C type) { return type == C::ES || type == C::ET || type == C::CS; };
     // Without a number, W4 to W7 only make the separators and terminators neutral.
-    if (!numbers) {
+    if (!Has(C::EN) && !Has(C::AN)) {
         if (Has(C::ES) || Has(C::ET) || Has(C::CS)) {
-            for (C& type : t) {
-                type = (type == C::ES || type == C::ET || type == C::CS) ? C::ON : type;
-            }
+            std::replace_if(t, t + n, separator_or_terminator, C::ON);
         }
         return;
     }
-    // W4: one separator between two numbers of a kind joins them.
-    for (std::size_t k = 1; k + 1 < n; ++k) {
-        if ((t[k] == C::ES && t[k - 1] == C::EN && t[k + 1] == C::EN) ||
-            (t[k] == C::CS && t[k - 1] == t[k + 1] && (t[k - 1] == C::EN || t[k - 1] == C::AN))) {
-            t[k] = t[k - 1];
+    // W4: one separator between two numbers of a kind joins them. (A mark takes a separator's type only after one.)
+    if (Has(C::ES) || Has(C::CS)) {
+        for (std::size_t k = 1; k + 1 < n; ++k) {
+            if ((t[k] == C::ES && t[k - 1] == C::EN && t[k + 1] == C::EN) ||
+                (t[k] == C::CS && t[k - 1] == t[k + 1] && (t[k - 1] == C::EN || t[k - 1] == C::AN))) {
+                t[k] = t[k - 1];
+            }
         }
     }
     // W5: terminators (currency, %, #) next to European numbers join them.
-    for (std::size_t k = 0; k < n;) {
-        std::size_t end = k;
-        while (end < n && t[end] == C::ET) {
-            ++end;
+    if (Has(C::ET)) {
+        for (std::size_t k = 0; k < n;) {
+            std::size_t end = k;
+            while (end < n && t[end] == C::ET) {
+                ++end;
+            }
+            if (end > k && ((k > 0 && t[k - 1] == C::EN) || (end < n && t[end] == C::EN))) {
+                std::fill(t + k, t + end, C::EN);
+            }
+            k = std::max(end, k + 1);
         }
-        if (end > k && ((k > 0 && t[k - 1] == C::EN) || (end < n && t[end] == C::EN))) {
-            std::fill(t.begin() + k, t.begin() + end, C::EN);
-        }
-        k = std::max(end, k + 1);
     }
-    // W6: the separators and terminators left are neutral.
-    for (C& type : t) {
-        type = (type == C::ES || type == C::ET || type == C::CS) ? C::ON : type;
-    }
-    // W7: European numbers after left-to-right text are L.
-    last_strong = edge;
-    for (C& type : t) {
-        if (type == C::L || type == C::R) {
+    // W6: the separators and terminators left are neutral. W7: European numbers after left-to-right text are L.
+    C last_strong = edge;
+    for (std::size_t k = 0; k < n; ++k) {
+        C& type = t[k];
+        if (separator_or_terminator(type)) {
+            type = C::ON;
+        } else if (type == C::L || type == C::R) {
             last_strong = type;
         } else if (type == C::EN && last_strong == C::L) {
             type = C::L;
@@ -226,42 +243,42 @@ void BidiParagraph::ResolveWeakTypes() {
     }
 }
 
-void BidiParagraph::ResolveBracketPairs() {
-    if (!m_brackets) {
-        return;
-    }
-    std::vector<C>& t = m_types;
-    const std::size_t n = t.size();
+void ResolveBracketPairs(BidiClass* t,
+                         std::size_t n,
+                         const char32_t* text,
+                         const BidiClass* original,
+                         BidiClass edge,
+                         std::vector<std::uint32_t>& stack,
+                         std::vector<std::uint64_t>& pairs) {
     // BD16: pairs of brackets that are still neutral, matched with a bounded stack of openers.
-    m_bracket_stack.clear();
-    m_bracket_pairs.clear();
+    stack.clear();
+    pairs.clear();
     for (std::size_t k = 0; k < n; ++k) {
-        const char32_t code_point = m_text[m_run[k]];
+        const char32_t code_point = text[k];
         const BracketPair* bracket = t[k] == C::ON && MayBeBracket(code_point) ? FindBracket(code_point) : nullptr;
         if (!bracket) {
             continue;
         }
         if (bracket->opens) {
-            if (m_bracket_stack.size() == kMaxBracketDepth) {
+            if (stack.size() == kMaxBracketDepth) {
                 break;
             }
-            m_bracket_stack.push_back(static_cast<std::uint32_t>(k));
+            stack.push_back(static_cast<std::uint32_t>(k));
             continue;
         }
-        const char32_t closing = CanonicalBracket(m_text[m_run[k]]);
-        for (std::size_t j = m_bracket_stack.size(); j-- > 0;) {
-            if (CanonicalBracket(FindBracket(m_text[m_run[m_bracket_stack[j]]])->pair) == closing) {
-                m_bracket_pairs.push_back(std::uint64_t{m_bracket_stack[j]} << 32 | k);
-                m_bracket_stack.resize(j);
+        const char32_t closing = CanonicalBracket(code_point);
+        for (std::size_t j = stack.size(); j-- > 0;) {
+            if (CanonicalBracket(FindBracket(text[stack[j]])->pair) == closing) {
+                pairs.push_back(std::uint64_t{stack[j]} << 32 | k);
+                stack.resize(j);
                 break;
             }
         }
     }
-    std::sort(m_bracket_pairs.begin(), m_bracket_pairs.end());
+    std::sort(pairs.begin(), pairs.end());
     // N0: a pair takes the paragraph's direction when it holds a strong type of it; else the other direction when it
     // holds that and that comes before it.
-    const C edge = Edge();
-    for (std::uint64_t pair : m_bracket_pairs) {
+    for (std::uint64_t pair : pairs) {
         const std::size_t open = pair >> 32;
         const std::size_t close = pair & 0xFFFFFFFF;
         bool holds_other = false;
@@ -285,31 +302,32 @@ void BidiParagraph::ResolveBracketPairs() {
         for (std::size_t bracket : {open, close}) {
             t[bracket] = direction;
             // Marks on a bracket were made ON by W1; they follow the bracket.
-            for (std::size_t k = bracket + 1; k < n && m_original[m_run[k]] == C::NSM; ++k) {
+            for (std::size_t k = bracket + 1; k < n && original[k] == C::NSM; ++k) {
                 t[k] = direction;
             }
         }
     }
 }
 
-void BidiParagraph::ResolveNeutrals() {
-    std::vector<C>& t = m_types;
-    const std::size_t n = t.size();
+void ResolveNeutrals(BidiClass* t, std::size_t n, BidiClass edge) {
     // N1: neutrals between two of the same direction take it. N2: the others take the paragraph's.
-    const C edge = Edge();
-    for (std::size_t k = 0; k < n;) {
-        std::size_t end = k;
-        while (end < n && IsNeutral(t[end])) {
-            ++end;
+    C before = edge;
+    std::size_t neutrals = 0;  // where the run of neutrals before k starts
+    for (std::size_t k = 0; k < n; ++k) {
+        if (IsNeutral(t[k])) {
+            continue;
         }
-        if (end > k) {
-            const C before = k > 0 ? Direction(t[k - 1]) : edge;
-            const C after = end < n ? Direction(t[end]) : edge;
-            std::fill(t.begin() + k, t.begin() + end, before == after ? before : edge);
+        const C direction = Direction(t[k]);
+        if (neutrals < k) {
+            std::fill(t + neutrals, t + k, before == direction ? before : edge);
         }
-        k = std::max(end, k + 1);
+        before = direction;
+        neutrals = k + 1;
     }
+    std::fill(t + neutrals, t + n, edge);  // before eos, which is the edge
 }
+
+}  // namespace bidi_rules
 
 void BidiParagraph::ResolveLineLevels() {
     // L1: separators, and the white space before them or at the end of the line, go back to the paragraph's level.

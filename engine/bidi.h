@@ -96,9 +96,6 @@ class BidiParagraph {
   private:
     BidiClass Edge() const { return m_direction == ParagraphDirection::kRightToLeft ? BidiClass::R : BidiClass::L; }
     std::uint8_t BaseLevel() const { return m_direction == ParagraphDirection::kRightToLeft ? 1 : 0; }
-    void ResolveWeakTypes();
-    void ResolveBracketPairs();
-    void ResolveNeutrals();
     void ResolveLineLevels();
     void Reorder(bool marks_after_base);
 
@@ -109,11 +106,12 @@ class BidiParagraph {
     std::vector<std::uint32_t> m_run;   // indexes of the code points that X9 does not remove
     std::vector<std::uint8_t> m_levels;
     std::vector<std::uint32_t> m_visual_to_logical;
+    std::vector<char32_t> m_kept_text;       // the code points of m_run, when X9 removes some
+    std::vector<BidiClass> m_kept_original;  // and their own classes
     std::vector<std::uint32_t> m_bracket_stack;
-    std::vector<std::uint64_t> m_bracket_pairs;  // (opening << 32 | closing), as positions in m_run
+    std::vector<std::uint64_t> m_bracket_pairs;
     // A bit for each class among m_types, and whether any is a bracket: most lines hold no number, separator,
     // mark or bracket, and the rules about them are skipped.
     std::uint32_t m_present = 0;
     bool m_brackets = false;
-    bool Has(BidiClass c) const { return (m_present >> static_cast<unsigned>(c) & 1) != 0; }
 };

@@ -56,11 +56,15 @@ bool MayHoldRightToLeft(const unsigned char* p, std::size_t size) {
     return false;
 }
 
-// The characters below U+0800 that leave a line right-to-left throughout: Hebrew and Arabic letters, marks, blanks
-// and punctuation that is not mirrored. Not digits, which the algorithm lifts to the next level.
-std::array<bool, 0x800> BuildPlainRightToLeft() {
-    std::array<bool, 0x800> plain{};
-    for (char32_t c = 0; c < plain.size(); ++c) {
+// For each character below U+0800: whether it leaves a line right-to-left throughout (Hebrew and Arabic letters,
+// marks, blanks and punctuation that is not mirrored; not digits, which the algorithm lifts to the next level), and
+// whether it is a combining mark, which stays after the character before it.
+constexpr std::uint8_t kPlain = 1;
+constexpr std::uint8_t kMark = 2;
+
+std::array<std::uint8_t, 0x800> BuildPlainRightToLeft() {
+    std::array<std::uint8_t, 0x800> flags{};
+    for (char32_t c = 0; c < flags.size(); ++c) {
         switch (GetBidiClass(c)) {
             case BidiClass::R:
             case BidiClass::AL:
@@ -70,34 +74,65 @@ std::array<bool, 0x800> BuildPlainRightToLeft() {
             case BidiClass::ET:
             case BidiClass::CS:
             case BidiClass::ON:
-                plain[c] = MirrorOf(c) == c;
+                flags[c] = MirrorOf(c) == c ? kPlain : 0;
                 break;
             default:
                 break;
         }
+        flags[c] |= IsCombiningMark(c) ? kMark : 0;
     }
-    return plain;
+    return flags;
 }
 
-const std::array<bool, 0x800> kPlainRightToLeft = BuildPlainRightToLeft();
+const std::array<std::uint8_t, 0x800> kPlainRightToLeft = BuildPlainRightToLeft();
 
-// Whether a UTF-8 line is right-to-left throughout (see kPlainRightToLeft). The algorithm gives every character the
-// paragraph's level then, so the line's display order is its reversal by character, which is faster to write.
-bool IsPlainRightToLeft(const unsigned char* p, std::size_t size) {
+// Clusters are a few bytes long; a call to memcpy would cost more than the copy.
+void CopyCluster(const unsigned char* from, std::size_t length, char* to) {
+    switch (length) {
+        case 4:
+            to[3] = static_cast<char>(from[3]);
+            [[fallthrough]];
+        case 3:
+            to[2] = static_cast<char>(from[2]);
+            [[fallthrough]];
+        case 2:
+            to[1] = static_cast<char>(from[1]);
+            [[fallthrough]];
+        case 1:
+            to[0] = static_cast<char>(from[0]);
+            break;
+        default:
+            std::memcpy(to, from, length);
+    }
+}
+
+// For a UTF-8 line that is right-to-left throughout (see kPlainRightToLeft), writes its reversal by cluster (a
+// character and the combining marks after it) and returns true: the algorithm gives every character the paragraph's
+// level then, so that is its display order. Returns false for any other line, with `out` holding anything.
+bool ReversePlainRightToLeft(const unsigned char* p, std::size_t size, char* out) {
+    std::size_t cluster_start = 0;
     for (std::size_t i = 0; i < size;) {
         char32_t c = p[i];
-        if (c < 0x80) {
-            ++i;
-        } else if (c >= 0xC2 && c < 0xE0 && i + 1 < size && (p[i + 1] & 0xC0) == 0x80) {
+        std::size_t length = 1;
+        if (c >= 0x80) {
+            if (c < 0xC2 || c >= 0xE0 || i + 1 >= size || (p[i + 1] & 0xC0) != 0x80) {
+                return false;
+            }
             c = (c & 0x1F) << 6 | (p[i + 1] & 0x3F);
-            i += 2;
-        } else {
+            length = 2;
+        }
+        const std::uint8_t flags = kPlainRightToLeft[c];
+        if ((flags & kPlain) == 0) {
             return false;
         }
-        if (!kPlainRightToLeft[c]) {
-            return false;
+        // A mark at the very start has no base and starts the first cluster.
+        if (i > 0 && (flags & kMark) == 0) {
+            CopyCluster(p + cluster_start, i - cluster_start, out + (size - i));
+            cluster_start = i;
         }
+        i += length;
     }
+    CopyCluster(p + cluster_start, size - cluster_start, out);
     return true;
 }
 
@@ -180,26 +215,6 @@ void ReverseBytes(const unsigned char* p, std::size_t size, char* out) {
     }
 }
 
-// Clusters are a few bytes long; a call to memcpy would cost more than the copy.
-void CopyCluster(const unsigned char* from, std::size_t length, char* to) {
-    switch (length) {
-        case 4:
-            to[3] = static_cast<char>(from[3]);
-            [[fallthrough]];
-        case 3:
-            to[2] = static_cast<char>(from[2]);
-            [[fallthrough]];
-        case 2:
-            to[1] = static_cast<char>(from[1]);
-            to[0] = static_cast<char>(from[0]);
-            break;
-        case 1:
-            break;  // a single byte already stands where the byte reversal put it
-        default:
-            std::memcpy(to, from, length);
-    }
-}
-
 enum class Restored { kDone, kNotUtf8, kMarkup };
 
 // Turns the byte reversal of the line in `out` into the reversal by cluster (a character and the combining marks
@@ -263,15 +278,23 @@ void CopyUnit(const unsigned char* from, std::size_t length, char* to) {
 void TextReverser::Reverse(std::string_view line, char* out) {
     const auto* text = reinterpret_cast<const unsigned char*>(line.data());
     const std::size_t size = line.size();
+    const Shape shape = ReversePlainAscii(text, size, out);
+    if (shape == Shape::kAscii || (shape == Shape::kHighBytes && ReversePlainRightToLeft(text, size, out))) {
+        return;
+    }
+    // Cue numbers from 1000 on are text lines as well: one number, which stays as it is.
+    if (shape == Shape::kMarkup && std::all_of(text, text + size, IsAsciiDigit)) {
+        CopyUnit(text, size, out);
+        return;
+    }
+    if (m_quick_order.Write(text, size, out) == QuickVisualOrder::Result::kWritten) {
+        return;
+    }
     Reading reading{false, true};
-    switch (ReversePlainAscii(text, size, out)) {
-        case Shape::kAscii:
-            return;
-        case Shape::kHighBytes:
-            if (!IsPlainRightToLeft(text, size) && MayHoldRightToLeft(text, size)) {
-                reading = {true, IsValidUtf8(text, size)};
-                break;
-            }
+    if (shape == Shape::kHighBytes) {
+        if (MayHoldRightToLeft(text, size)) {
+            reading = {true, IsValidUtf8(text, size)};
+        } else {
             ReverseBytes(text, size, out);
             switch (RestoreClusters(text, size, out)) {
                 case Restored::kDone:
@@ -284,16 +307,10 @@ void TextReverser::Reverse(std::string_view line, char* out) {
                     reading.right_to_left = !reading.utf8;
                     break;
             }
-            break;
-        case Shape::kMarkup:
-            // Cue numbers from 1000 on are text lines as well: one number, which stays as it is.
-            if (std::all_of(text, text + size, IsAsciiDigit)) {
-                CopyUnit(text, size, out);
-                return;
-            }
-            reading.utf8 = IsValidUtf8(text, size);
-            reading.right_to_left = !reading.utf8 || MayHoldRightToLeft(text, size);
-            break;
+        }
+    } else {
+        reading.utf8 = IsValidUtf8(text, size);
+        reading.right_to_left = !reading.utf8 || MayHoldRightToLeft(text, size);
     }
     if (!reading.utf8) {
         if (m_code_page == CodePage::kDetect) {

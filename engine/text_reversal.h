@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/code_pages.h"
+#include "engine/quick_visual_order.h"
 #include "engine/text_units.h"
 #include "engine/utf8.h"  // IsCombiningMark
 #include "engine/visual_order.h"
@@ -65,7 +66,8 @@ class TextReverser {
     void ReverseSegment(const unsigned char* line, std::size_t begin, std::size_t end, bool utf8, char* out);
 
     CodePage m_code_page = CodePage::kDetect;
-    VisualOrder m_visual_order;
-    std::vector<TagSpan> m_tags;  // the named tags of a part, in order
+    QuickVisualOrder m_quick_order;  // most lines with a right-to-left letter
+    VisualOrder m_visual_order;      // the others
+    std::vector<TagSpan> m_tags;     // the named tags of a part, in order
     TagPairer m_pairer;
 };

@@ -2,8 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <random>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "engine/quick_visual_order.h"
+#include "engine/visual_order.h"
 
 #include "tests/fribidi_oracle.h"
 
@@ -147,6 +153,66 @@ TEST(SwitchText, ReadsSingleByteLinesInTheirCodePage) {
         reverser.Reverse(c.input, out.data());
         EXPECT_EQ(out, c.output) << CodePageName(c.code_page);
     }
+}
+
+// The quick order must write what the full one writes, on every line it takes. Random lines of the pieces that
+// decide levels: letters of both directions with their marks, the number classes and what joins them, neutrals,
+// brackets (mirrored, nested, canonically equal, deeper than the bracket stack), white space at the ends, and what it
+// must decline (controls, formatting characters, markup, broken UTF-8).
+TEST(SwitchText, QuickOrderWritesWhatTheFullOrderWrites) {
+    const std::vector<std::string_view> pieces = {"\u05D0",     "\u05E9\u05DC",
+                                                  "\u05B8",     "\u05BC\u05B0",
+                                                  "\u0628",     "\u0627\u0644",
+                                                  "\u064E",     "\u0662",
+                                                  "\u06F1",     "1",
+                                                  "23",         "a",
+                                                  "Zq",         "\u00E9",
+                                                  "\u0301",     " ",
+                                                  "  ",         ".",
+                                                  ",",          ":",
+                                                  "-",          "+",
+                                                  "%",          "$",
+                                                  "#",          "/",
+                                                  "\u00A0",     "(",
+                                                  ")",          "[",
+                                                  "]",          "\u00AB",
+                                                  "\u00BB",     "\"",
+                                                  "!",          "?",
+                                                  "\u2026",     "\u2014",
+                                                  "\U0001F600", "\uFD3E",
+                                                  "\uFD3F",     "\u2329",
+                                                  "\u3009",     "\u0660",
+                                                  "\u066A",     "\u200F",
+                                                  "\u200C",     "\t",
+                                                  "\u061C",     "<i>",
+                                                  "{",          "\xD7"};
+    std::mt19937 random(7);
+    QuickVisualOrder quick;
+    VisualOrder full;
+    int written = 0;
+    for (int round = 0; round < 100000; ++round) {
+        std::string line;
+        const std::size_t count = 1 + random() % (round % 100 == 0 ? 150 : 24);
+        for (std::size_t i = 0; i < count; ++i) {
+            line += pieces[random() % (round % 3 == 0 ? 20 : pieces.size())];
+        }
+        const auto* text = reinterpret_cast<const unsigned char*>(line.data());
+        std::string quick_out(line.size(), '?');
+        std::string full_out(line.size(), '?');
+        switch (quick.Write(text, line.size(), quick_out.data())) {
+            case QuickVisualOrder::Result::kWritten:
+                ++written;
+                ASSERT_TRUE(full.Write(text, 0, line.size(), true, CodePage::kWindows1255, full_out.data())) << line;
+                ASSERT_EQ(quick_out, full_out) << line;
+                break;
+            case QuickVisualOrder::Result::kNoRightToLeft:
+                ASSERT_FALSE(full.Write(text, 0, line.size(), true, CodePage::kWindows1255, full_out.data())) << line;
+                break;
+            case QuickVisualOrder::Result::kDeclined:
+                break;
+        }
+    }
+    EXPECT_GT(written, 20000);
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // The orientation switch on text lines. Raw bytes: no crash, the result holds the same characters but for mirrored
 // glyphs, switching twice gives the line back when nothing in it can turn into markup (and, for lines with a
-// right-to-left letter, outside the exceptions TextReverser names), and a line with markup added at an end switches
-// like the line itself (the fast path and the full one agree). Lines built from subtitle-like pieces (words with and
-// without points, numbers, nested tags, brace blocks, frame lines): switching twice gives the line back, outside the
-// same exceptions.
+// right-to-left letter, outside the exceptions TextReverser names), a line with markup added at an end switches like
+// the line itself (the fast path and the full one agree), and the quick visual order writes what the full one writes.
+// Lines built from subtitle-like pieces (words with and without points, numbers, nested tags, brace blocks, frame
+// lines): switching twice gives the line back, outside the same exceptions, and the two orders agree.
 #include <algorithm>
 #include <array>
 #include <cstdint>
@@ -14,8 +14,10 @@
 #include <vector>
 
 #include "engine/bidi.h"
+#include "engine/quick_visual_order.h"
 #include "engine/text_reversal.h"
 #include "engine/utf8.h"
+#include "engine/visual_order.h"
 
 namespace {
 
@@ -164,6 +166,20 @@ void CheckRawLine(std::string_view line) {
     }
 }
 
+// The quick order writes what the full one writes, on every line it takes.
+void CheckQuickOrder(std::string_view line) {
+    static QuickVisualOrder quick;
+    static VisualOrder full;
+    const auto* text = reinterpret_cast<const unsigned char*>(line.data());
+    std::string quick_out(line.size(), '\0');
+    std::string full_out(line.size(), '\0');
+    const QuickVisualOrder::Result result = quick.Write(text, line.size(), quick_out.data());
+    if (result != QuickVisualOrder::Result::kDeclined) {
+        const bool written = full.Write(text, 0, line.size(), true, CodePage::kWindows1255, full_out.data());
+        Check(written == (result == QuickVisualOrder::Result::kWritten) && (!written || quick_out == full_out));
+    }
+}
+
 // Takes choices from the fuzz bytes; zeros once they run out.
 struct Choices {
     std::size_t Below(std::size_t bound) { return next < size ? data[next++] % bound : 0; }
@@ -230,9 +246,11 @@ std::string BuildLine(Choices& choices) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     CheckRawLine(std::string_view(reinterpret_cast<const char*>(data), size));
+    CheckQuickOrder(std::string_view(reinterpret_cast<const char*>(data), size));
 
     Choices choices{data, size};
     const std::string line = BuildLine(choices);
+    CheckQuickOrder(line);
     if (MustComeBack(line)) {
         Check(Reversed(Reversed(line)) == line);
     }

@@ -1,0 +1,149 @@
+#include "engine/quick_visual_order.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/bidi_rules.h"
+#include "engine/utf8.h"
+
+namespace {
+
+using C = BidiClass;
+
+constexpr std::uint32_t Bit(C c) {
+    return 1u << static_cast<unsigned>(c);
+}
+
+// What X9 would remove, isolates, and separators, whose levels L1 resets: lines with them take the full way.
+constexpr std::uint32_t kDeclinedClasses = Bit(C::BN) | Bit(C::B) | Bit(C::S) | Bit(C::LRE) | Bit(C::LRO) |
+                                           Bit(C::RLE) | Bit(C::RLO) | Bit(C::PDF) | Bit(C::LRI) | Bit(C::RLI) |
+                                           Bit(C::FSI) | Bit(C::PDI);
+
+// Right-to-left letters: below U+0590 there are none, and the direction formatting characters of these classes
+// (RLM, ALM) are declined before.
+constexpr std::uint32_t kRightToLeftClasses = Bit(C::R) | Bit(C::AL);
+
+// The only direction formatting character below U+0800 (two bytes of UTF-8).
+constexpr char32_t kArabicLetterMark = 0x061C;
+
+// A character is a few bytes long; a call to memcpy would cost more than the copy.
+char* CopyCharacter(const unsigned char* from, std::size_t length, char* to) {
+    switch (length) {
+        case 4:
+            to[3] = static_cast<char>(from[3]);
+            [[fallthrough]];
+        case 3:
+            to[2] = static_cast<char>(from[2]);
+            [[fallthrough]];
+        case 2:
+            to[1] = static_cast<char>(from[1]);
+            [[fallthrough]];
+        default:
+            to[0] = static_cast<char>(from[0]);
+    }
+    return to + length;
+}
+
+}  // namespace
+
+QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std::size_t size, char* out) {
+    if (m_starts.size() < size + 1) {
+        m_code_points.resize(size);
+        m_starts.resize(size + 1);
+        m_original.resize(size);
+        m_types.resize(size);
+    }
+    char32_t* code_points = m_code_points.data();
+    std::uint32_t* starts = m_starts.data();
+    C* original = m_original.data();
+    std::size_t count = 0;
+    std::uint32_t present = 0;
+    bool brackets = false;
+    bool mirrored = false;
+    for (std::size_t i = 0; i < size;) {
+        const unsigned char lead = text[i];
+        char32_t code_point;
+        std::size_t length;
+        if (lead < 0x80) {
+            if (lead == '<' || lead == '{') {
+                return Result::kDeclined;
+            }
+            code_point = lead, length = 1;
+        } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < size && (text[i + 1] & 0xC0) == 0x80) {
+            code_point = (static_cast<char32_t>(lead & 0x1F) << 6) | (text[i + 1] & 0x3F), length = 2;
+            if (code_point == kArabicLetterMark) {
+                return Result::kDeclined;
+            }
+        } else {
+            length = DecodeUtf8(text + i, size - i, &code_point);
+            if (length == 0 || IsDirectionFormatting(code_point)) {
+                return Result::kDeclined;
+            }
+        }
+        const C bidi_class = GetBidiClass(code_point);
+        if ((kDeclinedClasses & Bit(bidi_class)) != 0) {
+            return Result::kDeclined;
+        }
+        present |= Bit(bidi_class);
+        if (bidi_class == C::ON) {
+            brackets = brackets || bidi_rules::MayBeBracket(code_point);
+            mirrored = mirrored || HasMirror(code_point);
+        }
+        code_points[count] = code_point;
+        starts[count] = static_cast<std::uint32_t>(i);
+        original[count] = bidi_class;
+        ++count;
+        i += length;
+    }
+    starts[count] = static_cast<std::uint32_t>(size);
+    if ((present & kRightToLeftClasses) == 0) {
+        return Result::kNoRightToLeft;
+    }
+
+    C* types = m_types.data();
+    std::copy(original, original + count, types);
+    bidi_rules::ResolveWeakTypes(types, count, present, C::R);
+    if (brackets) {
+        bidi_rules::ResolveBracketPairs(types, count, code_points, original, C::R, m_bracket_stack, m_bracket_pairs);
+    }
+    bidi_rules::ResolveNeutrals(types, count, C::R);
+    // I1-I2 leave R at level 1 and lift the rest (L and numbers) to 2. L1 changes nothing: white space at the end
+    // lies between the last strong type and eos (R), so N1-N2 made it R already.
+    const auto odd = [types](std::size_t k) { return types[k] == C::R; };
+
+    // L2 reverses the runs at level 2 and then the whole line; L3 first reverses each base with the marks after it
+    // at level 1, so that they come out in their own order.
+    char* to = out;
+    for (std::size_t end = count; end > 0;) {
+        std::size_t start = end - 1;
+        if (!odd(start)) {
+            while (start > 0 && !odd(start - 1)) {
+                --start;
+            }
+            const std::size_t length = starts[end] - starts[start];
+            std::memcpy(to, text + starts[start], length);
+            to += length;
+            end = start;
+            continue;
+        }
+        if (original[start] == C::NSM) {
+            while (start > 0 && odd(start - 1) && original[start - 1] == C::NSM) {
+                --start;
+            }
+            start -= start > 0 && odd(start - 1) ? 1 : 0;
+        }
+        for (std::size_t k = start; k < end; ++k) {
+            const std::size_t length = starts[k + 1] - starts[k];
+            if (mirrored && HasMirror(code_points[k])) {
+                char encoded[4];
+                if (EncodeUtf8(MirrorOf(code_points[k]), encoded) == length) {
+                    to = CopyCharacter(reinterpret_cast<const unsigned char*>(encoded), length, to);
+                    continue;
+                }
+            }
+            to = CopyCharacter(text + starts[k], length, to);
+        }
+        end = start;
+    }
+    return Result::kWritten;
+}
