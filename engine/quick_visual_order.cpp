@@ -85,7 +85,7 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
             return Result::kDeclined;
         }
         present |= Bit(bidi_class);
-        if (bidi_class == C::ON) {
+        if (bidi_class == C::ON) {  // brackets and every character with a mirror are other neutrals
             brackets = brackets || bidi_rules::MayBeBracket(code_point);
             mirrored = mirrored || HasMirror(code_point);
         }
