@@ -26,24 +26,6 @@ constexpr std::uint32_t kRightToLeftClasses = Bit(C::R) | Bit(C::AL);
 // The only direction formatting character below U+0800 (two bytes of UTF-8).
 constexpr char32_t kArabicLetterMark = 0x061C;
 
-// A character is a few bytes long; a call to memcpy would cost more than the copy.
-char* CopyCharacter(const unsigned char* from, std::size_t length, char* to) {
-    switch (length) {
-        case 4:
-            to[3] = static_cast<char>(from[3]);
-            [[fallthrough]];
-        case 3:
-            to[2] = static_cast<char>(from[2]);
-            [[fallthrough]];
-        case 2:
-            to[1] = static_cast<char>(from[1]);
-            [[fallthrough]];
-        default:
-            to[0] = static_cast<char>(from[0]);
-    }
-    return to + length;
-}
-
 }  // namespace
 
 QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std::size_t size, char* out) {
@@ -137,11 +119,11 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
             if (mirrored && HasMirror(code_points[k])) {
                 char encoded[4];
                 if (EncodeUtf8(MirrorOf(code_points[k]), encoded) == length) {
-                    to = CopyCharacter(reinterpret_cast<const unsigned char*>(encoded), length, to);
+                    to = CopyFewBytes(reinterpret_cast<const unsigned char*>(encoded), length, to);
                     continue;
                 }
             }
-            to = CopyCharacter(text + starts[k], length, to);
+            to = CopyFewBytes(text + starts[k], length, to);
         }
         end = start;
     }

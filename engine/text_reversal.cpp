@@ -86,26 +86,6 @@ std::array<std::uint8_t, 0x800> BuildPlainRightToLeft() {
 
 const std::array<std::uint8_t, 0x800> kPlainRightToLeft = BuildPlainRightToLeft();
 
-// Clusters are a few bytes long; a call to memcpy would cost more than the copy.
-void CopyCluster(const unsigned char* from, std::size_t length, char* to) {
-    switch (length) {
-        case 4:
-            to[3] = static_cast<char>(from[3]);
-            [[fallthrough]];
-        case 3:
-            to[2] = static_cast<char>(from[2]);
-            [[fallthrough]];
-        case 2:
-            to[1] = static_cast<char>(from[1]);
-            [[fallthrough]];
-        case 1:
-            to[0] = static_cast<char>(from[0]);
-            break;
-        default:
-            std::memcpy(to, from, length);
-    }
-}
-
 // For a UTF-8 line that is right-to-left throughout (see kPlainRightToLeft), writes its reversal by cluster (a
 // character and the combining marks after it) and returns true: the algorithm gives every character the paragraph's
 // level then, so that is its display order. Returns false for any other line, with `out` holding anything.
@@ -127,12 +107,12 @@ bool ReversePlainRightToLeft(const unsigned char* p, std::size_t size, char* out
         }
         // A mark at the very start has no base and starts the first cluster.
         if (i > 0 && (flags & kMark) == 0) {
-            CopyCluster(p + cluster_start, i - cluster_start, out + (size - i));
+            CopyFewBytes(p + cluster_start, i - cluster_start, out + (size - i));
             cluster_start = i;
         }
         i += length;
     }
-    CopyCluster(p + cluster_start, size - cluster_start, out);
+    CopyFewBytes(p + cluster_start, size - cluster_start, out);
     return true;
 }
 
@@ -234,7 +214,7 @@ Restored RestoreClusters(const unsigned char* p, std::size_t size, char* out) {
                     return Restored::kMarkup;
                 }
                 if (i > 0) {
-                    CopyCluster(p + cluster_start, i - cluster_start, out + (size - i));
+                    CopyFewBytes(p + cluster_start, i - cluster_start, out + (size - i));
                 }
                 cluster_start = i + 7;
                 i += 8;
@@ -254,12 +234,12 @@ Restored RestoreClusters(const unsigned char* p, std::size_t size, char* out) {
         }
         // Every character but a mark starts a cluster; a mark at the very start has no base and starts the first.
         if (i > 0 && (code_point < kFirstMark || !IsCombiningMark(code_point))) {
-            CopyCluster(p + cluster_start, i - cluster_start, out + (size - i));
+            CopyFewBytes(p + cluster_start, i - cluster_start, out + (size - i));
             cluster_start = i;
         }
         i += length;
     }
-    CopyCluster(p + cluster_start, size - cluster_start, out);
+    CopyFewBytes(p + cluster_start, size - cluster_start, out);
     return Restored::kDone;
 }
 

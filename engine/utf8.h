@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // Decodes one UTF-8 sequence at `p` (strictly: no overlong forms, no surrogates, nothing past U+10FFFF). Returns its
 // length, or 0 when the bytes there are not valid UTF-8.
@@ -122,4 +123,26 @@ inline bool IsCombiningMark(char32_t code_point) {
         return (utf8_internal::kLowMarks.words[code_point / 64] >> (code_point % 64) & 1) != 0;
     }
     return utf8_internal::IsHighMark(code_point);
+}
+
+// Copies the `length` bytes of a character or cluster to `to`: a few bytes, for which a call to memcpy would cost more
+// than the copy. Returns the end of the copy.
+inline char* CopyFewBytes(const unsigned char* from, std::size_t length, char* to) {
+    switch (length) {
+        case 4:
+            to[3] = static_cast<char>(from[3]);
+            [[fallthrough]];
+        case 3:
+            to[2] = static_cast<char>(from[2]);
+            [[fallthrough]];
+        case 2:
+            to[1] = static_cast<char>(from[1]);
+            [[fallthrough]];
+        case 1:
+            to[0] = static_cast<char>(from[0]);
+            break;
+        default:
+            std::memcpy(to, from, length);
+    }
+    return to + length;
 }
