@@ -26,6 +26,35 @@ constexpr std::uint32_t kRightToLeftClasses = Bit(C::R) | Bit(C::AL);
 // The only direction formatting character below U+0800 (two bytes of UTF-8).
 constexpr char32_t kArabicLetterMark = 0x061C;
 
+// Letters of one direction and digits of one kind: a run of them, with the marks after them, resolves as one
+// character of its class would, since the rules tell a run's characters apart nowhere. Neutrals, separators and
+// terminators stay single: brackets pair, and one separator between numbers joins them.
+constexpr std::uint32_t kRunClasses = Bit(C::L) | Bit(C::R) | Bit(C::AL) | Bit(C::EN) | Bit(C::AN);
+
+// Writes the characters of text[begin, end), a run of right-to-left letters, in reverse order, each with the marks
+// after it (`marked`: whether there are any) in its own order. Returns the end of what it wrote.
+char* WriteReversed(const unsigned char* text, std::size_t begin, std::size_t end, bool marked, char* to) {
+    char* const out_end = to + (end - begin);
+    std::size_t cluster_start = begin;
+    for (std::size_t i = begin; i < end;) {
+        const unsigned char lead = text[i];
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        if (i > begin) {
+            char32_t code_point = lead;
+            if (marked && length > 1) {
+                DecodeValidUtf8(text + i, &code_point);
+            }
+            if (!marked || GetBidiClass(code_point) != C::NSM) {
+                CopyFewBytes(text + cluster_start, i - cluster_start, out_end - (i - begin));
+                cluster_start = i;
+            }
+        }
+        i += length;
+    }
+    CopyFewBytes(text + cluster_start, end - cluster_start, to);
+    return out_end;
+}
+
 }  // namespace
 
 QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std::size_t size, char* out) {
@@ -34,6 +63,7 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
         m_starts.resize(size + 1);
         m_original.resize(size);
         m_types.resize(size);
+        m_marked.resize(size);
     }
     char32_t* code_points = m_code_points.data();
     std::uint32_t* starts = m_starts.data();
@@ -42,6 +72,8 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
     std::uint32_t present = 0;
     bool brackets = false;
     bool mirrored = false;
+    std::uint8_t* marked = m_marked.data();
+    C run = C::ON;  // the class of the run the last element is, or ON when it is a single character
     for (std::size_t i = 0; i < size;) {
         const unsigned char lead = text[i];
         char32_t code_point;
@@ -66,16 +98,23 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
         if ((kDeclinedClasses & Bit(bidi_class)) != 0) {
             return Result::kDeclined;
         }
+        i += length;
+        // A letter or digit of the class of the run before it, or a mark after one, joins that run.
+        if (run != C::ON && (bidi_class == run || bidi_class == C::NSM)) {
+            marked[count - 1] |= bidi_class == C::NSM ? 1 : 0;
+            continue;
+        }
+        run = (kRunClasses & Bit(bidi_class)) != 0 ? bidi_class : C::ON;
         present |= Bit(bidi_class);
         if (bidi_class == C::ON) {  // brackets and every character with a mirror are other neutrals
             brackets = brackets || bidi_rules::MayBeBracket(code_point);
             mirrored = mirrored || HasMirror(code_point);
         }
         code_points[count] = code_point;
-        starts[count] = static_cast<std::uint32_t>(i);
+        starts[count] = static_cast<std::uint32_t>(i - length);
         original[count] = bidi_class;
+        marked[count] = 0;
         ++count;
-        i += length;
     }
     starts[count] = static_cast<std::uint32_t>(size);
     if ((present & kRightToLeftClasses) == 0) {
@@ -115,6 +154,10 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
             start -= start > 0 && odd(start - 1) ? 1 : 0;
         }
         for (std::size_t k = start; k < end; ++k) {
+            if (original[k] == C::R || original[k] == C::AL) {
+                to = WriteReversed(text, starts[k], starts[k + 1], marked[k] != 0, to);
+                continue;
+            }
             const std::size_t length = starts[k + 1] - starts[k];
             if (mirrored && HasMirror(code_points[k])) {
                 char encoded[4];

@@ -27,10 +27,14 @@ class QuickVisualOrder {
     Result Write(const unsigned char* text, std::size_t size, char* out);
 
   private:
+    // The line as elements: single characters, and runs of letters or digits of one class with the marks after
+    // them. For each: its first code point, where it starts (then the size of the line), its own class, the class
+    // as the rules change it, and whether it is a run with marks.
     std::vector<char32_t> m_code_points;
-    std::vector<std::uint32_t> m_starts;  // where each code point starts, then the size of the line
-    std::vector<BidiClass> m_original;    // each code point's own class
-    std::vector<BidiClass> m_types;       // the classes as the rules change them
+    std::vector<std::uint32_t> m_starts;
+    std::vector<BidiClass> m_original;
+    std::vector<BidiClass> m_types;
+    std::vector<std::uint8_t> m_marked;
     std::vector<std::uint32_t> m_bracket_stack;
     std::vector<std::uint64_t> m_bracket_pairs;
 };
