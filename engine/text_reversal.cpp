@@ -74,7 +74,8 @@ std::array<std::uint8_t, 0x800> BuildPlainRightToLeft() {
             case BidiClass::ET:
             case BidiClass::CS:
             case BidiClass::ON:
-                flags[c] = MirrorOf(c) == c ? kPlain : 0;
+                // ALM, of class AL, is a direction formatting character, which stays after the character before it.
+                flags[c] = MirrorOf(c) == c && !IsDirectionFormatting(c) ? kPlain : 0;
                 break;
             default:
                 break;
@@ -92,27 +93,27 @@ const std::array<std::uint8_t, 0x800> kPlainRightToLeft = BuildPlainRightToLeft(
 bool ReversePlainRightToLeft(const unsigned char* p, std::size_t size, char* out) {
     std::size_t cluster_start = 0;
     for (std::size_t i = 0; i < size;) {
-        char32_t c = p[i];
-        std::size_t length = 1;
-        if (c >= 0x80) {
-            if (c < 0xC2 || c >= 0xE0 || i + 1 >= size || (p[i + 1] & 0xC0) != 0x80) {
-                return false;
-            }
-            c = (c & 0x1F) << 6 | (p[i + 1] & 0x3F);
-            length = 2;
-        }
-        const std::uint8_t flags = kPlainRightToLeft[c];
-        if ((flags & kPlain) == 0) {
+        // One or two bytes, decoded without a branch on which: lines mix the two at every word.
+        const unsigned lead = p[i];
+        const unsigned next = i + 1 < size ? p[i + 1] : 0;
+        const bool two = lead >= 0x80;
+        const unsigned code_point = two ? (lead & 0x1F) << 6 | (next & 0x3F) : lead;
+        const std::uint8_t flags = kPlainRightToLeft[code_point];
+        if ((two && (lead - 0xC2 >= 0x1E || (next & 0xC0) != 0x80)) || (flags & kPlain) == 0) {
             return false;
         }
-        // A mark at the very start has no base and starts the first cluster.
-        if (i > 0 && (flags & kMark) == 0) {
-            CopyFewBytes(p + cluster_start, i - cluster_start, out + (size - i));
+        const std::size_t length = two ? 2 : 1;
+        if ((flags & kMark) != 0 && i > 0) {
+            // A mark goes after its base: the cluster so far, in its own order, ends where the mark would.
+            CopyFewBytes(p + cluster_start, i + length - cluster_start, out + (size - i - length));
+        } else {
+            // A mark at the very start has no base and starts the first cluster.
             cluster_start = i;
+            out[size - i - length] = static_cast<char>(lead);
+            out[size - i - 1] = static_cast<char>(two ? next : lead);
         }
         i += length;
     }
-    CopyFewBytes(p + cluster_start, size - cluster_start, out);
     return true;
 }
 
