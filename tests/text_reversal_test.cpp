@@ -102,6 +102,7 @@ TEST(SwitchText, WritesWhatABidiAwarePlayerShows) {
         {"embedding before a brace block stays first", "\u202B{\\an8}שלום עולם\u202C", "\u202B{\\an8}םלוע םולש\u202C"},
         {"mark before a brace block stays first", "\u200F{\\an8}שלום.", "\u200F{\\an8}.םולש"},
         {"mark in the middle stays after its character", "היא 123\u200F.", ".123\u200F איה"},
+        {"arabic letter mark stays after its character", "אב\u061Cג.", ".גב\u061Cא"},
         {"brace block at the end", "שלום{\\b0}", "םולש{\\b0}"},
         {"tags around a latin part", "שלום <i>abc</i> def", "<i>abc</i> def םולש"},
         {"tags around both directions", "<i>abc שלום</i>", "<i>םולש abc</i>"},
