@@ -268,12 +268,14 @@ void TextReverser::Reverse(std::string_view line, char* out) {
         CopyUnit(text, size, out);
         return;
     }
-    if (m_quick_order.Write(text, size, out) == QuickVisualOrder::Result::kWritten) {
+    // A line without a lead byte of a right-to-left letter (most lines of Latin text) needs no visual order.
+    const bool may_hold_right_to_left = MayHoldRightToLeft(text, size);
+    if (may_hold_right_to_left && m_quick_order.Write(text, size, out) == QuickVisualOrder::Result::kWritten) {
         return;
     }
     Reading reading{false, true};
     if (shape == Shape::kHighBytes) {
-        if (MayHoldRightToLeft(text, size)) {
+        if (may_hold_right_to_left) {
             reading = {true, IsValidUtf8(text, size)};
         } else {
             ReverseBytes(text, size, out);
@@ -291,7 +293,7 @@ void TextReverser::Reverse(std::string_view line, char* out) {
         }
     } else {
         reading.utf8 = IsValidUtf8(text, size);
-        reading.right_to_left = !reading.utf8 || MayHoldRightToLeft(text, size);
+        reading.right_to_left = !reading.utf8 || may_hold_right_to_left;
     }
     if (!reading.utf8) {
         if (m_code_page == CodePage::kDetect) {
