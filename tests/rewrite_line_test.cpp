@@ -156,3 +156,33 @@ TEST(RewriteLine, TellsWhatTheUserMustKnow) {
 }
 
 }  // namespace
+
+// Every millisecond, second and minute field, hours of one to three digits and the largest time, in both forms.
+TEST(ClockTime, WritesTheFieldsOfTheTime) {
+    const auto expected = [](CueTime ms, char separator, bool with_hours) {
+        const auto two = [](CueTime value) { return std::string(value < 10 ? "0" : "") + std::to_string(value); };
+        const CueTime hours = ms / 3600000;
+        const std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
+        return (with_hours || hours > 0 ? two(hours) + ":" : "") + two(ms / 60000 % 60) + ":" + two(ms / 1000 % 60) +
+               separator + fraction;
+    };
+    std::vector<CueTime> times;
+    for (CueTime ms = 0; ms < 3700000; ms += 7) {
+        times.push_back(ms);
+    }
+    for (CueTime ms = 3599000; ms < 3601000; ++ms) {
+        times.push_back(ms);
+    }
+    for (CueTime ms = 0; ms < 0xFFFFFFFFu - 1234567; ms += 1234567) {
+        times.push_back(ms);
+    }
+    times.insert(times.end(), {359999999u, 360000000u, 0xFFFFFFFFu});
+    for (const CueTime ms : times) {
+        char text[kLongestClockTime];
+        for (const bool with_hours : {true, false}) {
+            const char separator = with_hours ? ',' : '.';
+            const std::string written(text, PutClockTime(text, ms, separator, with_hours));
+            ASSERT_EQ(written, expected(ms, separator, with_hours)) << ms;
+        }
+    }
+}
