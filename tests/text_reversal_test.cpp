@@ -226,4 +226,30 @@ TEST(SwitchText, FastWaysWriteWhatTheFullOrderWrites) {
     EXPECT_GT(written, 20000);
 }
 
+// Every character of one or two UTF-8 bytes, alone, doubled and before the next one, among Hebrew and Arabic letters,
+// blanks and numbers: whichever way the switch takes (the one-pass reversal's table, the quick order's classes), it
+// writes what the full order writes. Random lines meet only the characters they were built from.
+TEST(SwitchText, EveryCharacterBelowU0800AsTheFullOrderWritesIt) {
+    const std::vector<std::pair<std::string, std::string>> contexts = {
+        {"\u05D0", "\u05D1"}, {"\u05D0 ", " \u05D1."}, {"\u0628", " 12"}, {"- ", "\u0627\u0644"}, {"\u05E9\u05B8", ""}};
+    VisualOrder full;
+    for (char32_t c = 0x20; c < 0x800; ++c) {
+        char encoded[4];
+        const std::string character(encoded, EncodeUtf8(c, encoded));
+        const std::string next(encoded, EncodeUtf8(c + 1, encoded));  // of the same class, mostly: a run
+        if (c == '<' || c == '{' || c == 0x7F) {
+            continue;  // markup, which the full order does not take; DEL, a control like those below U+0020
+        }
+        for (const auto& [before, after] : contexts) {
+            for (const std::string& middle : {character, character + character, character + next}) {
+                const std::string line = before + middle + after;
+                std::string expected(line.size(), '?');
+                ASSERT_TRUE(full.Write(reinterpret_cast<const unsigned char*>(line.data()), 0, line.size(), true,
+                                       CodePage::kWindows1255, expected.data()));
+                ASSERT_EQ(Reversed(line), expected) << "U+" << std::hex << static_cast<std::uint32_t>(c);
+            }
+        }
+    }
+}
+
 }  // namespace
