@@ -9,7 +9,6 @@
 
 namespace {
 
-constexpr std::string_view kWebVttSignature = "WEBVTT";
 constexpr std::size_t kLongestTimingLine = 2 * kLongestClockTime + 5;  // START --> END
 // Cue numbers up to this many significant digits are lowered; longer ones are left as they are.
 constexpr std::size_t kLongestCueNumber = 18;
@@ -176,33 +175,71 @@ std::string_view LineRewriter::ToUtf8(std::string_view line) {
     unsigned char undefined = 0;
     if (!DecodeToUtf8(line, m_code_page, &m_decoded, &undefined)) {
         static const char kHex[] = "0123456789ABCDEF";
-        m_failure = "Cannot convert " + m_name + " to UTF-8: line " + std::to_string(m_line_number) +
+        m_failure = "Cannot convert " + m_name + " to UTF-8: line " + std::to_string(m_counts.line_number) +
                     " holds the byte 0x" + kHex[undefined >> 4] + kHex[undefined & 15] + ", which " +
                     CodePageName(m_code_page) + " does not define";
         return line;
     }
-    ++m_converted_lines;
+    ++m_counts.converted_lines;
     return m_decoded;
 }
 
+void RewriteCounts::Add(const RewriteCounts& later) {
+    line_number += later.line_number;
+    timing_lines += later.timing_lines;
+    clamped_times += later.clamped_times;
+    unreadable_lines += later.unreadable_lines;
+    lines_past_largest += later.lines_past_largest;
+    moved_times += later.moved_times;
+    times_outside_window += later.times_outside_window;
+    cues_ending_before_start += later.cues_ending_before_start;
+    numbers_at_or_below_zero += later.numbers_at_or_below_zero;
+    frame_lines_without_rate += later.frame_lines_without_rate;
+    converted_lines += later.converted_lines;
+    if (later.spans.found) {
+        spans.first_before = spans.found ? spans.first_before : later.spans.first_before;
+        spans.first_after = spans.found ? spans.first_after : later.spans.first_after;
+        spans.last_before = later.spans.last_before;
+        spans.last_after = later.spans.last_after;
+        spans.found = true;
+    }
+}
+
+void LineRewriter::StartPartAfterEmptyLine(const LineRewriter& first) {
+    m_counts = RewriteCounts();
+    m_format = first.m_format;
+    m_first_line = false;
+    m_block = Block::kCues;
+    m_at_block_start = true;
+    m_cue_left = false;
+    m_holding = false;
+}
+
+void LineRewriter::ContinueAfterPart(const LineRewriter& second) {
+    m_counts.Add(second.m_counts);
+    m_failure = m_failure.empty() ? second.m_failure : m_failure;
+    m_transform = second.m_transform;
+    m_shift_only = second.m_shift_only;
+    m_shift = second.m_shift;
+}
+
 std::size_t LineRewriter::Feed(std::string_view line) {
-    ++m_line_number;
+    ++m_counts.line_number;
     if (m_to_utf8) {
         line = ToUtf8(line);
     }
     if (m_format == SubtitleFormat::kDetect) {
-        m_format = line.substr(0, kWebVttSignature.size()) == kWebVttSignature ? SubtitleFormat::kWebVtt
-                                                                               : SubtitleFormat::kSubRip;
+        m_format = IsWebVttStart(line) ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip;
     }
     return IsWebVtt() ? FeedWebVtt(line) : FeedSubRip(line);
 }
 
 std::size_t LineRewriter::FeedArrowLine(std::string_view line) {
-    ++m_line_number;
+    ++m_counts.line_number;
     if (ParseTimingLine(line, false, &m_timing)) {
         m_ready[0] = RewriteTiming(line, m_slots[1]);
     } else {
-        ++m_unreadable_lines;
+        ++m_counts.unreadable_lines;
         m_ready[0] = line;
     }
     return 1;
@@ -222,7 +259,7 @@ std::size_t LineRewriter::FeedSubRip(std::string_view line) {
     if (timing) {
         m_ready[count++] = RewriteTiming(line, m_slots[1]);
     } else if (arrow) {
-        ++m_unreadable_lines;
+        ++m_counts.unreadable_lines;
         m_ready[count++] = line;
     } else if (IsNumberLine(line)) {
         Hold(line);
@@ -279,7 +316,7 @@ std::size_t LineRewriter::FeedFrameLine(std::string_view line) {
     if (!readable || (m_moves_nothing && m_starts == nullptr)) {
         // nothing to move
     } else if (m_fps.numerator == 0) {
-        ++m_frame_lines_without_rate;
+        ++m_counts.frame_lines_without_rate;
     } else {
         shifted = RewriteFrames(line, frames, text, slot.stamped);
     }
@@ -366,7 +403,7 @@ bool LineRewriter::MustHold(std::string_view line) const {
     }
     // A WebVTT block may open with an identifier, which must not be taken for text.
     return IsWebVtt() && m_at_block_start && !line.empty() && !ContainsArrow(line) && !StartsCopiedBlock(line) &&
-           !(m_first_line && line.substr(0, kWebVttSignature.size()) == kWebVttSignature);
+           !(m_first_line && IsWebVttStart(line));
 }
 
 std::string_view LineRewriter::RewriteHeld(bool before_timing) {
@@ -392,8 +429,7 @@ std::string_view LineRewriter::Classify(std::string_view line, Slot& slot) {
     if (m_block == Block::kCopied) {
         return line;
     }
-    if ((first_line && line.substr(0, kWebVttSignature.size()) == kWebVttSignature) ||
-        (at_block_start && StartsCopiedBlock(line))) {
+    if ((first_line && IsWebVttStart(line)) || (at_block_start && StartsCopiedBlock(line))) {
         m_block = Block::kCopied;
         return line;
     }
@@ -405,7 +441,7 @@ std::string_view LineRewriter::Classify(std::string_view line, Slot& slot) {
         return RewriteTiming(line, slot);
     }
     if (m_timing_known) {
-        ++m_unreadable_lines;
+        ++m_counts.unreadable_lines;
         return line;
     }
     return RewriteText(line, slot);
@@ -457,7 +493,7 @@ bool LineRewriter::MoveCue(ClockTime* moved_start, ClockTime* moved_end) {
     ClockTime& end = *moved_end;
     bool start_clamped = false;
     bool end_clamped = false;
-    ++m_timing_lines;
+    ++m_counts.timing_lines;
     if (m_starts != nullptr) {
         m_starts->push_back(start.ms);
     }
@@ -466,24 +502,24 @@ bool LineRewriter::MoveCue(ClockTime* moved_start, ClockTime* moved_end) {
     }
     m_cue_left = !Shift(&start.ms, &start_clamped) || !Shift(&end.ms, &end_clamped);
     if (m_cue_left) {
-        ++m_lines_past_largest;
+        ++m_counts.lines_past_largest;
         return false;
     }
-    m_clamped_times += static_cast<std::uint64_t>(start_clamped) + static_cast<std::uint64_t>(end_clamped);
+    m_counts.clamped_times += static_cast<std::uint64_t>(start_clamped) + static_cast<std::uint64_t>(end_clamped);
     const std::uint64_t inside = static_cast<std::uint64_t>(m_window.Contains(m_timing.start.ms)) +
                                  static_cast<std::uint64_t>(m_window.Contains(m_timing.end.ms));
-    m_moved_times += m_moves_nothing ? 0 : inside;
-    m_times_outside_window += 2 - inside;
-    m_cues_ending_before_start += m_timing.end.ms >= m_timing.start.ms && end.ms < start.ms ? 1 : 0;
+    m_counts.moved_times += m_moves_nothing ? 0 : inside;
+    m_counts.times_outside_window += 2 - inside;
+    m_counts.cues_ending_before_start += m_timing.end.ms >= m_timing.start.ms && end.ms < start.ms ? 1 : 0;
     const CueSpan before{m_timing.start.ms, m_timing.end.ms};
     const CueSpan after{start.ms, end.ms};
-    if (!m_spans.found) {
-        m_spans.found = true;
-        m_spans.first_before = before;
-        m_spans.first_after = after;
+    if (!m_counts.spans.found) {
+        m_counts.spans.found = true;
+        m_counts.spans.first_before = before;
+        m_counts.spans.first_after = after;
     }
-    m_spans.last_before = before;
-    m_spans.last_after = after;
+    m_counts.spans.last_before = before;
+    m_counts.spans.last_after = after;
     return true;
 }
 
@@ -504,7 +540,7 @@ std::string_view LineRewriter::RewriteNumber(std::string_view line, Slot& slot) 
         return line;
     }
     const std::int64_t lowered = static_cast<std::int64_t>(number) - m_reduce_number;
-    m_numbers_at_or_below_zero += lowered <= 0 ? 1 : 0;
+    m_counts.numbers_at_or_below_zero += lowered <= 0 ? 1 : 0;
     std::uint64_t magnitude =
         lowered < 0 ? 0 - static_cast<std::uint64_t>(lowered) : static_cast<std::uint64_t>(lowered);
     char text[24];
@@ -603,7 +639,7 @@ std::string_view LineRewriter::ShiftInlineTimestamps(std::string_view line, std:
         if (!Shift(&time.ms, &clamped)) {
             continue;
         }
-        m_clamped_times += clamped ? 1 : 0;
+        m_counts.clamped_times += clamped ? 1 : 0;
         char* out = Reserve(buffer, used + (open + 1 - copied) + kLongestClockTime + (line.size() - pos)) + used;
         std::memcpy(out, line.data() + copied, open + 1 - copied);
         out += open + 1 - copied;

@@ -23,6 +23,30 @@ struct CueSpans {
     CueSpan first_before, first_after, last_before, last_after;
 };
 
+// What a rewriter counts of the lines it was fed, kept together so that the counts of two parts add up.
+struct RewriteCounts {
+    std::uint64_t line_number = 0;  // lines fed
+    std::uint64_t timing_lines = 0;
+    std::uint64_t clamped_times = 0;
+    std::uint64_t unreadable_lines = 0;
+    std::uint64_t lines_past_largest = 0;
+    std::uint64_t moved_times = 0;
+    std::uint64_t times_outside_window = 0;
+    std::uint64_t cues_ending_before_start = 0;
+    std::uint64_t numbers_at_or_below_zero = 0;
+    std::uint64_t frame_lines_without_rate = 0;
+    std::uint64_t converted_lines = 0;
+    CueSpans spans;
+
+    // Adds the counts of the lines that follow those counted here.
+    void Add(const RewriteCounts& later);
+};
+
+// Whether a line, or the bytes from the start of one, begin with the WebVTT signature.
+inline bool IsWebVttStart(std::string_view line) {
+    return line.substr(0, 6) == "WEBVTT";
+}
+
 // How the lines of a file are read: SubRip (also for .sub files) or WebVTT. kDetect decides on the first line: WebVTT
 // when it starts with "WEBVTT", SubRip otherwise.
 enum class SubtitleFormat { kSubRip, kWebVtt, kDetect };
@@ -58,6 +82,13 @@ class LineRewriter {
     // decides), and the convention of the right-to-left lines. Fails with the message of a refusal, naming the file
     // as `name`, when the conversion to UTF-8 cannot be sure of the code page or the convention cannot be told.
     Status Decide(std::string_view text, const std::string& name);
+    // Decides the format of a kDetect run from the input's first bytes (after a byte-order mark), as the first line
+    // would, so that the rewriting of the first block may be cut in parts (see CanRewriteInParts).
+    void DecideFormat(std::string_view first_bytes) {
+        if (m_format == SubtitleFormat::kDetect) {
+            m_format = IsWebVttStart(first_bytes) ? SubtitleFormat::kWebVtt : SubtitleFormat::kSubRip;
+        }
+    }
     bool ReadsText() const { return m_switch_orientation || m_rtl_fix != RtlFixMode::kOff || m_to_utf8; }
     CodePage DecidedCodePage() const { return m_code_page; }
     RtlSource DecidedRtlSource() const { return m_rtl_source; }
@@ -100,32 +131,48 @@ class LineRewriter {
 
     std::size_t Feed(std::string_view line);
     std::size_t Finish();
+
+    // A file may be rewritten in two parts at once, each part by a rewriter of its own, when the second part starts
+    // right after an empty line: there the state of a rewriter is always the same, but for what it counted. The
+    // second rewriter is a copy of the first made after Decide. Not for a run that converts to UTF-8 or fixes
+    // right-to-left lines (a line may decide the code page there), nor one that keeps the cues' starts, nor a part
+    // that holds a MicroDVD frame line (the first of them may declare the frame rate), nor WebVTT cut into pieces
+    // (text outside a cue takes the last cue's piece); nor before the first line decided the format.
+    bool CanRewriteInParts() const {
+        return m_format != SubtitleFormat::kDetect && m_rtl_fix == RtlFixMode::kOff && !m_to_utf8 &&
+               m_starts == nullptr && !(IsWebVtt() && !m_pieces.empty());
+    }
+    // Makes this copy ready for a second part: nothing counted yet, and the state an empty line leaves.
+    void StartPartAfterEmptyLine(const LineRewriter& first);
+    // After this rewriter's part and the second part that follows it: adds what `second` counted and goes on in the
+    // state it ended in.
+    void ContinueAfterPart(const LineRewriter& second);
     std::string_view Line(std::size_t i) const { return m_ready[i]; }
 
     // Timing lines whose times were read, shifted or left as they were for the largest time (below).
-    std::uint64_t TimingLines() const { return m_timing_lines; }
+    std::uint64_t TimingLines() const { return m_counts.timing_lines; }
     // How many cue times were set to 00:00:00,000 because the offset would have taken them below zero.
-    std::uint64_t ClampedTimes() const { return m_clamped_times; }
+    std::uint64_t ClampedTimes() const { return m_counts.clamped_times; }
     // Lines that hold "-->" but no times that could be read; they were left as they were.
-    std::uint64_t UnreadableTimingLines() const { return m_unreadable_lines; }
+    std::uint64_t UnreadableTimingLines() const { return m_counts.unreadable_lines; }
     // Timing lines left as they were because the offset would take a time past the largest CueTime.
-    std::uint64_t LinesPastLargestTime() const { return m_lines_past_largest; }
+    std::uint64_t LinesPastLargestTime() const { return m_counts.lines_past_largest; }
     // Cue times (starts and ends) inside the window that the run moved, set to zero ones included; and those the
     // window left as they were.
-    std::uint64_t MovedTimes() const { return m_moved_times; }
-    std::uint64_t TimesOutsideWindow() const { return m_times_outside_window; }
+    std::uint64_t MovedTimes() const { return m_counts.moved_times; }
+    std::uint64_t TimesOutsideWindow() const { return m_counts.times_outside_window; }
     // Cues that ended at or after their start before the run and end before it after: a window's bound fell between
     // the two, so only one of them moved.
-    std::uint64_t CuesEndingBeforeStart() const { return m_cues_ending_before_start; }
+    std::uint64_t CuesEndingBeforeStart() const { return m_counts.cues_ending_before_start; }
     // Cue numbers that the reduce amount took to 0 or below.
-    std::uint64_t NumbersAtOrBelowZero() const { return m_numbers_at_or_below_zero; }
+    std::uint64_t NumbersAtOrBelowZero() const { return m_counts.numbers_at_or_below_zero; }
     // MicroDVD frame lines left as they were because no frame rate was given or declared by the file.
-    std::uint64_t FrameLinesWithoutRate() const { return m_frame_lines_without_rate; }
-    const CueSpans& Spans() const { return m_spans; }
+    std::uint64_t FrameLinesWithoutRate() const { return m_counts.frame_lines_without_rate; }
+    const CueSpans& Spans() const { return m_counts.spans; }
     // The right-to-left fix: lines rewritten, and lines left as they were because they could not be rewritten so that
     // they show as before. Lines that were not UTF-8 and were converted.
     const RtlFixer& Fixer() const { return m_fixer; }
-    std::uint64_t ConvertedLines() const { return m_converted_lines; }
+    std::uint64_t ConvertedLines() const { return m_counts.converted_lines; }
     // Text lines that hold a right-to-left letter among those Decide saw.
     std::uint64_t RightToLeftLinesSeen() const { return m_rtl_lines_seen; }
 
@@ -194,16 +241,7 @@ class LineRewriter {
     bool m_at_block_start = true;  // the previous line was blank, or this is the first line
     bool m_first_line = true;
 
-    std::uint64_t m_timing_lines = 0;
-    std::uint64_t m_clamped_times = 0;
-    std::uint64_t m_unreadable_lines = 0;
-    std::uint64_t m_lines_past_largest = 0;
-    std::uint64_t m_moved_times = 0;
-    std::uint64_t m_times_outside_window = 0;
-    std::uint64_t m_cues_ending_before_start = 0;
-    std::uint64_t m_numbers_at_or_below_zero = 0;
-    std::uint64_t m_frame_lines_without_rate = 0;
-    CueSpans m_spans;
+    RewriteCounts m_counts;
     FrameRate m_fps;  // of MicroDVD frame lines; numerator 0 until known
     bool m_first_frame_line = true;
     // The last timing line was left as it is for the largest time: the timestamps in its cue's text stay too.
@@ -236,7 +274,5 @@ class LineRewriter {
     std::string m_name;  // of the file, for messages
     std::string m_decoded;
     std::string m_failure;
-    std::uint64_t m_line_number = 0;
-    std::uint64_t m_converted_lines = 0;
     std::uint64_t m_rtl_lines_seen = 0;
 };

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string_view>
 
+#include "engine/block_rewriter.h"
 #include "engine/timing_line.h"
 #include "platform/byte_search.h"
 #include "platform/text_mode.h"
@@ -51,200 +52,33 @@ Status PrepareInput(TextLineReader& reader, const std::string& name, bool* has_b
     return Status::OK();
 }
 
-// Hands the lines of a block to the rewriter and the writer, but for the lines that it would write as they are: those
-// go to the writer in runs, as they stand when their line ends are CR LF already. A line needs the rewriter when it
-// holds "-->" or starts with '{' (a MicroDVD frame line), when it comes right before such a line (a cue number), and
-// while the rewriter holds a line.
-class PlainLineCopier {
-  public:
-    PlainLineCopier(LineRewriter& rewriter, TextLineWriter& writer) : m_rewriter(rewriter), m_writer(writer) {}
-
-    // `lines`: whole lines, each with its LF or CR LF (with CR LF only when `all_cr_lf`). False when writing failed.
-    bool Copy(std::string_view lines, bool all_cr_lf) {
-        m_lines = lines;
-        m_arrow = m_arrow_line = m_brace = 0;
-        m_written = true;
-        m_all_cr_lf = all_cr_lf;
-        for (std::size_t pos = 0; pos < lines.size() && m_written;) {
-            const std::size_t needed = NextNeeded(pos);
-            while (pos < needed && m_rewriter.Holding() && m_written) {
-                pos = Feed(pos);
-            }
-            if (pos < needed) {
-                // The line before a timing line is fed, unless it is a cue number that stays as it is.
-                std::size_t last = LineStart(needed - 1);
-                if (m_rewriter.KeepsNumber(LineEndingAt(last, needed))) {
-                    last = needed;
-                }
-                if (last > pos) {
-                    CopyAsTheyAre(pos, last);
-                }
-                pos = last < needed ? Feed(last) : needed;
-            }
-            if (pos < lines.size() && m_written) {
-                const bool arrow_line = pos == m_arrow_line && pos != m_brace && !m_rewriter.Holding();
-                pos = arrow_line ? FeedArrowLine(pos) : Feed(pos);
-            }
-        }
-        return m_written;
-    }
-
-  private:
-    // The line that starts at `start` and whose line end comes right before `next`, without the line end.
-    std::string_view LineEndingAt(std::size_t start, std::size_t next) const {
-        const std::size_t end = next - 1 - (next - 1 > start && m_lines[next - 2] == '\r' ? 1 : 0);
-        return m_lines.substr(start, end - start);
-    }
-
-    // Where the line that holds `at` starts. Looks at eight bytes at a time: a line end among them shows as a zero
-    // byte after an exclusive or.
-    std::size_t LineStart(std::size_t at) const {
-        const char* data = m_lines.data();
-        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
-        while (at >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, data + at - 8, 8);
-            const std::uint64_t x = word ^ (kOnes * '\n');
-            if (((x - kOnes) & ~x & (kOnes << 7)) != 0) {
-                break;
-            }
-            at -= 8;
-        }
-        while (at > 0 && data[at - 1] != '\n') {
-            --at;
-        }
-        return at;
-    }
-
-    // The start of the first line at or after `pos` (a line start) that holds "-->" or starts with '{'; or the end.
-    std::size_t NextNeeded(std::size_t pos) {
-        const char* data = m_lines.data();
-        const std::size_t size = m_lines.size();
-        if (m_arrow < pos + 2) {
-            m_arrow = Find(pos, '>', [data, pos](std::size_t at) {
-                return at >= pos + 2 && data[at - 1] == '-' && data[at - 2] == '-';
-            });
-            m_arrow_line = m_arrow == size ? size : LineStart(m_arrow);
-        }
-        if (m_brace < pos) {
-            m_brace = Find(pos, '{', [data, pos](std::size_t at) { return at == pos || data[at - 1] == '\n'; });
-        }
-        return std::min(m_arrow_line, m_brace);
-    }
-
-    // The first `byte` at or after `from` where `wanted` holds; or the end.
-    template <typename Wanted>
-    std::size_t Find(std::size_t from, char byte, Wanted wanted) const {
-        const char* data = m_lines.data();
-        const std::size_t size = m_lines.size();
-        while (from < size) {
-            const char* found = FindByte(data + from, data + size, byte);
-            if (found == nullptr) {
-                break;
-            }
-            const auto at = static_cast<std::size_t>(found - data);
-            if (wanted(at)) {
-                return at;
-            }
-            from = at + 1;
-        }
-        return size;
-    }
-
-    // The line at `pos` (a line start) without its line end, which lies at or after `from`; `*next` is where the
-    // next line starts.
-    std::string_view LineFrom(std::size_t pos, std::size_t from, std::size_t* next) const {
-        const char* data = m_lines.data();
-        const char* found = FindByte(data + from, data + m_lines.size(), '\n');
-        std::size_t length = static_cast<std::size_t>(found - data) - pos;
-        *next = pos + length + 1;
-        if (length > 0 && data[pos + length - 1] == '\r') {
-            --length;
-        }
-        return std::string_view(data + pos, length);
-    }
-
-    // Feeds the line at `pos`; returns where the next starts.
-    std::size_t Feed(std::size_t pos) {
-        std::size_t next;
-        const std::size_t ready = m_rewriter.Feed(LineFrom(pos, pos, &next));
-        for (std::size_t i = 0; i < ready; ++i) {
-            m_written = m_writer.WriteLine(m_rewriter.Line(i)) && m_written;
-        }
-        return next;
-    }
-
-    // Feeds the line at `pos` that holds the arrow found last; returns where the next starts.
-    std::size_t FeedArrowLine(std::size_t pos) {
-        std::size_t next;
-        m_rewriter.FeedArrowLine(LineFrom(pos, m_arrow, &next));
-        m_written = m_writer.WriteLine(m_rewriter.Line(0)) && m_written;
-        return next;
-    }
-
-    // Lines [pos, end) that the rewriter would write as they are: in one piece when every line end is CR LF (the
-    // reader leaves a CR only before an LF), else a line at a time.
-    void CopyAsTheyAre(std::size_t pos, std::size_t end) {
-        const std::string_view run = m_lines.substr(pos, end - pos);
-        if (m_all_cr_lf) {
-            m_written = m_writer.WriteRaw(run) && m_written;
-            return;
-        }
-        for (std::size_t at = 0; at < run.size();) {
-            const std::size_t line_end = run.find('\n', at);
-            std::size_t length = line_end - at;
-            if (length > 0 && run[line_end - 1] == '\r') {
-                --length;
-            }
-            m_written = m_writer.WriteLine(run.substr(at, length)) && m_written;
-            at = line_end + 1;
-        }
-    }
-
-    LineRewriter& m_rewriter;
-    TextLineWriter& m_writer;
-    std::string_view m_lines;
-    std::size_t m_arrow = 0;       // where the next "-->" ends ('>'), as far as it is known
-    std::size_t m_arrow_line = 0;  // where the line that holds it starts
-    std::size_t m_brace = 0;       // where the next line that starts with '{' starts, as far as it is known
-    bool m_written = true;
-    bool m_all_cr_lf = false;  // every line end of m_lines is CR LF
-};
-
 Status RewriteLines(TextLineReader& reader, WritableFile& output, bool has_byte_order_mark, LineRewriter& rewriter) {
     TextLineWriter writer(output);
     if (rewriter.WritesByteOrderMark(has_byte_order_mark)) {
         writer.WriteRaw(kUtf8ByteOrderMark);
     }
+    BlockRewriter blocks(reader, rewriter, writer);
     std::string_view line;
     bool written = true;
-    if (rewriter.KeepsPlainLines()) {
-        PlainLineCopier copier(rewriter, writer);
-        while (written) {
-            const bool all_cr_lf = reader.LineEndsAreCrLf();
-            const std::string_view lines = reader.TakeWholeLines();
-            if (!lines.empty()) {
-                written = copier.Copy(lines, all_cr_lf);
-                continue;
-            }
-            if (!reader.ReadLine(&line)) {
-                break;
-            }
-            const std::size_t ready = rewriter.Feed(line);
-            for (std::size_t i = 0; i < ready; ++i) {
-                written = writer.WriteLine(rewriter.Line(i));
-            }
+    while (written && !rewriter.Failed()) {
+        const bool all_cr_lf = reader.LineEndsAreCrLf();
+        const std::string_view lines = reader.TakeWholeLines();
+        if (!lines.empty()) {
+            written = blocks.Rewrite(lines, all_cr_lf);
+            continue;
         }
-    }
-    while (written && reader.ReadLine(&line)) {
-        const std::size_t ready = rewriter.Feed(line);
-        if (rewriter.Failed()) {
+        // A line across blocks, or the last one without a line end: the next block is read meanwhile.
+        const bool got = reader.ReadLine(&line);
+        written = blocks.Settle() && written;
+        if (!got || !written) {
             break;
         }
-        for (std::size_t i = 0; i < ready; ++i) {
-            written = writer.WriteLine(rewriter.Line(i));
+        const std::size_t ready = rewriter.Feed(line);
+        for (std::size_t i = 0; i < ready && !rewriter.Failed(); ++i) {
+            written = writer.WriteLine(rewriter.Line(i)) && written;
         }
     }
+    written = blocks.Settle() && written;
     if (!reader.status().ok()) {
         return reader.status();
     }
@@ -319,6 +153,7 @@ Status RewriteStream(ReadableFile& input,
         status = reader.Gather(decide_from);
     }
     if (status.ok()) {
+        rewriter.DecideFormat(reader.Buffered());
         status = rewriter.Decide(reader.Buffered(), name);
     }
     if (!status.ok()) {

@@ -194,7 +194,14 @@ Status TextLineReader::Gather(std::size_t size) {
 }
 
 bool TextLineReader::Fill() {
-    std::memmove(&m_block[0], &m_block[m_end], m_pending);
+    if (m_spare.size() != m_block.size()) {
+        m_spare.resize(m_block.size());
+    }
+    if (m_block_user != nullptr) {
+        m_block_user->BeforeOverwrite(m_spare.data(), m_spare.data() + m_spare.size());
+    }
+    std::memcpy(&m_spare[0], &m_block[m_end], m_pending);
+    m_block.swap(m_spare);
     m_start = 0;
     m_end = 0;
     m_all_cr_lf = true;

@@ -23,6 +23,16 @@ class TextLineReader {
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
     static constexpr char kEndOfText = 0x1A;
 
+    // Told before the reader reads into memory that still holds lines it handed out: the block before the current
+    // one. (Each read goes into the other of two blocks, so the lines of one block stay as they are while the next
+    // is read, unless a line runs across both.)
+    class BlockUser {
+      public:
+        virtual ~BlockUser() = default;
+        virtual void BeforeOverwrite(const char* begin, const char* end) = 0;
+    };
+    void SetBlockUser(BlockUser* user) { m_block_user = user; }
+
     // `name` is what refusals call the input (a path, "standard input").
     TextLineReader(ReadableFile& file, std::string name, std::size_t block_size = kDefaultBlockSize);
 
@@ -59,7 +69,7 @@ class TextLineReader {
 
     // The whole lines that follow in the current block, each with its LF or CR LF, and moves past them; empty when
     // the block holds no whole line (ReadLine then reads across blocks) or after a failure. The view stays valid
-    // until the next call.
+    // until the reader reads into its memory again (see BlockUser), at the earliest at the second read after it.
     std::string_view TakeWholeLines() {
         if (!m_begun || !m_status.ok()) {
             return std::string_view();
@@ -101,6 +111,8 @@ class TextLineReader {
     std::string m_name;
     Status m_status;
     std::string m_block;  // the current block; [m_start, m_end) not yet handed out
+    std::string m_spare;  // the block before; the next read goes there
+    BlockUser* m_block_user = nullptr;
     std::string m_spill;  // a line that runs across blocks
     std::size_t m_start = 0;
     std::size_t m_end = 0;

@@ -1,6 +1,6 @@
 // Whole streams, delivered in uneven pieces: no crash, and exactly one CR LF-terminated output line per input line.
-// A SubRip file's run, which hands lines it keeps out in runs, writes what feeding every line to the rewriter writes,
-// and counts the same.
+// A SubRip file's run, which hands lines it keeps out in runs and rewrites big blocks in two parts at once, writes what
+// feeding every line to the rewriter writes, and counts the same.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -91,7 +91,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     settings.m_nDirection = data[0] & 1;
     settings.m_bSwitchOrientation = (data[0] >> 6) & 1;
     settings.m_nReduceNumber = data[1] < 128 ? 0 : data[1] - 128;  // half the runs lower no number
-    const std::string_view input(reinterpret_cast<const char*>(data + 2), size - 2);
+    std::string_view input(reinterpret_cast<const char*>(data + 2), size - 2);
+    // Some inputs are repeated into a file of several blocks, which the run rewrites two parts at a time.
+    std::string repeated;
+    if ((data[0] & 0x10) != 0 && !input.empty()) {
+        while (repeated.size() < 600 * 1024) {
+            repeated += input;
+        }
+        input = repeated;
+    }
     MemoryReadableFile reader(std::string(input), 1 + data[1] % 7);
     MemoryWritableFile writer;
     SilentReporter reporter;

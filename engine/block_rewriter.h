@@ -1,0 +1,58 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+#include "engine/rewrite_line.h"
+#include "platform/text_mode.h"
+
+// Rewrites the whole lines of the blocks a reader hands out, with one rewriter, into one writer, line by line as the
+// rewriter would: lines that it would keep as they are go to the writer in runs, the others are fed to it.
+//
+// A big block is cut in two right after an empty line, when the run allows it (see
+// LineRewriter::CanRewriteInParts): a second thread rewrites the second part with a second rewriter while this one
+// rewrites the first and the reader reads the next block, and the results are written in order. The lines after the
+// block's last empty line wait for the first rewriter, which then goes on in the state the second left. The output
+// and the counts are the same as one rewriter's.
+//
+// A block's second part and its last lines are done by the next Rewrite, by Settle, or when the reader is about to
+// read over them; the caller must Settle before it feeds the rewriter a line of its own, and before it finishes.
+class BlockRewriter : private TextLineReader::BlockUser {
+  public:
+    BlockRewriter(TextLineReader& reader, LineRewriter& rewriter, TextLineWriter& writer);
+    ~BlockRewriter();
+    BlockRewriter(const BlockRewriter&) = delete;
+    BlockRewriter& operator=(const BlockRewriter&) = delete;
+
+    // `lines`: whole lines, each with its LF or CR LF (with CR LF only when `all_cr_lf`). False when writing failed,
+    // or when the rewriter failed on a line (LineRewriter::Failed), which is then not written, nor anything after it.
+    bool Rewrite(std::string_view lines, bool all_cr_lf);
+    // Finishes the block cut last, if it is not finished yet; false when writing failed or the rewriter failed.
+    bool Settle();
+
+    // Blocks smaller than this are rewritten in one part: the hand-over would cost more than it saves.
+    static constexpr std::size_t kSmallestSplitBlock = 64 * 1024;
+    // Where the cut falls, in percent of the block: the first part is done while the next block is read, so it is
+    // the smaller.
+    static constexpr std::size_t kFirstPartPercent = 45;
+
+  private:
+    class SecondPart;
+
+    void BeforeOverwrite(const char* begin, const char* end) override;
+
+    TextLineReader& m_reader;
+    LineRewriter& m_rewriter;
+    TextLineWriter& m_writer;
+    std::unique_ptr<SecondPart> m_second;  // made when the first block is cut
+    bool m_second_running = false;
+    std::string_view m_last_lines;  // of the block cut last, after its last empty line: to do after the second part
+    bool m_last_all_cr_lf = false;
+    bool m_written = true;  // false once writing or the rewriter failed in Settle
+};
+
+// Where BlockRewriter cuts `lines` (whole lines, where a CR comes only before an LF): `*second`, the start of the line
+// after the first empty line that starts after `from`, and `*rest`, the start of the line after the last empty line.
+// False when there are no two such places with lines between them.
+bool FindPartCut(std::string_view lines, std::size_t from, std::size_t* second, std::size_t* rest);
