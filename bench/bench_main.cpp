@@ -121,7 +121,9 @@ void MeasureFile(const BenchOptions& options,
                      "< " + FormatMegabytes(kMaxPeakRssMb), peak_rss_mb < kMaxPeakRssMb});
 }
 
-// The rewriter alone, on the first lines of `file`: re-timing, then with the switch as well.
+// Re-timing the first lines of `file` in memory, then with the switch as well: the whole text path of a run (reading,
+// rewriting and writing, big blocks in two parts on two threads), which the targets are for; and the rewriter alone,
+// fed a line at a time on one thread, for reference.
 void MeasureRewriting(const BenchOptions& options,
                       const std::string& file,
                       const char* text,
@@ -136,15 +138,13 @@ void MeasureRewriting(const BenchOptions& options,
     settings.m_nMilliseconds = 500;
     for (const bool switch_orientation : {false, true}) {
         settings.m_bSwitchOrientation = switch_orientation ? 1 : 0;
-        const double rate = MeasureRewriteRate(slice, settings, kRewritePasses);
+        const double path_rate = MeasureTextPathRate(slice, settings, kRewritePasses);
         const double target = switch_orientation ? switch_target : kMinRewriteRate;
         const std::string measure =
             std::string("Rewrite in memory, offset") + (switch_orientation ? " + switch" : "") + slice_label;
-        rows->push_back({measure, FormatRate(rate), ">= " + FormatRate(target), rate >= target});
-        // The same with the reading and writing of lines: what a run's processor does.
-        const double path_rate = MeasureTextPathRate(slice, settings, kRewritePasses);
-        rows->push_back({"  read, rewrite and write in memory" + std::string(switch_orientation ? " + switch" : ""),
-                         FormatRate(path_rate), "", true});
+        rows->push_back({measure, FormatRate(path_rate), ">= " + FormatRate(target), path_rate >= target});
+        const double rate = MeasureRewriteRate(slice, settings, kRewritePasses);
+        rows->push_back({"  the rewriter alone, a line at a time, one thread", FormatRate(rate), "", true});
     }
 }
 

@@ -133,11 +133,11 @@ class LineRewriter {
     std::size_t Finish();
 
     // A file may be rewritten in two parts at once, each part by a rewriter of its own, when the second part starts
-    // right after an empty line: there the state of a rewriter is always the same, but for what it counted. The
-    // second rewriter is a copy of the first made after Decide. Not for a run that converts to UTF-8 or fixes
-    // right-to-left lines (a line may decide the code page there), nor one that keeps the cues' starts, nor a part
-    // that holds a MicroDVD frame line (the first of them may declare the frame rate), nor WebVTT cut into pieces
-    // (text outside a cue takes the last cue's piece); nor before the first line decided the format.
+    // right after an empty line: there the state of a rewriter is always the same, but for what it counted and the
+    // piece of the last cue. The second rewriter is a copy of the first, made after Decide. Not for a run that
+    // converts to UTF-8 or fixes right-to-left lines (a line may decide the code page there), nor one that keeps the
+    // cues' starts, nor a part that holds a MicroDVD frame line (the first of them may declare the frame rate), nor
+    // WebVTT cut into pieces (text outside a cue takes the last cue's piece); nor before the format is decided.
     bool CanRewriteInParts() const {
         return m_format != SubtitleFormat::kDetect && m_rtl_fix == RtlFixMode::kOff && !m_to_utf8 &&
                m_starts == nullptr && !(IsWebVtt() && !m_pieces.empty());
