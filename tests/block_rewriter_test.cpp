@@ -9,6 +9,7 @@
 
 #include "engine/block_rewriter.h"
 #include "engine/rewrite_stream.h"
+#include "tests/line_by_line.h"
 #include "tests/memory_files.h"
 
 namespace {
@@ -89,25 +90,6 @@ std::string MakeFile(const FileSpec& spec) {
     return file;
 }
 
-// What a run writes when every line is fed to one rewriter.
-std::string FeedEveryLine(const std::string& input, LineRewriter& rewriter) {
-    MemoryReadableFile file(input);
-    MemoryWritableFile output;
-    TextLineReader reader(file, "f.srt");
-    TextLineWriter writer(output);
-    std::string_view line;
-    while (reader.ReadLine(&line)) {
-        for (std::size_t i = 0, ready = rewriter.Feed(line); i < ready; ++i) {
-            writer.WriteLine(rewriter.Line(i));
-        }
-    }
-    for (std::size_t i = 0, ready = rewriter.Finish(); i < ready; ++i) {
-        writer.WriteLine(rewriter.Line(i));
-    }
-    writer.Flush();
-    return output.content;
-}
-
 std::string SpanText(const CueSpans& spans) {
     return std::to_string(spans.found) + " " + std::to_string(spans.first_before.start) + " " +
            std::to_string(spans.first_after.end) + " " + std::to_string(spans.last_before.start) + " " +
@@ -184,7 +166,7 @@ TEST(BlockRewriter, PartsWriteAndCountWhatOneRewriterDoes) {
         ASSERT_TRUE(RewriteStream(file, "f.srt", output, in_parts).ok());
         LineRewriter alone(settings, format);
         ASSERT_TRUE(alone.Decide(input, "f.srt").ok());
-        const std::string expected = FeedEveryLine(input, alone);
+        const std::string expected = RewriteLineByLine(input, alone);
 
         EXPECT_TRUE(output.content == expected)
             << "first difference at byte "
