@@ -253,16 +253,26 @@ bool HoldsFrameLine(std::string_view lines) {
     return false;
 }
 
-// What the second part's writer writes to: memory, which the first part's writer takes over afterwards.
-class MemoryFile : public WritableFile {
+// Where the second part's writer hands its output: to the first part's writer, once the first part is written there.
+// The second part's output is copied once, on the second thread, while the first reads the next block.
+class AfterFirstPart : public WritableFile {
   public:
+    void Begin(TextLineWriter& first) {
+        m_first = &first;
+        m_state.Set(kFirstPartWriting);
+    }
+    void FirstPartWritten() { m_state.Set(kFirstPartWritten); }
     Status Append(const char* data, std::size_t size) override {
-        bytes.append(data, size);
-        return Status::OK();
+        m_state.WaitWhile(kFirstPartWriting);
+        return m_first->WriteRaw(std::string_view(data, size)) ? Status::OK() : m_first->status();
     }
     Status Sync() override { return Status::OK(); }
     Status Close() override { return Status::OK(); }
-    std::string bytes;  // only grows, so that it stops allocating after the first blocks
+
+  private:
+    enum { kFirstPartWriting, kFirstPartWritten };
+    TextLineWriter* m_first = nullptr;
+    SharedState m_state{kFirstPartWritten};
 };
 
 }  // namespace
@@ -272,22 +282,29 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
   public:
     explicit SecondPart(const LineRewriter& first) : m_rewriter(first), m_writer(m_output) {}
 
-    void Start(const LineRewriter& first, std::string_view lines, bool all_cr_lf) {
+    // Starts the part after `first`'s, whose output goes to `writer` after the first part's; false when no thread
+    // can be had (nothing was started).
+    bool Start(const LineRewriter& first, std::string_view lines, bool all_cr_lf, TextLineWriter& writer) {
         m_rewriter.StartPartAfterEmptyLine(first);
         m_lines = lines;
         m_all_cr_lf = all_cr_lf;
-        m_output.bytes.clear();
-        m_thread.Start(*this);
+        m_output.Begin(writer);
+        if (!m_thread.Start(*this)) {
+            m_output.FirstPartWritten();
+            return false;
+        }
+        return true;
     }
-
-    // Waits for the part and writes it to `writer`, unless `write` is false; false when writing failed.
-    bool Finish(TextLineWriter& writer, bool write) {
+    // The first part is in the writer: the second part's output may follow.
+    void FirstPartWritten() { m_output.FirstPartWritten(); }
+    // Waits for the part; false when writing it failed.
+    bool Finish() {
         m_thread.Wait();
-        return write && m_written && writer.WriteRaw(m_output.bytes);
+        return m_written;
     }
-
-    // Waits for the part, whatever it did or threw.
+    // Lets the part go on to its end and waits for it, whatever it did or threw.
     void Abandon() {
+        m_output.FirstPartWritten();
         try {
             m_thread.Wait();
         } catch (...) {
@@ -303,7 +320,7 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
 
   private:
     LineRewriter m_rewriter;
-    MemoryFile m_output;
+    AfterFirstPart m_output;
     TextLineWriter m_writer;
     std::string_view m_lines;
     bool m_all_cr_lf = false;
@@ -312,7 +329,7 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
 };
 
 BlockRewriter::BlockRewriter(TextLineReader& reader, LineRewriter& rewriter, TextLineWriter& writer)
-    : m_reader(reader), m_rewriter(rewriter), m_writer(writer) {
+    : m_reader(reader), m_rewriter(rewriter), m_writer(writer), m_two_processors(WorkerThread::HasSecondProcessor()) {
     m_reader.SetBlockUser(this);
 }
 
@@ -327,7 +344,7 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
     if (!Settle()) {
         return false;
     }
-    if (lines.size() >= kSmallestSplitBlock && m_rewriter.CanRewriteInParts()) {
+    if (m_two_processors && lines.size() >= kSmallestSplitBlock && m_rewriter.CanRewriteInParts()) {
         std::size_t second = 0;
         std::size_t rest = 0;
         if (FindPartCut(lines, lines.size() * kFirstPartPercent / 100, &second, &rest) &&
@@ -335,12 +352,14 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
             if (!m_second) {
                 m_second = std::make_unique<SecondPart>(m_rewriter);
             }
-            m_second->Start(m_rewriter, lines.substr(second, rest - second), all_cr_lf);
-            m_second_running = true;
-            m_last_lines = lines.substr(rest);
-            m_last_all_cr_lf = all_cr_lf;
-            m_written = RewritePart(m_rewriter, m_writer, lines.substr(0, second), all_cr_lf);
-            return m_written;
+            if (m_second->Start(m_rewriter, lines.substr(second, rest - second), all_cr_lf, m_writer)) {
+                m_second_running = true;
+                m_last_lines = lines.substr(rest);
+                m_last_all_cr_lf = all_cr_lf;
+                m_written = RewritePart(m_rewriter, m_writer, lines.substr(0, second), all_cr_lf);
+                m_second->FirstPartWritten();
+                return m_written;
+            }
         }
     }
     return RewritePart(m_rewriter, m_writer, lines, all_cr_lf);
@@ -349,7 +368,7 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
 bool BlockRewriter::Settle() {
     if (m_second_running) {
         m_second_running = false;
-        m_written = m_second->Finish(m_writer, m_written);
+        m_written = m_second->Finish() && m_written;
         m_rewriter.ContinueAfterPart(m_second->Rewriter());
         m_written = m_written && RewritePart(m_rewriter, m_writer, m_last_lines, m_last_all_cr_lf);
     }

@@ -11,10 +11,10 @@
 // rewriter would: lines that it would keep as they are go to the writer in runs, the others are fed to it.
 //
 // A big block is cut in two right after an empty line, when the run allows it (see
-// LineRewriter::CanRewriteInParts): a second thread rewrites the second part with a second rewriter while this one
-// rewrites the first and the reader reads the next block, and the results are written in order. The lines after the
-// block's last empty line wait for the first rewriter, which then goes on in the state the second left. The output
-// and the counts are the same as one rewriter's.
+// LineRewriter::CanRewriteInParts) and the machine has a second processor: a second thread rewrites the second part
+// with a second rewriter while this one rewrites the first and the reader reads the next block, and the results are
+// written in order. The lines after the block's last empty line wait for the first rewriter, which then goes on in the
+// state the second left. The output and the counts are the same as one rewriter's.
 //
 // A block's second part and its last lines are done by the next Rewrite, by Settle, or when the reader is about to
 // read over them; the caller must Settle before it feeds the rewriter a line of its own, and before it finishes.
@@ -45,6 +45,7 @@ class BlockRewriter : private TextLineReader::BlockUser {
     TextLineReader& m_reader;
     LineRewriter& m_rewriter;
     TextLineWriter& m_writer;
+    const bool m_two_processors;           // with one, a second thread would only take turns with the first
     std::unique_ptr<SecondPart> m_second;  // made when the first block is cut
     bool m_second_running = false;
     std::string_view m_last_lines;  // of the block cut last, after its last empty line: to do after the second part

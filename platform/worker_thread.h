@@ -6,12 +6,29 @@
 #include <mutex>
 #include <thread>
 
+// A value one thread sets and others wait on. The waits between two threads' jobs here are short, and waking a
+// sleeping thread costs about as much as a job, so a waiting thread looks at the value for a while, letting other
+// threads run in between, before it sleeps.
+class SharedState {
+  public:
+    explicit SharedState(int value) : m_value(value) {}
+    SharedState(const SharedState&) = delete;
+    SharedState& operator=(const SharedState&) = delete;
+
+    // What a thread wrote before it set the value is seen by the thread that waits for it.
+    void Set(int value);
+    int Get() const { return m_value.load(std::memory_order_acquire); }
+    // Waits until the value is not `from`; returns the value.
+    int WaitWhile(int from);
+
+  private:
+    std::atomic<int> m_value;
+    std::mutex m_mutex;  // for sleeping on m_changed only
+    std::condition_variable m_changed;
+};
+
 // A second thread that does one job at a time for its owner: Start hands it a job and returns, Wait returns once the
-// job is done. The thread starts with the first job and lives until the object goes. Where no thread can be had, Start
-// does the job itself before it returns, so that a caller needs no second way.
-//
-// Jobs come one after the other, each a fraction of a millisecond, so both sides first look for a while before
-// they sleep: waking a sleeping thread costs about as much as a job.
+// job is done. The thread starts with the first job and lives until the object goes.
 class WorkerThread {
   public:
     class Job {
@@ -20,28 +37,27 @@ class WorkerThread {
         virtual void Run() = 0;
     };
 
+    // Whether the machine has more than one processor, so that a second thread can run beside the first.
+    static bool HasSecondProcessor() { return std::thread::hardware_concurrency() > 1; }
+
     WorkerThread() = default;
     ~WorkerThread();
     WorkerThread(const WorkerThread&) = delete;
     WorkerThread& operator=(const WorkerThread&) = delete;
 
-    // `job` must live until Wait returns. Only when no job is running.
-    void Start(Job& job);
+    // `job` must live until Wait returns. Only when no job is running. False, doing nothing, when no thread can be
+    // had: the caller then does the job itself.
+    bool Start(Job& job);
     // Waits for the job Start handed over; what it threw is thrown here.
     void Wait();
 
   private:
     enum State { kIdle, kJob, kDone, kStop };
     void Loop();
-    // Waits until m_state is not `from`; returns the new state.
-    State WaitWhile(State from);
-    void Set(State state);
 
     std::thread m_thread;
     bool m_started = false;
-    std::atomic<int> m_state{kIdle};
-    std::mutex m_mutex;  // for sleeping on m_changed only
-    std::condition_variable m_changed;
+    SharedState m_state{kIdle};
     Job* m_job = nullptr;
     std::exception_ptr m_thrown;
 };
