@@ -297,6 +297,15 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
     }
     // The first part is in the writer: the second part's output may follow.
     void FirstPartWritten() { m_output.FirstPartWritten(); }
+    // Takes the part back if the second thread has not begun it (it may not have had a processor yet): true when
+    // the caller rewrites it itself.
+    bool TakeBack() {
+        if (!m_thread.TakeBack()) {
+            return false;
+        }
+        m_output.FirstPartWritten();
+        return true;
+    }
     // Waits for the part; false when writing it failed.
     bool Finish() {
         m_thread.Wait();
@@ -357,6 +366,11 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
                 m_last_lines = lines.substr(rest);
                 m_last_all_cr_lf = all_cr_lf;
                 m_written = RewritePart(m_rewriter, m_writer, lines.substr(0, second), all_cr_lf);
+                if (m_second->TakeBack()) {
+                    m_second_running = false;
+                    m_written = m_written && RewritePart(m_rewriter, m_writer, lines.substr(second), all_cr_lf);
+                    return m_written;
+                }
                 m_second->FirstPartWritten();
                 return m_written;
             }

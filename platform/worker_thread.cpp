@@ -17,6 +17,18 @@ void SharedState::Set(int value) {
     m_changed.notify_all();
 }
 
+bool SharedState::Replace(int from, int to) {
+    bool replaced = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        replaced = m_value.compare_exchange_strong(from, to, std::memory_order_acq_rel);
+    }
+    if (replaced) {
+        m_changed.notify_all();
+    }
+    return replaced;
+}
+
 int SharedState::WaitWhile(int from) {
     for (int look = 0; look < kLooks; ++look) {
         const int value = Get();
@@ -52,8 +64,8 @@ bool WorkerThread::Start(Job& job) {
 }
 
 void WorkerThread::Wait() {
-    if (m_started && m_state.Get() == kJob) {
-        m_state.WaitWhile(kJob);
+    for (int state = m_started ? m_state.Get() : kDone; state == kJob || state == kRunning;) {
+        state = m_state.WaitWhile(state);
     }
     if (m_thrown) {
         std::exception_ptr thrown = m_thrown;
@@ -64,8 +76,12 @@ void WorkerThread::Wait() {
 
 void WorkerThread::Loop() {
     for (int seen = kIdle;; seen = kDone) {
-        if (m_state.WaitWhile(seen) == kStop) {
+        const int state = m_state.WaitWhile(seen);
+        if (state == kStop) {
             return;
+        }
+        if (!m_state.Replace(kJob, kRunning)) {
+            continue;  // taken back before it began
         }
         try {
             m_job->Run();

@@ -18,6 +18,8 @@ class SharedState {
     // What a thread wrote before it set the value is seen by the thread that waits for it.
     void Set(int value);
     int Get() const { return m_value.load(std::memory_order_acquire); }
+    // Sets `to` if the value is `from`; whether it was.
+    bool Replace(int from, int to);
     // Waits until the value is not `from`; returns the value.
     int WaitWhile(int from);
 
@@ -48,11 +50,14 @@ class WorkerThread {
     // `job` must live until Wait returns. Only when no job is running. False, doing nothing, when no thread can be
     // had: the caller then does the job itself.
     bool Start(Job& job);
+    // Takes back the job Start handed over if the thread has not begun it: true when it had not, and the caller
+    // does the job itself.
+    bool TakeBack() { return m_started && m_state.Replace(kJob, kDone); }
     // Waits for the job Start handed over; what it threw is thrown here.
     void Wait();
 
   private:
-    enum State { kIdle, kJob, kDone, kStop };
+    enum State { kIdle, kJob, kRunning, kDone, kStop };
     void Loop();
 
     std::thread m_thread;
