@@ -253,26 +253,17 @@ bool HoldsFrameLine(std::string_view lines) {
     return false;
 }
 
-// Where the second part's writer hands its output: to the first part's writer, once the first part is written there.
-// The second part's output is copied once, on the second thread, while the first reads the next block.
-class AfterFirstPart : public WritableFile {
+// What the second part's writer writes to: memory, which the first thread writes to the run's writer after the first
+// part. The second thread never calls the run's files, whose makers may expect one thread.
+class MemoryFile : public WritableFile {
   public:
-    void Begin(TextLineWriter& first) {
-        m_first = &first;
-        m_state.Set(kFirstPartWriting);
-    }
-    void FirstPartWritten() { m_state.Set(kFirstPartWritten); }
     Status Append(const char* data, std::size_t size) override {
-        m_state.WaitWhile(kFirstPartWriting);
-        return m_first->WriteRaw(std::string_view(data, size)) ? Status::OK() : m_first->status();
+        bytes.append(data, size);
+        return Status::OK();
     }
     Status Sync() override { return Status::OK(); }
     Status Close() override { return Status::OK(); }
-
-  private:
-    enum { kFirstPartWriting, kFirstPartWritten };
-    TextLineWriter* m_first = nullptr;
-    SharedState m_state{kFirstPartWritten};
+    std::string bytes;  // only grows, so that it stops allocating after the first blocks
 };
 
 }  // namespace
@@ -282,38 +273,24 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
   public:
     explicit SecondPart(const LineRewriter& first) : m_rewriter(first), m_writer(m_output) {}
 
-    // Starts the part after `first`'s, whose output goes to `writer` after the first part's; false when no thread
-    // can be had (nothing was started).
-    bool Start(const LineRewriter& first, std::string_view lines, bool all_cr_lf, TextLineWriter& writer) {
+    // Starts the part after `first`'s; false when no thread can be had (nothing was started).
+    bool Start(const LineRewriter& first, std::string_view lines, bool all_cr_lf) {
         m_rewriter.StartPartAfterEmptyLine(first);
         m_lines = lines;
         m_all_cr_lf = all_cr_lf;
-        m_output.Begin(writer);
-        if (!m_thread.Start(*this)) {
-            m_output.FirstPartWritten();
-            return false;
-        }
-        return true;
+        m_output.bytes.clear();
+        return m_thread.Start(*this);
     }
-    // The first part is in the writer: the second part's output may follow.
-    void FirstPartWritten() { m_output.FirstPartWritten(); }
     // Takes the part back if the second thread has not begun it (it may not have had a processor yet): true when
     // the caller rewrites it itself.
-    bool TakeBack() {
-        if (!m_thread.TakeBack()) {
-            return false;
-        }
-        m_output.FirstPartWritten();
-        return true;
-    }
-    // Waits for the part; false when writing it failed.
-    bool Finish() {
+    bool TakeBack() { return m_thread.TakeBack(); }
+    // Waits for the part and writes it to `writer`, unless `write` is false; false when writing failed.
+    bool Finish(TextLineWriter& writer, bool write) {
         m_thread.Wait();
-        return m_written;
+        return write && m_written && writer.WriteRaw(m_output.bytes);
     }
     // Lets the part go on to its end and waits for it, whatever it did or threw.
     void Abandon() {
-        m_output.FirstPartWritten();
         try {
             m_thread.Wait();
         } catch (...) {
@@ -329,7 +306,7 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
 
   private:
     LineRewriter m_rewriter;
-    AfterFirstPart m_output;
+    MemoryFile m_output;
     TextLineWriter m_writer;
     std::string_view m_lines;
     bool m_all_cr_lf = false;
@@ -361,7 +338,7 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
             if (!m_second) {
                 m_second = std::make_unique<SecondPart>(m_rewriter);
             }
-            if (m_second->Start(m_rewriter, lines.substr(second, rest - second), all_cr_lf, m_writer)) {
+            if (m_second->Start(m_rewriter, lines.substr(second, rest - second), all_cr_lf)) {
                 m_second_running = true;
                 m_last_lines = lines.substr(rest);
                 m_last_all_cr_lf = all_cr_lf;
@@ -371,7 +348,6 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
                     m_written = m_written && RewritePart(m_rewriter, m_writer, lines.substr(second), all_cr_lf);
                     return m_written;
                 }
-                m_second->FirstPartWritten();
                 return m_written;
             }
         }
@@ -382,7 +358,7 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
 bool BlockRewriter::Settle() {
     if (m_second_running) {
         m_second_running = false;
-        m_written = m_second->Finish() && m_written;
+        m_written = m_second->Finish(m_writer, m_written);
         m_rewriter.ContinueAfterPart(m_second->Rewriter());
         m_written = m_written && RewritePart(m_rewriter, m_writer, m_last_lines, m_last_all_cr_lf);
     }

@@ -266,17 +266,17 @@ TextLineWriter::TextLineWriter(WritableFile& file, std::size_t block_size) : m_f
 }
 
 bool TextLineWriter::Put(std::string_view bytes) {
-    if (bytes.size() > m_block.size() - m_used) {
-        if (!Flush()) {
+    // Only whole blocks go to the file before Flush, however the bytes came: the file sees the same calls whichever
+    // way a run hands its lines over.
+    while (!bytes.empty()) {
+        if (m_used == m_block.size() && !Flush()) {
             return false;
         }
-        if (bytes.size() >= m_block.size()) {
-            m_status = m_file.Append(bytes.data(), bytes.size());
-            return m_status.ok();
-        }
+        const std::size_t taken = std::min(bytes.size(), m_block.size() - m_used);
+        std::memcpy(&m_block[m_used], bytes.data(), taken);
+        m_used += taken;
+        bytes.remove_prefix(taken);
     }
-    std::memcpy(&m_block[m_used], bytes.data(), bytes.size());
-    m_used += bytes.size();
     return true;
 }
 

@@ -122,8 +122,9 @@ class TextLineReader {
     bool m_all_cr_lf = true;  // every line end in the current block is CR LF, as far as is known
 };
 
-// Text-mode writing: every line is stored followed by CR LF. Writes in large blocks. A call returns false when
-// handing a block to the file failed; the failure is kept in status(), and Flush fails from then on.
+// Text-mode writing: every line is stored followed by CR LF. Writes in large blocks, each full but the one Flush
+// writes, however the lines come. A call returns false when handing a block to the file failed; the failure is kept
+// in status(), and Flush fails from then on.
 class TextLineWriter {
   public:
     static constexpr std::size_t kDefaultBlockSize = 256 * 1024;
