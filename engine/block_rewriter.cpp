@@ -346,7 +346,6 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
                 if (m_second->TakeBack()) {
                     m_second_running = false;
                     m_written = m_written && RewritePart(m_rewriter, m_writer, lines.substr(second), all_cr_lf);
-                    return m_written;
                 }
                 return m_written;
             }
