@@ -16,7 +16,7 @@ namespace {
 
 enum class Shape { kSubRip, kWebVtt, kWithFrameLines, kNoEmptyLines };
 
-struct FileSpec {
+struct FileRecipe {
     Shape shape = Shape::kSubRip;
     const char* line_end = "\r\n";  // "mixed": each line ends in LF, CR LF or (rarely) a CR alone
     bool odd_lines = false;         // numbers with zeros and blanks, short and unreadable times, two empty lines
@@ -25,14 +25,14 @@ struct FileSpec {
 };
 
 // A made-up subtitle of 6,000 cues, about half a megabyte: several blocks, with cues across their ends.
-std::string MakeFile(const FileSpec& spec) {
+std::string MakeFile(const FileRecipe& recipe) {
     std::uint32_t seed = 12345;
     const auto next = [&seed](std::uint32_t below) {
         seed = seed * 1103515245u + 12345u;
         return (seed >> 16) % below;
     };
     const std::string mixed_ends[] = {"\r\n", "\n", "\r\n", "\r"};
-    const auto end = [&]() { return std::string(spec.line_end) == "mixed" ? mixed_ends[next(4)] : spec.line_end; };
+    const auto end = [&]() { return std::string(recipe.line_end) == "mixed" ? mixed_ends[next(4)] : recipe.line_end; };
     const auto clock = [](std::uint32_t ms, char separator) {
         char text[32];
         std::snprintf(text, sizeof text, "%02u:%02u:%02u%c%03u", ms / 3600000, ms / 60000 % 60, ms / 1000 % 60,
@@ -46,17 +46,17 @@ std::string MakeFile(const FileSpec& spec) {
         "{\\an8}Top of the screen",
         "Not a cue number: 42 apples",
     };
-    const bool vtt = spec.shape == Shape::kWebVtt;
+    const bool vtt = recipe.shape == Shape::kWebVtt;
     std::string file = vtt ? "WEBVTT" + end() + end() : "";
-    std::uint32_t ms = spec.first_ms;
+    std::uint32_t ms = recipe.first_ms;
     for (int cue = 1; cue <= 6000; ++cue) {
         if (vtt && next(50) == 0) {
             file += "NOTE a remark <00:00:01.000> --> 00:00:02.000" + end() + end();
         }
-        if (spec.shape == Shape::kWithFrameLines && cue < 1500 && next(40) == 0) {
+        if (recipe.shape == Shape::kWithFrameLines && cue < 1500 && next(40) == 0) {
             file += "{" + std::to_string(ms / 40) + "}{" + std::to_string(ms / 40 + 50) + "}Frames|too" + end();
         }
-        const std::uint32_t odd = spec.odd_lines ? next(12) : 99;
+        const std::uint32_t odd = recipe.odd_lines ? next(12) : 99;
         if (vtt) {
             file += (next(3) == 0 ? "id-" : "") + std::to_string(cue) + end();
         } else if (odd == 0) {
@@ -79,10 +79,10 @@ std::string MakeFile(const FileSpec& spec) {
             file += vtt && next(5) == 0 ? " <" + clock(ms + 700, '.') + ">and later" : "";
             file += end();
         }
-        if (spec.huge_line && cue == 2500) {
+        if (recipe.huge_line && cue == 2500) {
             file += std::string(300 * 1024, 'x') + end();
         }
-        if (spec.shape != Shape::kNoEmptyLines) {
+        if (recipe.shape != Shape::kNoEmptyLines) {
             file += end() + (odd == 4 ? end() : "");
         }
         ms += 4000 + next(2000);
@@ -98,7 +98,7 @@ std::string SpanText(const CueSpans& spans) {
 
 struct PartsCase {
     const char* name;
-    FileSpec file;
+    FileRecipe file;
     void (*adjust)(SyncSettings*);
     std::size_t piece = static_cast<std::size_t>(-1);  // bytes a read brings
 };
