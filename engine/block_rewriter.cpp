@@ -56,17 +56,20 @@ class PlainLineCopier {
         return m_lines.substr(start, end - start);
     }
 
-    // Where the line that holds `at` starts. Looks at eight bytes at a time: a line end among them shows as a zero
-    // byte after an exclusive or.
+    // Where the line that holds `at` starts. Looks at eight bytes at a time: the last line end among them is the
+    // highest byte that is zero after an exclusive or, found exactly (no carry runs from one byte into the next).
     std::size_t LineStart(std::size_t at) const {
         const char* data = m_lines.data();
-        constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+        constexpr std::uint64_t kLow7 = 0x7F7F7F7F7F7F7F7Full;
+        constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
         while (at >= 8) {
             std::uint64_t word;
             std::memcpy(&word, data + at - 8, 8);
-            const std::uint64_t x = word ^ (kOnes * '\n');
-            if (((x - kOnes) & ~x & (kOnes << 7)) != 0) {
-                break;
+            const std::uint64_t x = word ^ (0x0101010101010101ull * '\n');
+            const std::uint64_t zero = ~(((x & kLow7) + kLow7) | x | kLow7);  // 0x80 in each byte that was '\n'
+            if (zero != 0) {
+                const int last = kLittleEndian ? 7 - __builtin_clzll(zero) / 8 : __builtin_ctzll(zero) / 8 ^ 7;
+                return at - 8 + static_cast<std::size_t>(last) + 1;
             }
             at -= 8;
         }
@@ -134,11 +137,20 @@ class PlainLineCopier {
         return next;
     }
 
-    // Feeds the line at `pos` that holds the arrow found last; returns where the next starts.
+    // Feeds the line at `pos` that holds the arrow found last; returns where the next starts. The line that comes out
+    // goes straight into the writer's block when it fits there.
     std::size_t FeedArrowLine(std::size_t pos) {
         std::size_t next;
-        m_rewriter.FeedArrowLine(LineFrom(pos, m_arrow, &next));
-        m_written = m_writer.WriteLine(m_rewriter.Line(0)) && m_written;
+        const std::string_view line = LineFrom(pos, m_arrow, &next);
+        if (char* room = m_writer.Room(LineRewriter::ArrowLineRoom(line) + 2)) {
+            char* end = m_rewriter.FeedArrowLineTo(line, room);
+            end[0] = '\r';
+            end[1] = '\n';
+            m_writer.Commit(end + 2);
+        } else {
+            m_rewriter.FeedArrowLine(line);
+            m_written = m_writer.WriteLine(m_rewriter.Line(0)) && m_written;
+        }
         return next;
     }
 
@@ -284,6 +296,7 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
     // Takes the part back if the second thread has not begun it (it may not have had a processor yet): true when
     // the caller rewrites it itself.
     bool TakeBack() { return m_thread.TakeBack(); }
+    bool Done() const { return m_thread.Done(); }
     // Waits for the part and writes it to `writer`, unless `write` is false; false when writing failed.
     bool Finish(TextLineWriter& writer, bool write) {
         m_thread.Wait();
@@ -333,7 +346,7 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
     if (m_two_processors && lines.size() >= kSmallestSplitBlock && m_rewriter.CanRewriteInParts()) {
         std::size_t second = 0;
         std::size_t rest = 0;
-        if (FindPartCut(lines, lines.size() * kFirstPartPercent / 100, &second, &rest) &&
+        if (FindPartCut(lines, lines.size() * m_first_part_percent / 100, &second, &rest) &&
             !HoldsFrameLine(lines.substr(second, rest - second))) {
             if (!m_second) {
                 m_second = std::make_unique<SecondPart>(m_rewriter);
@@ -344,6 +357,7 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
                 m_last_all_cr_lf = all_cr_lf;
                 m_written = RewritePart(m_rewriter, m_writer, lines.substr(0, second), all_cr_lf);
                 if (m_second->TakeBack()) {
+                    MoveCut(true);
                     m_second_running = false;
                     m_written = m_written && RewritePart(m_rewriter, m_writer, lines.substr(second), all_cr_lf);
                 }
@@ -357,11 +371,20 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
 bool BlockRewriter::Settle() {
     if (m_second_running) {
         m_second_running = false;
+        MoveCut(!m_second->Done());
         m_written = m_second->Finish(m_writer, m_written);
         m_rewriter.ContinueAfterPart(m_second->Rewriter());
         m_written = m_written && RewritePart(m_rewriter, m_writer, m_last_lines, m_last_all_cr_lf);
     }
     return m_written;
+}
+
+void BlockRewriter::MoveCut(bool second_was_slower) {
+    if (second_was_slower) {
+        m_first_part_percent = std::min(m_first_part_percent + kFirstPartPercentStep, kLargestFirstPartPercent);
+    } else {
+        m_first_part_percent = std::max(m_first_part_percent - kFirstPartPercentStep, kSmallestFirstPartPercent);
+    }
 }
 
 void BlockRewriter::BeforeOverwrite(const char* begin, const char* end) {

@@ -33,14 +33,20 @@ class BlockRewriter : private TextLineReader::BlockUser {
 
     // Blocks smaller than this are rewritten in one part: the hand-over would cost more than it saves.
     static constexpr std::size_t kSmallestSplitBlock = 64 * 1024;
-    // Where the cut falls, in percent of the block: the first part is done while the next block is read, so it is
-    // the smaller.
-    static constexpr std::size_t kFirstPartPercent = 45;
+    // Where the first cut falls, in percent of the block: the first part is done while the next block is read, so it
+    // is the smaller. How fast each thread gets on depends on the machine and the minute, so from then on each block
+    // moves the cut by a step towards the thread that waited for the other, within the bounds.
+    static constexpr std::size_t kFirstPartPercent = 40;
+    static constexpr std::size_t kFirstPartPercentStep = 2;
+    static constexpr std::size_t kSmallestFirstPartPercent = 10;
+    static constexpr std::size_t kLargestFirstPartPercent = 90;
 
   private:
     class SecondPart;
 
     void BeforeOverwrite(const char* begin, const char* end) override;
+    // Moves the next cut: to a larger first part when the second thread was the slower, else to a smaller one.
+    void MoveCut(bool second_was_slower);
 
     TextLineReader& m_reader;
     LineRewriter& m_rewriter;
@@ -51,6 +57,7 @@ class BlockRewriter : private TextLineReader::BlockUser {
     std::string_view m_last_lines;  // of the block cut last, after its last empty line: to do after the second part
     bool m_last_all_cr_lf = false;
     bool m_written = true;  // false once writing or the rewriter failed in Settle
+    std::size_t m_first_part_percent = kFirstPartPercent;
 };
 
 // Where BlockRewriter cuts `lines` (whole lines, where a CR comes only before an LF): `*second`, the start of the line

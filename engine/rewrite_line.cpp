@@ -245,6 +245,25 @@ std::size_t LineRewriter::FeedArrowLine(std::string_view line) {
     return 1;
 }
 
+std::size_t LineRewriter::ArrowLineRoom(std::string_view line) {
+    return kLongestTimingLine + line.size();
+}
+
+char* LineRewriter::FeedArrowLineTo(std::string_view line, char* out) {
+    ++m_counts.line_number;
+    if (ParseTimingLine(line, false, &m_timing)) {
+        ClockTime start = m_timing.start;
+        ClockTime end = m_timing.end;
+        if (MoveCue(&start, &end)) {
+            return PutTimingLine(out, start, end);
+        }
+    } else {
+        ++m_counts.unreadable_lines;
+    }
+    std::memcpy(out, line.data(), line.size());
+    return out + line.size();
+}
+
 std::size_t LineRewriter::FeedSubRip(std::string_view line) {
     if (!line.empty() && line[0] == '{' && IsFrameLine(line)) {
         return FeedFrameLine(line);
@@ -469,17 +488,21 @@ std::string_view LineRewriter::RewriteTiming(std::string_view line, Slot& slot) 
     if (!MoveCue(&start, &end)) {
         return line;
     }
-    const std::string_view rest = m_timing.rest;
-    char* const begin = Reserve(slot.out, kLongestTimingLine + rest.size());
+    char* const begin = Reserve(slot.out, kLongestTimingLine + m_timing.rest.size());
+    return std::string_view(begin, static_cast<std::size_t>(PutTimingLine(begin, start, end) - begin));
+}
+
+char* LineRewriter::PutTimingLine(char* out, const ClockTime& start, const ClockTime& end) const {
     const bool vtt = IsWebVtt();
-    char* out = PutClockTime(begin, start.ms, vtt ? '.' : ',', !vtt || start.has_hours);
+    out = PutClockTime(out, start.ms, vtt ? '.' : ',', !vtt || start.has_hours);
     std::memcpy(out, " --> ", 5);
     out = PutClockTime(out + 5, end.ms, vtt ? '.' : ',', !vtt || end.has_hours);
+    const std::string_view rest = m_timing.rest;
     if (!rest.empty()) {
         std::memcpy(out, rest.data(), rest.size());
         out += rest.size();
     }
-    return std::string_view(begin, static_cast<std::size_t>(out - begin));
+    return out;
 }
 
 void LineRewriter::UsePieceAt(CueTime start) {

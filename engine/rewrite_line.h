@@ -128,6 +128,10 @@ class LineRewriter {
     // What Feed does with a SubRip line that holds "-->" and does not start with '{', fed while no line is held (see
     // Holding), for a run without text rewriting (see KeepsPlainLines): always one line ready.
     std::size_t FeedArrowLine(std::string_view line);
+    // FeedArrowLine writing the line that comes out straight to `out`, which has room for ArrowLineRoom(line)
+    // bytes; returns where what it wrote ends. Line(0) is then not set.
+    char* FeedArrowLineTo(std::string_view line, char* out);
+    static std::size_t ArrowLineRoom(std::string_view line);
 
     std::size_t Feed(std::string_view line);
     std::size_t Finish();
@@ -199,6 +203,8 @@ class LineRewriter {
     // A line of a WebVTT file, as its block makes it.
     std::string_view Classify(std::string_view line, Slot& slot);
     std::string_view RewriteTiming(std::string_view line, Slot& slot);
+    // Writes the timing line read last with the times `start` and `end` to `out`; returns where it ends.
+    char* PutTimingLine(char* out, const ClockTime& start, const ClockTime& end) const;
     // Moves a cue's two times by the run's transform, counting what the notes tell; false, changing nothing, when a
     // time would go past the largest one (the cue is then left as it is).
     bool MoveCue(ClockTime* start, ClockTime* end);

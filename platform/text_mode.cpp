@@ -1,6 +1,8 @@
 #include "platform/text_mode.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
@@ -18,13 +20,59 @@ std::uint64_t CountText(const char* bytes, std::size_t count) {
 }
 
 // What one pass over freshly read bytes finds: the marks that stop or refuse the input, and the line ends that need
-// more than the usual LF or CR LF. The counters are bytes and the loop has no early exit, so that the compiler turns it
-// into vector instructions; most blocks need nothing more.
+// more than the usual LF or CR LF. Most blocks need nothing more.
 struct BlockScan {
     bool stop = false;           // a NUL or a Ctrl-Z
     bool cr_without_lf = false;  // a CR that no LF follows (or one at the end, whose meaning is not known yet)
     bool lf_without_cr = false;  // an LF that no CR comes before (one at the start counts as such)
 };
+
+// Adds what bytes[i] and the byte after it show to `scan`.
+void ScanPair(unsigned char c, unsigned char next, BlockScan* scan) {
+    scan->stop |= (c == 0) | (c == TextLineReader::kEndOfText);
+    scan->cr_without_lf |= (c == '\r') & (next != '\n');
+    scan->lf_without_cr |= (next == '\n') & (c != '\r');
+}
+
+#if defined(__SSE2__)
+// Sixteen bytes a step, in vector registers; what it finds is only gathered at the end.
+std::size_t ScanInSteps(const unsigned char* bytes, std::size_t size, BlockScan* scan) {
+    using Bytes = unsigned char __attribute__((vector_size(16)));
+    const Bytes none = {};
+    const Bytes end_of_text = none + TextLineReader::kEndOfText;
+    const Bytes cr = none + '\r';
+    const Bytes lf = none + '\n';
+    Bytes stops = none;
+    Bytes lone_crs = none;
+    Bytes lone_lfs = none;
+    std::size_t i = 0;
+    for (; i + 17 <= size; i += 16) {
+        Bytes c;
+        Bytes next;
+        std::memcpy(&c, bytes + i, 16);
+        std::memcpy(&next, bytes + i + 1, 16);
+        const Bytes is_cr = (Bytes)(c == cr);
+        const Bytes lf_next = (Bytes)(next == lf);
+        stops |= (Bytes)(c == none) | (Bytes)(c == end_of_text);
+        lone_crs |= is_cr & ~lf_next;
+        lone_lfs |= lf_next & ~is_cr;
+    }
+    const auto any = [](const Bytes& found) {
+        std::uint64_t halves[2];
+        std::memcpy(halves, &found, 16);
+        return (halves[0] | halves[1]) != 0;
+    };
+    scan->stop = any(stops);
+    scan->cr_without_lf = any(lone_crs);
+    scan->lf_without_cr = any(lone_lfs);
+    return i;
+}
+#else
+// Where there are no vector registers to count on, the pairs one at a time.
+std::size_t ScanInSteps(const unsigned char*, std::size_t, BlockScan*) {
+    return 0;
+}
+#endif
 
 BlockScan ScanBlock(const char* text, std::size_t size) {
     BlockScan scan;
@@ -32,31 +80,13 @@ BlockScan ScanBlock(const char* text, std::size_t size) {
         return scan;
     }
     const auto* bytes = reinterpret_cast<const unsigned char*>(text);
-    std::size_t stops = 0;
-    std::size_t lone_crs = 0;
-    std::size_t lone_lfs = 0;
-    // Chunks of a whole number of vectors (16 or 32 bytes) that no byte counter can overflow in.
-    constexpr std::size_t kChunk = 224;
-    for (std::size_t start = 0; start + 1 < size; start += kChunk) {
-        const std::size_t end = std::min(start + kChunk, size - 1);
-        unsigned char stop = 0;
-        unsigned char cr = 0;
-        unsigned char lf = 0;
-        for (std::size_t i = start; i < end; ++i) {
-            const unsigned char c = bytes[i];
-            const unsigned char next = bytes[i + 1];
-            stop = static_cast<unsigned char>(stop + ((c == 0) | (c == TextLineReader::kEndOfText)));
-            cr = static_cast<unsigned char>(cr + ((c == '\r') & (next != '\n')));
-            lf = static_cast<unsigned char>(lf + ((next == '\n') & (c != '\r')));
-        }
-        stops |= stop;
-        lone_crs |= cr;
-        lone_lfs |= lf;
+    for (std::size_t i = ScanInSteps(bytes, size, &scan); i + 1 < size; ++i) {
+        ScanPair(bytes[i], bytes[i + 1], &scan);
     }
     const unsigned char last = bytes[size - 1];
-    scan.stop = stops != 0 || last == 0 || last == TextLineReader::kEndOfText;
-    scan.cr_without_lf = lone_crs != 0 || last == '\r';
-    scan.lf_without_cr = lone_lfs != 0 || bytes[0] == '\n';
+    scan.stop |= last == 0 || last == TextLineReader::kEndOfText;
+    scan.cr_without_lf |= last == '\r';
+    scan.lf_without_cr |= bytes[0] == '\n';
     return scan;
 }
 

@@ -153,6 +153,11 @@ class TextLineWriter {
         return Put(line) && Put("\r\n");
     }
 
+    // Where `size` bytes may be stored right away, to be kept with Commit; nullptr when the block has less room.
+    char* Room(std::size_t size) { return size <= m_block.size() - m_used ? &m_block[m_used] : nullptr; }
+    // Keeps what was stored in the room Room gave, up to `end`.
+    void Commit(const char* end) { m_used = static_cast<std::size_t>(end - m_block.data()); }
+
     // Hands everything buffered to the file.
     bool Flush();
 

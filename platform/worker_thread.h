@@ -53,6 +53,8 @@ class WorkerThread {
     // Takes back the job Start handed over if the thread has not begun it: true when it had not, and the caller
     // does the job itself.
     bool TakeBack() { return m_started && m_state.Replace(kJob, kDone); }
+    // Whether the job Start handed over is done (or was taken back): Wait would return at once.
+    bool Done() const { return !m_started || m_state.Get() == kDone; }
     // Waits for the job Start handed over; what it threw is thrown here.
     void Wait();
 

@@ -19,9 +19,10 @@ enum class Shape { kSubRip, kWebVtt, kWithFrameLines, kNoEmptyLines };
 struct FileRecipe {
     Shape shape = Shape::kSubRip;
     const char* line_end = "\r\n";  // "mixed": each line ends in LF, CR LF or (rarely) a CR alone
-    bool odd_lines = false;         // numbers with zeros and blanks, short and unreadable times, two empty lines
-    bool huge_line = false;         // one text line longer than a block
-    std::uint32_t first_ms = 0;     // where the cues start
+    bool odd_lines =
+        false;  // numbers with zeros, blanks or a vertical tab, short and unreadable times, two empty lines
+    bool huge_line = false;      // one text line longer than a block
+    std::uint32_t first_ms = 0;  // where the cues start
 };
 
 // A made-up subtitle of 6,000 cues, about half a megabyte: several blocks, with cues across their ends.
@@ -61,6 +62,8 @@ std::string MakeFile(const FileRecipe& recipe) {
             file += (next(3) == 0 ? "id-" : "") + std::to_string(cue) + end();
         } else if (odd == 0) {
             file += " 0" + std::to_string(cue) + " " + end();
+        } else if (odd == 5) {
+            file += "\x0B" + std::to_string(cue) + end();  // a vertical tab right after a line end
         } else if (odd != 1) {
             file += std::to_string(cue) + end();
         }
@@ -135,8 +138,8 @@ TEST(BlockRewriter, PartsWriteAndCountWhatOneRewriterDoes) {
     const std::uint32_t kNearLargest = 4294000000u;  // the last cues go past the largest time when moved
     const PartsCase cases[] = {
         {"SubRip, CR LF, add", {}, Add},
-        {"SubRip, LF, reduce: numbers lowered, early times set to zero",
-         {Shape::kSubRip, "\n"},
+        {"SubRip, LF, odd lines, reduce: numbers lowered, early times set to zero",
+         {Shape::kSubRip, "\n", true},
          ReduceAndLowerNumbers,
          70000},
         {"SubRip, mixed line ends, odd lines, a window", {Shape::kSubRip, "mixed", true}, Window},
