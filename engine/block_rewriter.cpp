@@ -291,6 +291,7 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
         m_lines = lines;
         m_all_cr_lf = all_cr_lf;
         m_output.bytes.clear();
+        m_writer.Drop();
         return m_thread.Start(*this);
     }
     // Takes the part back if the second thread has not begun it (it may not have had a processor yet): true when
@@ -300,7 +301,7 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
     // Waits for the part and writes it to `writer`, unless `write` is false; false when writing failed.
     bool Finish(TextLineWriter& writer, bool write) {
         m_thread.Wait();
-        return write && m_written && writer.WriteRaw(m_output.bytes);
+        return write && m_written && writer.WriteRaw(m_output.bytes) && writer.WriteRaw(m_writer.Buffered());
     }
     // Lets the part go on to its end and waits for it, whatever it did or threw.
     void Abandon() {
@@ -312,13 +313,12 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
 
     const LineRewriter& Rewriter() const { return m_rewriter; }
 
-    void Run() override {
-        m_written = RewritePart(m_rewriter, m_writer, m_lines, m_all_cr_lf);
-        m_written = m_writer.Flush() && m_written;
-    }
+    void Run() override { m_written = RewritePart(m_rewriter, m_writer, m_lines, m_all_cr_lf); }
 
   private:
     LineRewriter m_rewriter;
+    // The part's output: what fills the writer's block goes on to m_output, the rest stays in the block (the usual
+    // case, as a part is less than a block), and is written from there.
     MemoryFile m_output;
     TextLineWriter m_writer;
     std::string_view m_lines;

@@ -160,6 +160,10 @@ class TextLineWriter {
 
     // Hands everything buffered to the file.
     bool Flush();
+    // What is buffered and not yet handed to the file; Drop forgets it. For a writer whose block is only a place in
+    // memory, so that the bytes need not be copied out through a file.
+    std::string_view Buffered() const { return std::string_view(m_block.data(), m_used); }
+    void Drop() { m_used = 0; }
 
     const Status& status() const { return m_status; }
 

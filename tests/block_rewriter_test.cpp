@@ -19,10 +19,11 @@ enum class Shape { kSubRip, kWebVtt, kWithFrameLines, kNoEmptyLines };
 struct FileRecipe {
     Shape shape = Shape::kSubRip;
     const char* line_end = "\r\n";  // "mixed": each line ends in LF, CR LF or (rarely) a CR alone
-    bool odd_lines =
-        false;  // numbers with zeros, blanks or a vertical tab, short and unreadable times, two empty lines
-    bool huge_line = false;      // one text line longer than a block
-    std::uint32_t first_ms = 0;  // where the cues start
+    // Numbers with zeros, blanks or a vertical tab, short and unreadable times, two empty lines.
+    bool odd_lines = false;
+    bool huge_line = false;         // one text line longer than a block
+    std::uint32_t first_ms = 0;     // where the cues start
+    bool bare_short_times = false;  // cues of a short timing line alone, which come out almost twice as long
 };
 
 // A made-up subtitle of 6,000 cues, about half a megabyte: several blocks, with cues across their ends.
@@ -49,6 +50,12 @@ std::string MakeFile(const FileRecipe& recipe) {
     };
     const bool vtt = recipe.shape == Shape::kWebVtt;
     std::string file = vtt ? "WEBVTT" + end() + end() : "";
+    if (recipe.bare_short_times) {
+        for (int cue = 0; cue < 20000; ++cue) {
+            file += "0:0:" + std::to_string(cue % 10) + " --> 0:0:9" + end() + end();
+        }
+        return file;
+    }
     std::uint32_t ms = recipe.first_ms;
     for (int cue = 1; cue <= 6000; ++cue) {
         if (vtt && next(50) == 0) {
@@ -154,6 +161,9 @@ TEST(BlockRewriter, PartsWriteAndCountWhatOneRewriterDoes) {
         {"SubRip, reads of 70,000 bytes", {Shape::kSubRip, "mixed", true}, Add, 70000},
         {"SubRip, reads of 20,000 bytes: blocks too small to cut", {}, Add, 20000},
         {"SubRip, times moved past the largest", {Shape::kSubRip, "\r\n", false, false, kNearLargest}, Add},
+        {"SubRip, short times alone: a part comes out longer than a block",
+         {Shape::kSubRip, "\n", false, false, 0, true},
+         Add},
     };
     for (const PartsCase& c : cases) {
         SCOPED_TRACE(c.name);
