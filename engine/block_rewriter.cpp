@@ -11,13 +11,15 @@
 
 namespace {
 
-// Hands the lines of a block to the rewriter and the writer, but for the lines that it would write as they are: those
-// go to the writer in runs, as they stand when their line ends are CR LF already. A line needs the rewriter when it
-// holds "-->" or starts with '{' (a MicroDVD frame line), when it comes right before such a line (a cue number), and
-// while the rewriter holds a line.
+// Hands the lines of a block to the rewriter and the writer, but for plain lines, which it would write as they are:
+// those go to the writer in runs, as they stand when their line ends are CR LF already. When the rewriter switches
+// plain lines instead, each is switched straight into the writer's block. A line needs the rewriter when it holds "-->"
+// or starts with '{' (a MicroDVD frame line), when it comes right before such a line (a cue number), and while the
+// rewriter holds a line.
 class PlainLineCopier {
   public:
-    PlainLineCopier(LineRewriter& rewriter, TextLineWriter& writer) : m_rewriter(rewriter), m_writer(writer) {}
+    PlainLineCopier(LineRewriter& rewriter, TextLineWriter& writer)
+        : m_rewriter(rewriter), m_writer(writer), m_switch(rewriter.SwitchesPlainLines()) {}
 
     // `lines`: whole lines, each with its LF or CR LF (with CR LF only when `all_cr_lf`). False when writing failed.
     bool Copy(std::string_view lines, bool all_cr_lf) {
@@ -32,14 +34,19 @@ class PlainLineCopier {
             }
             if (pos < needed) {
                 // The line before a timing line is fed, unless it is a cue number that stays as it is.
-                std::size_t last = LineStart(needed - 1);
-                if (m_rewriter.KeepsNumber(LineEndingAt(last, needed))) {
-                    last = needed;
+                const std::size_t last = LineStart(needed - 1);
+                const bool keeps_number = m_rewriter.KeepsNumber(LineEndingAt(last, needed));
+                if (m_switch) {
+                    SwitchPlainLines(pos, last);
+                    pos = last;
                 }
-                if (last > pos) {
+                if (keeps_number) {
+                    CopyAsTheyAre(pos, needed);
+                    pos = needed;
+                } else {
                     CopyAsTheyAre(pos, last);
+                    pos = Feed(last);
                 }
-                pos = last < needed ? Feed(last) : needed;
             }
             if (pos < lines.size() && m_written) {
                 const bool arrow_line = pos == m_arrow_line && pos != m_brace && !m_rewriter.Holding();
@@ -154,9 +161,29 @@ class PlainLineCopier {
         return next;
     }
 
+    // Plain lines [pos, end), which the rewriter switches, each into the writer's block when it has room.
+    void SwitchPlainLines(std::size_t pos, std::size_t end) {
+        while (pos < end && m_written) {
+            std::size_t next;
+            const std::string_view line = LineFrom(pos, pos, &next);
+            if (char* room = m_writer.Room(line.size() + 2)) {
+                m_rewriter.SwitchLineTo(line, room);
+                room[line.size()] = '\r';
+                room[line.size() + 1] = '\n';
+                m_writer.Commit(room + line.size() + 2);
+            } else {
+                m_written = m_writer.WriteLine(m_rewriter.SwitchLine(line));
+            }
+            pos = next;
+        }
+    }
+
     // Lines [pos, end) that the rewriter would write as they are: in one piece when every line end is CR LF (the
     // reader leaves a CR only before an LF), else a line at a time.
     void CopyAsTheyAre(std::size_t pos, std::size_t end) {
+        if (pos == end) {
+            return;
+        }
         const std::string_view run = m_lines.substr(pos, end - pos);
         if (m_all_cr_lf) {
             m_written = m_writer.WriteRaw(run) && m_written;
@@ -181,12 +208,13 @@ class PlainLineCopier {
     std::size_t m_brace = 0;       // where the next line that starts with '{' starts, as far as it is known
     bool m_written = true;
     bool m_all_cr_lf = false;  // every line end of m_lines is CR LF
+    const bool m_switch;       // plain lines are switched, not copied
 };
 
 // Rewrites whole lines with one rewriter: through the copier when the rewriter keeps plain lines, else a line at a
 // time. False when writing failed or the rewriter failed on a line.
 bool RewritePart(LineRewriter& rewriter, TextLineWriter& writer, std::string_view lines, bool all_cr_lf) {
-    if (rewriter.KeepsPlainLines()) {
+    if (rewriter.KeepsPlainLines() || rewriter.SwitchesPlainLines()) {
         return PlainLineCopier(rewriter, writer).Copy(lines, all_cr_lf);
     }
     bool written = true;

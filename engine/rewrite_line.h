@@ -110,6 +110,16 @@ class LineRewriter {
         return m_format == SubtitleFormat::kSubRip && !m_switch_orientation && m_rtl_fix == RtlFixMode::kOff &&
                !m_to_utf8;
     }
+    // Whether such a line comes out switched instead, unless it is held: SubRip with the switch alone. A caller may
+    // then switch such lines itself, with SwitchLineTo or SwitchLine, on the same terms.
+    bool SwitchesPlainLines() const {
+        return m_format == SubtitleFormat::kSubRip && m_switch_orientation && m_rtl_fix == RtlFixMode::kOff &&
+               !m_to_utf8;
+    }
+    // Writes the switched `line` to `out`, which has room for line.size() bytes.
+    void SwitchLineTo(std::string_view line, char* out) { m_reverser.Reverse(line, out); }
+    // The switched `line`, valid until the next call of this or Feed.
+    std::string_view SwitchLine(std::string_view line) { return RewriteText(line, m_slots[1]); }
     // Whether the last line fed waits for the next one to be classified.
     bool Holding() const { return m_holding; }
     // Whether `line`, fed right before a timing line, would come out as it is and count for nothing: a cue number in
