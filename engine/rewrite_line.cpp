@@ -235,13 +235,8 @@ std::size_t LineRewriter::Feed(std::string_view line) {
 }
 
 std::size_t LineRewriter::FeedArrowLine(std::string_view line) {
-    ++m_counts.line_number;
-    if (ParseTimingLine(line, false, &m_timing)) {
-        m_ready[0] = RewriteTiming(line, m_slots[1]);
-    } else {
-        ++m_counts.unreadable_lines;
-        m_ready[0] = line;
-    }
+    char* const begin = Reserve(m_slots[1].out, ArrowLineRoom(line));
+    m_ready[0] = std::string_view(begin, static_cast<std::size_t>(FeedArrowLineTo(line, begin) - begin));
     return 1;
 }
 
