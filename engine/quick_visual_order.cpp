@@ -122,12 +122,27 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
     }
 
     C* types = m_types.data();
-    std::copy(original, original + count, types);
-    bidi_rules::ResolveWeakTypes(types, count, present, C::R);
-    if (brackets) {
-        bidi_rules::ResolveBracketPairs(types, count, code_points, original, C::R, m_bracket_stack, m_bracket_pairs);
+    constexpr std::uint32_t kNumbers = Bit(C::EN) | Bit(C::AN);
+    if ((present & Bit(C::L)) == 0 && (present & kNumbers) == 0) {
+        // Nothing but right-to-left letters and neutrals: everything is at level 1.
+        std::fill(types, types + count, C::R);
+    } else {
+        std::copy(original, original + count, types);
+        bidi_rules::ResolveWeakTypes(types, count, present, C::R);
+        if ((present & Bit(C::L)) == 0) {
+            // Without a left-to-right letter (W7 makes none of a number then), every neutral lies between
+            // right-to-left letters, numbers, which N0 and N1 take for R, or the ends: they all become R, and only
+            // the numbers go up to level 2.
+            std::replace_if(
+                types, types + count, [](C type) { return type != C::EN && type != C::AN; }, C::R);
+        } else {
+            if (brackets) {
+                bidi_rules::ResolveBracketPairs(types, count, code_points, original, C::R, m_bracket_stack,
+                                                m_bracket_pairs);
+            }
+            bidi_rules::ResolveNeutrals(types, count, C::R);
+        }
     }
-    bidi_rules::ResolveNeutrals(types, count, C::R);
     // I1-I2 leave R at level 1 and lift the rest (L and numbers) to 2. L1 changes nothing: white space at the end
     // lies between the last strong type and eos (R), so N1-N2 made it R already.
     const auto odd = [types](std::size_t k) { return types[k] == C::R; };

@@ -56,56 +56,77 @@ bool MayHoldRightToLeft(const unsigned char* p, std::size_t size) {
     return false;
 }
 
-// For each character below U+0800: whether it leaves a line right-to-left throughout (Hebrew and Arabic letters,
-// marks, blanks and punctuation that is not mirrored; not digits, which the algorithm lifts to the next level), and
-// whether it is a combining mark, which stays after the character before it.
+// For each character of one or two bytes: whether it leaves a line right-to-left throughout (Hebrew and Arabic
+// letters, marks, blanks and punctuation that is not mirrored; not digits, which the algorithm lifts to the next
+// level), and whether it is a combining mark, which stays after the character before it. Looked up by a byte and the
+// byte after it (any byte after ASCII), so that the line loop needs no decoding: a pair that is no valid character of
+// two bytes has neither flag.
 constexpr std::uint8_t kPlain = 1;
 constexpr std::uint8_t kMark = 2;
+constexpr std::size_t kPairSlots = 0x10000;
 
-std::array<std::uint8_t, 0x800> BuildPlainRightToLeft() {
-    std::array<std::uint8_t, 0x800> flags{};
-    for (char32_t c = 0; c < flags.size(); ++c) {
-        switch (GetBidiClass(c)) {
-            case BidiClass::R:
-            case BidiClass::AL:
-            case BidiClass::NSM:
-            case BidiClass::WS:
-            case BidiClass::ES:
-            case BidiClass::ET:
-            case BidiClass::CS:
-            case BidiClass::ON:
-                // ALM, of class AL, is a direction formatting character, which stays after the character before it.
-                flags[c] = MirrorOf(c) == c && !IsDirectionFormatting(c) ? kPlain : 0;
-                break;
-            default:
-                break;
-        }
-        flags[c] |= IsCombiningMark(c) ? kMark : 0;
+std::size_t PairIndex(unsigned lead, unsigned next) {
+    return lead << 8 | next;
+}
+
+std::uint8_t PlainFlags(char32_t c) {
+    std::uint8_t flags = IsCombiningMark(c) ? kMark : 0;
+    switch (GetBidiClass(c)) {
+        case BidiClass::R:
+        case BidiClass::AL:
+        case BidiClass::NSM:
+        case BidiClass::WS:
+        case BidiClass::ES:
+        case BidiClass::ET:
+        case BidiClass::CS:
+        case BidiClass::ON:
+            // ALM, of class AL, is a direction formatting character, which stays after the character before it.
+            flags |= MirrorOf(c) == c && !IsDirectionFormatting(c) ? kPlain : 0;
+            break;
+        default:
+            break;
     }
     return flags;
 }
 
-const std::array<std::uint8_t, 0x800> kPlainRightToLeft = BuildPlainRightToLeft();
+std::array<std::uint8_t, kPairSlots> BuildPlainRightToLeft() {
+    std::array<std::uint8_t, kPairSlots> flags{};
+    for (unsigned c = 0; c < 0x80; ++c) {
+        std::fill_n(&flags[PairIndex(c, 0)], 0x100, PlainFlags(c));
+    }
+    for (char32_t c = 0x80; c < 0x800; ++c) {
+        flags[PairIndex(0xC0 | c >> 6, 0x80 | (c & 0x3F))] = PlainFlags(c);
+    }
+    return flags;
+}
+
+const std::array<std::uint8_t, kPairSlots> kPlainRightToLeft = BuildPlainRightToLeft();
 
 // For a UTF-8 line that is right-to-left throughout (see kPlainRightToLeft), writes its reversal by cluster (a
 // character and the combining marks after it) and returns true: the algorithm gives every character the paragraph's
 // level then, so that is its display order. Returns false for any other line, with `out` holding anything.
 bool ReversePlainRightToLeft(const unsigned char* p, std::size_t size, char* out) {
     std::size_t cluster_start = 0;
-    for (std::size_t i = 0; i < size;) {
-        // One or two bytes, decoded without a branch on which: lines mix the two at every word.
-        const unsigned lead = p[i];
-        const unsigned next = i + 1 < size ? p[i + 1] : 0;
-        const bool two = lead >= 0x80;
-        const unsigned code_point = two ? (lead & 0x1F) << 6 | (next & 0x3F) : lead;
-        const std::uint8_t flags = kPlainRightToLeft[code_point];
-        if ((two && (lead - 0xC2 >= 0x1E || (next & 0xC0) != 0x80)) || (flags & kPlain) == 0) {
+    std::size_t i = 0;
+    // One character of one or two bytes, without a branch on which: lines mix the two at every word.
+    const auto reverse = [&](unsigned lead, unsigned next) {
+        const std::uint8_t flags = kPlainRightToLeft[PairIndex(lead, next)];
+        if ((flags & kPlain) == 0) {
             return false;
         }
+        const bool two = lead >= 0x80;
         const std::size_t length = two ? 2 : 1;
         if ((flags & kMark) != 0 && i > 0) {
             // A mark goes after its base: the cluster so far, in its own order, ends where the mark would.
-            CopyFewBytes(p + cluster_start, i + length - cluster_start, out + (size - i - length));
+            const std::size_t cluster_end = i + length;
+            const std::size_t out_end = size - cluster_start;
+            if (cluster_end - cluster_start <= 8 && cluster_end >= 8 && out_end >= 8) {
+                // Eight bytes that end with the cluster: what lies before it in `out` belongs to characters that
+                // come later in the line, which are written over it.
+                std::memcpy(out + out_end - 8, p + cluster_end - 8, 8);
+            } else {
+                CopyFewBytes(p + cluster_start, cluster_end - cluster_start, out + (size - cluster_end));
+            }
         } else {
             // A mark at the very start has no base and starts the first cluster.
             cluster_start = i;
@@ -113,8 +134,15 @@ bool ReversePlainRightToLeft(const unsigned char* p, std::size_t size, char* out
             out[size - i - 1] = static_cast<char>(two ? next : lead);
         }
         i += length;
+        return true;
+    };
+    while (i + 1 < size) {
+        if (!reverse(p[i], p[i + 1])) {
+            return false;
+        }
     }
-    return true;
+    // The last byte alone: as a lead byte it has no next one (and zero is none).
+    return i == size || reverse(p[i], 0);
 }
 
 // '<', '{' and digits start the units longer than a character; a line without them takes the fast path.
