@@ -103,6 +103,30 @@ namespace bidi_internal {
 constexpr std::array<BidiClass, kLowLimit> kLowClasses = BuildLowClasses();
 constexpr std::array<bool, kLowLimit> kLowMirrored = BuildLowFlags(kMirrorPairs);
 
+}  // namespace bidi_internal
+
+namespace {
+
+// The mirror of each code point below U+0800, or the code point itself.
+constexpr std::array<char32_t, kLowLimit> BuildLowMirrors() {
+    std::array<char32_t, kLowLimit> mirrors{};
+    for (char32_t c = 0; c < kLowLimit; ++c) {
+        mirrors[c] = c;
+    }
+    for (const MirrorPair& pair : kMirrorPairs) {
+        if (pair.code_point < kLowLimit) {
+            mirrors[pair.code_point] = pair.mirror;
+        }
+    }
+    return mirrors;
+}
+
+constexpr std::array<char32_t, kLowLimit> kLowMirrors = BuildLowMirrors();
+
+}  // namespace
+
+namespace bidi_internal {
+
 BidiClass HighBidiClass(char32_t code_point) {
     const BidiClassRange* it =
         std::upper_bound(std::begin(kBidiClassRanges), std::end(kBidiClassRanges), code_point,
@@ -113,8 +137,8 @@ BidiClass HighBidiClass(char32_t code_point) {
 }  // namespace bidi_internal
 
 char32_t MirrorOf(char32_t code_point) {
-    if (code_point < kLowLimit && !bidi_internal::kLowMirrored[code_point]) {
-        return code_point;
+    if (code_point < kLowLimit) {
+        return kLowMirrors[code_point];
     }
     const MirrorPair* pair =
         FindEntry(kMirrorPairs, code_point, [](const MirrorPair& entry) { return entry.code_point; });

@@ -1,6 +1,7 @@
 #include "engine/quick_visual_order.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "engine/bidi_rules.h"
@@ -31,9 +32,65 @@ constexpr char32_t kArabicLetterMark = 0x061C;
 // terminators stay single: brackets pair, and one separator between numbers joins them.
 constexpr std::uint32_t kRunClasses = Bit(C::L) | Bit(C::R) | Bit(C::AL) | Bit(C::EN) | Bit(C::AN);
 
+// The class of each character of one or two bytes, looked up by a byte and the byte after it (any byte after ASCII),
+// so that the line loop decodes and checks nothing itself. kTakeApart for every other pair: lead bytes of three and
+// four, bytes that are not UTF-8, and the characters that decline a line ('<', '{', ALM and kDeclinedClasses).
+constexpr std::uint8_t kTakeApart = 0xFF;
+
+std::size_t PairIndex(unsigned lead, unsigned next) {
+    return lead << 8 | next;
+}
+
+std::array<std::uint8_t, 0x10000> BuildPairClasses() {
+    std::array<std::uint8_t, 0x10000> classes;
+    classes.fill(kTakeApart);
+    const auto entry = [](char32_t c) {
+        const C bidi_class = GetBidiClass(c);
+        const bool declined =
+            c == '<' || c == '{' || c == kArabicLetterMark || (kDeclinedClasses & Bit(bidi_class)) != 0;
+        return declined ? kTakeApart : static_cast<std::uint8_t>(bidi_class);
+    };
+    for (unsigned c = 0; c < 0x80; ++c) {
+        std::fill_n(&classes[PairIndex(c, 0)], 0x100, entry(c));
+    }
+    for (char32_t c = 0x80; c < 0x800; ++c) {
+        classes[PairIndex(0xC0 | c >> 6, 0x80 | (c & 0x3F))] = entry(c);
+    }
+    return classes;
+}
+
+const std::array<std::uint8_t, 0x10000> kPairClasses = BuildPairClasses();
+
+// What a run of letters holds besides letters of two bytes each.
+constexpr std::uint8_t kRunMarked = 1;     // marks after letters
+constexpr std::uint8_t kRunLongChars = 2;  // a letter of three or four bytes
+
+// Writes the `size` bytes at `text`, letters of two bytes each, with their order reversed: eight bytes at a time, the
+// byte swap of a word with the two bytes of each letter swapped back.
+char* WriteReversedPairs(const unsigned char* text, std::size_t size, char* to) {
+    constexpr std::uint64_t kEvenBytes = 0x00FF00FF00FF00FFull;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text + i, 8);
+        word = __builtin_bswap64(word);
+        word = (word >> 8 & kEvenBytes) | (word & kEvenBytes) << 8;
+        std::memcpy(to + size - i - 8, &word, 8);
+    }
+    for (; i < size; i += 2) {
+        to[size - i - 2] = static_cast<char>(text[i]);
+        to[size - i - 1] = static_cast<char>(text[i + 1]);
+    }
+    return to + size;
+}
+
 // Writes the characters of text[begin, end), a run of right-to-left letters, in reverse order, each with the marks
-// after it (`marked`: whether there are any) in its own order. Returns the end of what it wrote.
-char* WriteReversed(const unsigned char* text, std::size_t begin, std::size_t end, bool marked, char* to) {
+// after it in its own order (`holds`: kRun flags). Returns the end of what it wrote.
+char* WriteReversed(const unsigned char* text, std::size_t begin, std::size_t end, std::uint8_t holds, char* to) {
+    if (holds == 0) {
+        return WriteReversedPairs(text + begin, end - begin, to);
+    }
+    const bool marked = (holds & kRunMarked) != 0;
     char* const out_end = to + (end - begin);
     std::size_t cluster_start = begin;
     for (std::size_t i = begin; i < end;) {
@@ -63,7 +120,7 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
         m_starts.resize(size + 1);
         m_original.resize(size);
         m_types.resize(size);
-        m_marked.resize(size);
+        m_run_holds.resize(size);
     }
     char32_t* code_points = m_code_points.data();
     std::uint32_t* starts = m_starts.data();
@@ -72,36 +129,39 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
     std::uint32_t present = 0;
     bool brackets = false;
     bool mirrored = false;
-    std::uint8_t* marked = m_marked.data();
+    std::uint8_t* run_holds = m_run_holds.data();
     C run = C::ON;  // the class of the run the last element is, or ON when it is a single character
     for (std::size_t i = 0; i < size;) {
-        const unsigned char lead = text[i];
+        // At the last byte, the byte itself stands for the next one, which makes no valid pair.
+        const unsigned lead = text[i];
+        const unsigned next = text[i + (i + 1 < size ? 1 : 0)];
+        const std::uint8_t entry = kPairClasses[PairIndex(lead, next)];
         char32_t code_point;
         std::size_t length;
-        if (lead < 0x80) {
+        C bidi_class;
+        if (entry != kTakeApart) {
+            const bool two = lead >= 0x80;
+            code_point = two ? (lead & 0x1F) << 6 | (next & 0x3F) : lead;
+            length = two ? 2 : 1;
+            bidi_class = static_cast<C>(entry);
+        } else {
             if (lead == '<' || lead == '{') {
                 return Result::kDeclined;
             }
-            code_point = lead, length = 1;
-        } else if (lead >= 0xC2 && lead < 0xE0 && i + 1 < size && (text[i + 1] & 0xC0) == 0x80) {
-            code_point = (static_cast<char32_t>(lead & 0x1F) << 6) | (text[i + 1] & 0x3F), length = 2;
-            if (code_point == kArabicLetterMark) {
-                return Result::kDeclined;
-            }
-        } else {
             length = DecodeUtf8(text + i, size - i, &code_point);
             if (length == 0 || IsDirectionFormatting(code_point)) {
                 return Result::kDeclined;
             }
-        }
-        const C bidi_class = GetBidiClass(code_point);
-        if ((kDeclinedClasses & Bit(bidi_class)) != 0) {
-            return Result::kDeclined;
+            bidi_class = GetBidiClass(code_point);
+            if ((kDeclinedClasses & Bit(bidi_class)) != 0) {
+                return Result::kDeclined;
+            }
         }
         i += length;
+        const std::uint8_t long_char = length == 2 ? 0 : kRunLongChars;
         // A letter or digit of the class of the run before it, or a mark after one, joins that run.
         if (run != C::ON && (bidi_class == run || bidi_class == C::NSM)) {
-            marked[count - 1] |= bidi_class == C::NSM ? 1 : 0;
+            run_holds[count - 1] |= bidi_class == C::NSM ? kRunMarked : long_char;
             continue;
         }
         run = (kRunClasses & Bit(bidi_class)) != 0 ? bidi_class : C::ON;
@@ -113,7 +173,7 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
         code_points[count] = code_point;
         starts[count] = static_cast<std::uint32_t>(i - length);
         original[count] = bidi_class;
-        marked[count] = 0;
+        run_holds[count] = long_char;
         ++count;
     }
     starts[count] = static_cast<std::uint32_t>(size);
@@ -170,7 +230,7 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
         }
         for (std::size_t k = start; k < end; ++k) {
             if (original[k] == C::R || original[k] == C::AL) {
-                to = WriteReversed(text, starts[k], starts[k + 1], marked[k] != 0, to);
+                to = WriteReversed(text, starts[k], starts[k + 1], run_holds[k], to);
                 continue;
             }
             const std::size_t length = starts[k + 1] - starts[k];

@@ -29,12 +29,12 @@ class QuickVisualOrder {
   private:
     // The line as elements: single characters, and runs of letters or digits of one class with the marks after
     // them. For each: its first code point, where it starts (then the size of the line), its own class, the class
-    // as the rules change it, and whether it is a run with marks.
+    // as the rules change it, and what a run holds besides letters of two bytes: marks, longer letters.
     std::vector<char32_t> m_code_points;
     std::vector<std::uint32_t> m_starts;
     std::vector<BidiClass> m_original;
     std::vector<BidiClass> m_types;
-    std::vector<std::uint8_t> m_marked;
+    std::vector<std::uint8_t> m_run_holds;
     std::vector<std::uint32_t> m_bracket_stack;
     std::vector<std::uint64_t> m_bracket_pairs;
 };

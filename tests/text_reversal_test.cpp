@@ -159,9 +159,9 @@ TEST(SwitchText, ReadsSingleByteLinesInTheirCodePage) {
 
 // The quick order, and the one-pass reversal of lines right to left throughout, must write what the full order
 // writes, on every line they take. Random lines of the pieces that decide levels: letters of both directions with
-// their marks, the number classes and what joins them, neutrals, brackets (mirrored, nested, canonically equal,
-// deeper than the bracket stack), white space at the ends, and what they must decline (controls, formatting
-// characters, markup, broken UTF-8).
+// their marks (and letters of three bytes), the number classes and what joins them, neutrals, brackets (mirrored,
+// nested, canonically equal, deeper than the bracket stack), white space at the ends, and what they must decline
+// (controls, formatting characters, markup, broken UTF-8).
 TEST(SwitchText, FastWaysWriteWhatTheFullOrderWrites) {
     const std::vector<std::string_view> pieces = {"\u05D0",     "\u05E9\u05DC",
                                                   "\u05B8",     "\u05BC\u05B0",
@@ -188,7 +188,8 @@ TEST(SwitchText, FastWaysWriteWhatTheFullOrderWrites) {
                                                   "\u066A",     "\u200F",
                                                   "\u200C",     "\t",
                                                   "\u061C",     "<i>",
-                                                  "{",          "\xD7"};
+                                                  "{",          "\xD7",
+                                                  "\uFB2A",     "\uFEFB\uFE8D"};
     std::mt19937 random(7);
     QuickVisualOrder quick;
     VisualOrder full;
