@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <utility>
 
 #include "engine/text_units.h"
 #include "platform/byte_search.h"
@@ -313,30 +314,17 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
   public:
     explicit SecondPart(const LineRewriter& first) : m_rewriter(first), m_writer(m_output) {}
 
-    // Starts the part after `first`'s; false when no thread can be had (nothing was started).
-    bool Start(const LineRewriter& first, std::string_view lines, bool all_cr_lf) {
+    // Makes ready the part after `first`'s, to be run.
+    void Prepare(const LineRewriter& first, std::string_view lines, bool all_cr_lf) {
         m_rewriter.StartPartAfterEmptyLine(first);
         m_lines = lines;
         m_all_cr_lf = all_cr_lf;
         m_output.bytes.clear();
         m_writer.Drop();
-        return m_thread.Start(*this);
     }
-    // Takes the part back if the second thread has not begun it (it may not have had a processor yet): true when
-    // the caller rewrites it itself.
-    bool TakeBack() { return m_thread.TakeBack(); }
-    bool Done() const { return m_thread.Done(); }
-    // Waits for the part and writes it to `writer`, unless `write` is false; false when writing failed.
-    bool Finish(TextLineWriter& writer, bool write) {
-        m_thread.Wait();
-        return write && m_written && writer.WriteRaw(m_output.bytes) && writer.WriteRaw(m_writer.Buffered());
-    }
-    // Lets the part go on to its end and waits for it, whatever it did or threw.
-    void Abandon() {
-        try {
-            m_thread.Wait();
-        } catch (...) {
-        }
+    // Once the part was run: writes what it wrote to `writer`; false when writing failed or its rewriter failed.
+    bool WriteTo(TextLineWriter& writer) {
+        return m_written && writer.WriteRaw(m_output.bytes) && writer.WriteRaw(m_writer.Buffered());
     }
 
     const LineRewriter& Rewriter() const { return m_rewriter; }
@@ -352,56 +340,81 @@ class BlockRewriter::SecondPart : public WorkerThread::Job {
     std::string_view m_lines;
     bool m_all_cr_lf = false;
     bool m_written = true;
-    WorkerThread m_thread;  // last: it stops before the rest goes
 };
 
 BlockRewriter::BlockRewriter(TextLineReader& reader, LineRewriter& rewriter, TextLineWriter& writer)
-    : m_reader(reader), m_rewriter(rewriter), m_writer(writer), m_two_processors(WorkerThread::HasSecondProcessor()) {
+    : m_reader(reader),
+      m_rewriter(rewriter),
+      m_writer(writer),
+      m_two_processors(WorkerThread::HasSecondProcessor()),
+      m_thread(std::make_unique<WorkerThread>()) {
     m_reader.SetBlockUser(this);
 }
 
 BlockRewriter::~BlockRewriter() {
     m_reader.SetBlockUser(nullptr);
-    if (m_second_running) {
-        m_second->Abandon();  // only on the way out of a failure: nothing more is written
+    if (m_running != nullptr) {
+        // Only on the way out of a failure: nothing more is written. The part goes on to its end.
+        try {
+            m_thread->Wait();
+        } catch (...) {
+        }
     }
 }
 
 bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
-    if (!Settle()) {
+    std::size_t second = 0;
+    std::size_t rest = 0;
+    if (!m_two_processors || lines.size() < kSmallestSplitBlock || !m_rewriter.CanRewriteInParts() ||
+        !FindPartCut(lines, lines.size() * m_first_part_percent / 100, &second, &rest) ||
+        HoldsFrameLine(lines.substr(second, rest - second))) {
+        return Settle() && RewritePart(m_rewriter, m_writer, lines, all_cr_lf);
+    }
+    // The thread goes on to this block's second part as soon as it is done with the last one, before that part is
+    // written and the last block finished here.
+    WaitForSecond();
+    std::unique_ptr<SecondPart>& part = m_parts[m_parts[0] && m_parts[0].get() == m_done ? 1 : 0];
+    if (!part) {
+        part = std::make_unique<SecondPart>(m_rewriter);
+    }
+    part->Prepare(m_rewriter, lines.substr(second, rest - second), all_cr_lf);
+    if (!m_thread->Start(*part)) {
+        return Settle() && RewritePart(m_rewriter, m_writer, lines, all_cr_lf);
+    }
+    m_running = part.get();
+    if (!WriteDonePart()) {
         return false;
     }
-    if (m_two_processors && lines.size() >= kSmallestSplitBlock && m_rewriter.CanRewriteInParts()) {
-        std::size_t second = 0;
-        std::size_t rest = 0;
-        if (FindPartCut(lines, lines.size() * m_first_part_percent / 100, &second, &rest) &&
-            !HoldsFrameLine(lines.substr(second, rest - second))) {
-            if (!m_second) {
-                m_second = std::make_unique<SecondPart>(m_rewriter);
-            }
-            if (m_second->Start(m_rewriter, lines.substr(second, rest - second), all_cr_lf)) {
-                m_second_running = true;
-                m_last_lines = lines.substr(rest);
-                m_last_all_cr_lf = all_cr_lf;
-                m_written = RewritePart(m_rewriter, m_writer, lines.substr(0, second), all_cr_lf);
-                if (m_second->TakeBack()) {
-                    MoveCut(true);
-                    m_second_running = false;
-                    m_written = m_written && RewritePart(m_rewriter, m_writer, lines.substr(second), all_cr_lf);
-                }
-                return m_written;
-            }
-        }
+    m_last_lines = lines.substr(rest);
+    m_last_all_cr_lf = all_cr_lf;
+    m_written = RewritePart(m_rewriter, m_writer, lines.substr(0, second), all_cr_lf);
+    if (m_thread->TakeBack()) {
+        MoveCut(true);
+        m_running = nullptr;
+        m_written = m_written && RewritePart(m_rewriter, m_writer, lines.substr(second), all_cr_lf);
     }
-    return RewritePart(m_rewriter, m_writer, lines, all_cr_lf);
+    return m_written;
 }
 
 bool BlockRewriter::Settle() {
-    if (m_second_running) {
-        m_second_running = false;
-        MoveCut(!m_second->Done());
-        m_written = m_second->Finish(m_writer, m_written);
-        m_rewriter.ContinueAfterPart(m_second->Rewriter());
+    WaitForSecond();
+    return WriteDonePart();
+}
+
+void BlockRewriter::WaitForSecond() {
+    if (m_running != nullptr) {
+        MoveCut(!m_thread->Done());
+        m_done = std::exchange(m_running, nullptr);
+        m_thread->Wait();
+    }
+}
+
+bool BlockRewriter::WriteDonePart() {
+    if (m_done != nullptr) {
+        const SecondPart* part = m_done;
+        m_written = m_written && m_done->WriteTo(m_writer);
+        m_done = nullptr;
+        m_rewriter.ContinueAfterPart(part->Rewriter());
         m_written = m_written && RewritePart(m_rewriter, m_writer, m_last_lines, m_last_all_cr_lf);
     }
     return m_written;
@@ -416,7 +429,7 @@ void BlockRewriter::MoveCut(bool second_was_slower) {
 }
 
 void BlockRewriter::BeforeOverwrite(const char* begin, const char* end) {
-    if (m_second_running && m_last_lines.data() >= begin && m_last_lines.data() <= end) {
+    if (m_running != nullptr && m_last_lines.data() >= begin && m_last_lines.data() <= end) {
         Settle();
     }
 }
