@@ -93,7 +93,10 @@ LineRewriter::LineRewriter(const SyncSettings& settings, SubtitleFormat format)
       m_to_utf8(settings.m_bToUtf8 != 0),
       m_byte_order_mark(settings.m_bByteOrderMark != 0),
       m_code_page(settings.m_codePage),
-      m_format(format) {
+      m_format(format),
+      m_text_shift(m_shift),
+      m_moves_text(m_shift_only && settings.m_cuts.empty() && m_window.from == 0 &&
+                   m_window.to == std::numeric_limits<CueTime>::max() && ClockTextShift::Fits(m_shift)) {
     m_fps = settings.m_fps;
     for (const TimePiece& cut : settings.m_cuts) {
         m_pieces.push_back({cut.from, cut.transform.ShiftedBy(settings.OffsetMs())});
@@ -207,6 +210,7 @@ void RewriteCounts::Add(const RewriteCounts& later) {
 
 void LineRewriter::StartPartAfterEmptyLine(const LineRewriter& first) {
     m_counts = RewriteCounts();
+    m_last_span_in_text = false;
     m_format = first.m_format;
     m_first_line = false;
     m_block = Block::kCues;
@@ -216,7 +220,10 @@ void LineRewriter::StartPartAfterEmptyLine(const LineRewriter& first) {
 }
 
 void LineRewriter::ContinueAfterPart(const LineRewriter& second) {
-    m_counts.Add(second.m_counts);
+    RewriteCounts later = second.m_counts;
+    later.spans = second.Spans();
+    m_last_span_in_text = m_last_span_in_text && !later.spans.found;
+    m_counts.Add(later);
     m_failure = m_failure.empty() ? second.m_failure : m_failure;
     m_transform = second.m_transform;
     m_shift_only = second.m_shift_only;
@@ -244,8 +251,31 @@ std::size_t LineRewriter::ArrowLineRoom(std::string_view line) {
     return kLongestTimingLine + line.size();
 }
 
+CueSpans LineRewriter::Spans() const {
+    CueSpans spans = m_counts.spans;
+    if (m_last_span_in_text) {
+        ReadFixedTime(m_last_times, &spans.last_before.start);
+        ReadFixedTime(m_last_times + kFixedEndTime, &spans.last_before.end);
+        spans.last_after.start = static_cast<CueTime>(spans.last_before.start + m_shift);
+        spans.last_after.end = static_cast<CueTime>(spans.last_before.end + m_shift);
+    }
+    return spans;
+}
+
 char* LineRewriter::FeedArrowLineTo(std::string_view line, char* out) {
     ++m_counts.line_number;
+    if (m_moves_text && m_counts.spans.found && m_starts == nullptr && line.size() == kFixedTimingLineLength &&
+        !IsWebVtt() && std::memcmp(line.data() + 12, " --> ", 5) == 0 && m_text_shift.Move(line.data(), out) &&
+        m_text_shift.Move(line.data() + kFixedEndTime, out + kFixedEndTime)) {
+        // What MoveCue counts for a cue that one offset moves, inside the window, and nowhere near a limit.
+        std::memcpy(out + 12, " --> ", 5);
+        std::memcpy(m_last_times, line.data(), kFixedTimingLineLength);
+        m_last_span_in_text = true;
+        ++m_counts.timing_lines;
+        m_counts.moved_times += m_moves_nothing ? 0 : 2;
+        m_cue_left = false;
+        return out + kFixedTimingLineLength;
+    }
     if (ParseTimingLine(line, false, &m_timing)) {
         ClockTime start = m_timing.start;
         ClockTime end = m_timing.end;
@@ -538,6 +568,7 @@ bool LineRewriter::MoveCue(ClockTime* moved_start, ClockTime* moved_end) {
     }
     m_counts.spans.last_before = before;
     m_counts.spans.last_after = after;
+    m_last_span_in_text = false;
     return true;
 }
 

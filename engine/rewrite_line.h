@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/clock_text_shift.h"
 #include "engine/rtl_fix.h"
 #include "engine/sync_settings.h"
 #include "engine/text_reversal.h"
@@ -182,7 +183,7 @@ class LineRewriter {
     std::uint64_t NumbersAtOrBelowZero() const { return m_counts.numbers_at_or_below_zero; }
     // MicroDVD frame lines left as they were because no frame rate was given or declared by the file.
     std::uint64_t FrameLinesWithoutRate() const { return m_counts.frame_lines_without_rate; }
-    const CueSpans& Spans() const { return m_counts.spans; }
+    CueSpans Spans() const;
     // The right-to-left fix: lines rewritten, and lines left as they were because they could not be rewritten so that
     // they show as before. Lines that were not UTF-8 and were converted.
     const RtlFixer& Fixer() const { return m_fixer; }
@@ -258,6 +259,13 @@ class LineRewriter {
     bool m_first_line = true;
 
     RewriteCounts m_counts;
+    // A timing line of the usual form, in a run that moves every time alike (one offset, no window, no cue starts
+    // collected), has its times moved in their text (FeedArrowLineTo), once the first cue was counted. The last such
+    // line is kept as it was, and its times read only when the counts are asked for.
+    ClockTextShift m_text_shift;
+    bool m_moves_text;
+    bool m_last_span_in_text = false;
+    char m_last_times[kFixedTimingLineLength];
     FrameRate m_fps;  // of MicroDVD frame lines; numerator 0 until known
     bool m_first_frame_line = true;
     // The last timing line was left as it is for the largest time: the timestamps in its cue's text stay too.

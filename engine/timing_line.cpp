@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::uint64_t kLargestTime = std::numeric_limits<CueTime>::max();
 constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -37,49 +38,12 @@ std::uint64_t ReadDigits(std::string_view text, std::size_t* pos, std::size_t* c
     return value;
 }
 
-// The usual SubRip time, HH:MM:SS,mmm, read in one go: the twelve bytes are checked and taken apart as two words
-// whose lowest byte is the first.
-bool ReadFixedTime(const char* p, CueTime* ms) {
-    std::uint64_t clock;           // HH:MM:SS
-    std::uint32_t fraction_bytes;  // ,mmm
-    std::memcpy(&clock, p, 8);
-    std::memcpy(&fraction_bytes, p + 8, 4);
-    if (!kLittleEndian) {
-        clock = __builtin_bswap64(clock);
-        fraction_bytes = __builtin_bswap32(fraction_bytes);
-    }
-    const std::uint64_t fraction = fraction_bytes;
-    constexpr std::uint64_t kClockDigits = 0xFFFF00FFFF00FFFFull;
-    constexpr std::uint64_t kClockShape = 0x30303A30303A3030ull;  // "00:00:00" read backwards
-    constexpr std::uint64_t kFractionDigits = 0xFFFFFF00u;
-    constexpr std::uint64_t kFractionShape = 0x3030302Cu;  // ",000" read backwards
-    // A digit is 0x30 to 0x39: its high nibble is 3, and adding 6 leaves it there.
-    const auto is_shape = [](std::uint64_t word, std::uint64_t digits, std::uint64_t shape) {
-        const std::uint64_t high = 0xF0F0F0F0F0F0F0F0ull & digits;
-        return (word & ~digits) == (shape & ~digits) && (word & high) == (shape & high) &&
-               ((word + (0x0606060606060606ull & digits)) & high) == (shape & high);
-    };
-    if (!is_shape(clock, kClockDigits, kClockShape) || !is_shape(fraction, kFractionDigits, kFractionShape)) {
-        return false;
-    }
-    const auto digit = [](std::uint64_t word, int place) { return static_cast<CueTime>(word >> (8 * place) & 0x0F); };
-    const CueTime minutes = digit(clock, 3) * 10 + digit(clock, 4);
-    const CueTime seconds = digit(clock, 6) * 10 + digit(clock, 7);
-    if (minutes > 59 || seconds > 59) {
-        return false;
-    }
-    const CueTime hours = digit(clock, 0) * 10 + digit(clock, 1);
-    const CueTime milliseconds = digit(fraction, 1) * 100 + digit(fraction, 2) * 10 + digit(fraction, 3);
-    *ms = milliseconds + 1000 * (seconds + 60 * (minutes + 60 * hours));
-    return true;
-}
-
 // "HH:MM:SS,mmm --> HH:MM:SS,mmm" exactly at the start of the line, not followed by a digit.
 bool ParseFixedTimingLine(std::string_view line, TimingLine* timing) {
-    constexpr std::size_t kLength = 29;
+    constexpr std::size_t kLength = kFixedTimingLineLength;
     if (line.size() < kLength || (line.size() > kLength && IsDigit(line[kLength])) ||
         std::memcmp(line.data() + 12, " --> ", 5) != 0 || !ReadFixedTime(line.data(), &timing->start.ms) ||
-        !ReadFixedTime(line.data() + 17, &timing->end.ms)) {
+        !ReadFixedTime(line.data() + kFixedEndTime, &timing->end.ms)) {
         return false;
     }
     timing->start.has_hours = timing->end.has_hours = true;
@@ -193,6 +157,53 @@ bool ParseTimingLine(std::string_view line, bool hours_optional, TimingLine* tim
     if (!timing->rest.empty() && SkipBlanks(timing->rest, 0) == timing->rest.size()) {
         timing->rest = {};
     }
+    return true;
+}
+
+bool LoadFixedTime(const char* p, FixedTimeBytes* bytes) {
+    std::uint64_t clock;     // HH:MM:SS
+    std::uint32_t fraction;  // ,mmm
+    std::memcpy(&clock, p, 8);
+    std::memcpy(&fraction, p + 8, 4);
+    if (!kLittleEndian) {
+        clock = __builtin_bswap64(clock);
+        fraction = __builtin_bswap32(fraction);
+    }
+    constexpr std::uint64_t kClockDigits = 0xFFFF00FFFF00FFFFull;
+    constexpr std::uint64_t kClockShape = 0x30303A30303A3030ull;  // "00:00:00" read backwards
+    constexpr std::uint64_t kFractionDigits = 0xFFFFFF00u;
+    constexpr std::uint64_t kFractionShape = 0x3030302Cu;  // ",000" read backwards
+    // A digit is 0x30 to 0x39: its high nibble is 3, and adding 6 leaves it there.
+    const auto is_shape = [](std::uint64_t word, std::uint64_t digits, std::uint64_t shape) {
+        const std::uint64_t high = 0xF0F0F0F0F0F0F0F0ull & digits;
+        return (word & ~digits) == (shape & ~digits) && (word & high) == (shape & high) &&
+               ((word + (0x0606060606060606ull & digits)) & high) == (shape & high);
+    };
+    // Minutes and seconds stop at 59: their first digits (bytes 3 and 6) stop at '5'; adding 0x4A to a digit from
+    // '6' on sets its high bit.
+    constexpr std::uint64_t kTens = 0x00FF0000FF000000ull;
+    const std::uint64_t above_five = ((clock & kTens) + (kTens & 0x4A4A4A4A4A4A4A4Aull)) & (kTens & kHighBits);
+    if (!is_shape(clock, kClockDigits, kClockShape) || !is_shape(fraction, kFractionDigits, kFractionShape) ||
+        above_five != 0) {
+        return false;
+    }
+    bytes->clock = clock;
+    bytes->fraction = fraction;
+    return true;
+}
+
+bool ReadFixedTime(const char* p, CueTime* ms) {
+    FixedTimeBytes bytes;
+    if (!LoadFixedTime(p, &bytes)) {
+        return false;
+    }
+    const auto digit = [](std::uint64_t word, int place) { return static_cast<CueTime>(word >> (8 * place) & 0x0F); };
+    const CueTime hours = digit(bytes.clock, 0) * 10 + digit(bytes.clock, 1);
+    const CueTime minutes = digit(bytes.clock, 3) * 10 + digit(bytes.clock, 4);
+    const CueTime seconds = digit(bytes.clock, 6) * 10 + digit(bytes.clock, 7);
+    const CueTime milliseconds =
+        digit(bytes.fraction, 1) * 100 + digit(bytes.fraction, 2) * 10 + digit(bytes.fraction, 3);
+    *ms = milliseconds + 1000 * (seconds + 60 * (minutes + 60 * hours));
     return true;
 }
 

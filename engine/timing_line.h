@@ -29,6 +29,22 @@ bool ParseTimingLine(std::string_view line, bool hours_optional, TimingLine* tim
 // Reads a time at `text[*pos]` by the rules above, up to its last digit, and advances `*pos` past it.
 bool ParseClockTime(std::string_view text, std::size_t* pos, bool hours_optional, ClockTime* time);
 
+// The length of the usual SubRip timing line, "HH:MM:SS,mmm --> HH:MM:SS,mmm", and where its second time starts.
+constexpr std::size_t kFixedTimingLineLength = 29;
+constexpr std::size_t kFixedEndTime = 17;
+
+// The twelve bytes of a time written HH:MM:SS,mmm, as two words whose lowest byte is the first.
+struct FixedTimeBytes {
+    std::uint64_t clock;     // HH:MM:SS
+    std::uint32_t fraction;  // ,mmm
+};
+
+// Loads the twelve bytes at `p`; false when they are not a time of that form with minutes and seconds up to 59.
+bool LoadFixedTime(const char* p, FixedTimeBytes* bytes);
+
+// Reads the twelve bytes at `p` as such a time, in one go; false when LoadFixedTime is.
+bool ReadFixedTime(const char* p, CueTime* ms);
+
 // The longest text PutClockTime writes.
 constexpr std::size_t kLongestClockTime = 16;
 

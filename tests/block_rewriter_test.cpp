@@ -101,9 +101,11 @@ std::string MakeFile(const FileRecipe& recipe) {
 }
 
 std::string SpanText(const CueSpans& spans) {
-    return std::to_string(spans.found) + " " + std::to_string(spans.first_before.start) + " " +
-           std::to_string(spans.first_after.end) + " " + std::to_string(spans.last_before.start) + " " +
-           std::to_string(spans.last_after.end);
+    std::string text = std::to_string(spans.found);
+    for (const CueSpan& span : {spans.first_before, spans.first_after, spans.last_before, spans.last_after}) {
+        text += " " + std::to_string(span.start) + "-" + std::to_string(span.end);
+    }
+    return text;
 }
 
 struct PartsCase {
@@ -132,9 +134,15 @@ void Cuts(SyncSettings* s) {
     Add(s);
     s->m_cuts = {{600000, TimeTransform::Shift(-4000)}, {4000000, TimeTransform::Shift(9000)}};
 }
+void Reduce(SyncSettings* s) {
+    s->m_nSeconds = 30;
+}
+void SwitchAlone(SyncSettings* s) {
+    s->m_bSwitchOrientation = 1;
+}
 void Switch(SyncSettings* s) {
     Add(s);
-    s->m_bSwitchOrientation = 1;
+    SwitchAlone(s);
 }
 void FramesAt25(SyncSettings* s) {
     Add(s);
@@ -143,6 +151,7 @@ void FramesAt25(SyncSettings* s) {
 
 TEST(BlockRewriter, PartsWriteAndCountWhatOneRewriterDoes) {
     const std::uint32_t kNearLargest = 4294000000u;  // the last cues go past the largest time when moved
+    const std::uint32_t k99Hours = 356400000u;       // hours of three digits from the 900th cue on
     const PartsCase cases[] = {
         {"SubRip, CR LF, add", {}, Add},
         {"SubRip, LF, odd lines, reduce: numbers lowered, early times set to zero",
@@ -161,6 +170,9 @@ TEST(BlockRewriter, PartsWriteAndCountWhatOneRewriterDoes) {
         {"SubRip, reads of 70,000 bytes", {Shape::kSubRip, "mixed", true}, Add, 70000},
         {"SubRip, reads of 20,000 bytes: blocks too small to cut", {}, Add, 20000},
         {"SubRip, times moved past the largest", {Shape::kSubRip, "\r\n", false, false, kNearLargest}, Add},
+        {"SubRip, times moved to 100 hours and more", {Shape::kSubRip, "\r\n", false, false, k99Hours}, Add},
+        {"SubRip, reduce alone: early times set to zero", {Shape::kSubRip, "\n"}, Reduce},
+        {"SubRip, the switch alone: no time moves", {Shape::kSubRip, "\r\n", true}, SwitchAlone, 70000},
         {"SubRip, short times alone: a part comes out longer than a block",
          {Shape::kSubRip, "\n", false, false, 0, true},
          Add},

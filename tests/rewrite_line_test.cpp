@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/options.h"
+#include "engine/clock_text_shift.h"
 #include "engine/synchronize_file.h"
 #include "tests/test_support.h"
 #include "tests/worked_examples.h"
@@ -184,5 +185,43 @@ TEST(ClockTime, WritesTheFieldsOfTheTime) {
             const std::string written(text, PutClockTime(text, ms, separator, with_hours));
             ASSERT_EQ(written, expected(ms, separator, with_hours)) << ms;
         }
+    }
+}
+
+// Moving a time in its text writes what reading it, adding the offset and writing it anew writes, for offsets of
+// every field either way, with carries through every field, and declines just where the long way goes below zero or
+// to 100 hours and more, and on anything that is not HH:MM:SS,mmm with minutes and seconds up to 59.
+TEST(ClockTime, MovesTimesInTheirTextAsTheLongWayDoes) {
+    const std::int64_t offsets[] = {0,    1,     999,   1000,   59999,    60000,    3599999,   3600000,   2500,      -1,
+                                    -999, -1000, -2500, -60000, -3600001, 86399999, -86399999, 359999999, -359999999};
+    std::vector<CueTime> times = {0, 1, 999, 1000, 59999, 3599999, 3600000, 359999999, 359997500, 86400000};
+    for (CueTime ms = 0; ms < 360000000; ms += 1234567) {
+        times.push_back(ms);
+    }
+    for (const std::int64_t offset : offsets) {
+        SCOPED_TRACE(offset);
+        ASSERT_TRUE(ClockTextShift::Fits(offset));
+        const ClockTextShift shift(offset);
+        for (const CueTime ms : times) {
+            char text[kLongestClockTime];
+            PutClockTime(text, ms, ',', true);
+            char moved[12];
+            const std::int64_t expected = static_cast<std::int64_t>(ms) + offset;
+            const bool fits = expected >= 0 && expected < 360000000;
+            ASSERT_EQ(shift.Move(text, moved), fits) << ms;
+            if (fits) {
+                char written[kLongestClockTime];
+                PutClockTime(written, static_cast<CueTime>(expected), ',', true);
+                ASSERT_EQ(std::string(moved, 12), std::string(written, 12)) << ms;
+            }
+        }
+    }
+    EXPECT_FALSE(ClockTextShift::Fits(360000000));
+    EXPECT_FALSE(ClockTextShift::Fits(-360000000));
+    const ClockTextShift shift(1000);
+    char moved[12];
+    for (const char* text : {"00:60:00,000", "00:00:60,000", "0a:00:00,000", "00:00:00.000", "00-00:00,000",
+                             "00:00:00,0:0", "00:00:00,00/", "0:00:00,0000"}) {
+        EXPECT_FALSE(shift.Move(text, moved)) << text;
     }
 }
