@@ -7,7 +7,6 @@ namespace {
 
 constexpr std::uint64_t kLargestTime = std::numeric_limits<CueTime>::max();
 constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
-constexpr std::uint64_t kHighBits = 0x8080808080808080ull;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
@@ -157,38 +156,6 @@ bool ParseTimingLine(std::string_view line, bool hours_optional, TimingLine* tim
     if (!timing->rest.empty() && SkipBlanks(timing->rest, 0) == timing->rest.size()) {
         timing->rest = {};
     }
-    return true;
-}
-
-bool LoadFixedTime(const char* p, FixedTimeBytes* bytes) {
-    std::uint64_t clock;     // HH:MM:SS
-    std::uint32_t fraction;  // ,mmm
-    std::memcpy(&clock, p, 8);
-    std::memcpy(&fraction, p + 8, 4);
-    if (!kLittleEndian) {
-        clock = __builtin_bswap64(clock);
-        fraction = __builtin_bswap32(fraction);
-    }
-    constexpr std::uint64_t kClockDigits = 0xFFFF00FFFF00FFFFull;
-    constexpr std::uint64_t kClockShape = 0x30303A30303A3030ull;  // "00:00:00" read backwards
-    constexpr std::uint64_t kFractionDigits = 0xFFFFFF00u;
-    constexpr std::uint64_t kFractionShape = 0x3030302Cu;  // ",000" read backwards
-    // A digit is 0x30 to 0x39: its high nibble is 3, and adding 6 leaves it there.
-    const auto is_shape = [](std::uint64_t word, std::uint64_t digits, std::uint64_t shape) {
-        const std::uint64_t high = 0xF0F0F0F0F0F0F0F0ull & digits;
-        return (word & ~digits) == (shape & ~digits) && (word & high) == (shape & high) &&
-               ((word + (0x0606060606060606ull & digits)) & high) == (shape & high);
-    };
-    // Minutes and seconds stop at 59: their first digits (bytes 3 and 6) stop at '5'; adding 0x4A to a digit from
-    // '6' on sets its high bit.
-    constexpr std::uint64_t kTens = 0x00FF0000FF000000ull;
-    const std::uint64_t above_five = ((clock & kTens) + (kTens & 0x4A4A4A4A4A4A4A4Aull)) & (kTens & kHighBits);
-    if (!is_shape(clock, kClockDigits, kClockShape) || !is_shape(fraction, kFractionDigits, kFractionShape) ||
-        above_five != 0) {
-        return false;
-    }
-    bytes->clock = clock;
-    bytes->fraction = fraction;
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "engine/sync_settings.h"
@@ -39,8 +40,40 @@ struct FixedTimeBytes {
     std::uint32_t fraction;  // ,mmm
 };
 
-// Loads the twelve bytes at `p`; false when they are not a time of that form with minutes and seconds up to 59.
-bool LoadFixedTime(const char* p, FixedTimeBytes* bytes);
+// Loads the twelve bytes at `p`; false when they are not a time of that form with minutes and seconds up to 59. Inline:
+// a run that moves times in their text calls it twice a cue.
+inline bool LoadFixedTime(const char* p, FixedTimeBytes* bytes) {
+    std::uint64_t clock;     // HH:MM:SS
+    std::uint32_t fraction;  // ,mmm
+    std::memcpy(&clock, p, 8);
+    std::memcpy(&fraction, p + 8, 4);
+    if (__BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__) {
+        clock = __builtin_bswap64(clock);
+        fraction = __builtin_bswap32(fraction);
+    }
+    constexpr std::uint64_t kClockDigits = 0xFFFF00FFFF00FFFFull;
+    constexpr std::uint64_t kClockShape = 0x30303A30303A3030ull;  // "00:00:00" read backwards
+    constexpr std::uint64_t kFractionDigits = 0xFFFFFF00u;
+    constexpr std::uint64_t kFractionShape = 0x3030302Cu;  // ",000" read backwards
+    // A digit is 0x30 to 0x39: its high nibble is 3, and adding 6 leaves it there.
+    const auto is_shape = [](std::uint64_t word, std::uint64_t digits, std::uint64_t shape) {
+        const std::uint64_t high = 0xF0F0F0F0F0F0F0F0ull & digits;
+        return (word & ~digits) == (shape & ~digits) && (word & high) == (shape & high) &&
+               ((word + (0x0606060606060606ull & digits)) & high) == (shape & high);
+    };
+    // Minutes and seconds stop at 59: their first digits (bytes 3 and 6) stop at '5'; adding 0x4A to a digit from
+    // '6' on sets its high bit.
+    constexpr std::uint64_t kTens = 0x00FF0000FF000000ull;
+    const std::uint64_t above_five =
+        ((clock & kTens) + (kTens & 0x4A4A4A4A4A4A4A4Aull)) & (kTens & 0x8080808080808080ull);
+    if (!is_shape(clock, kClockDigits, kClockShape) || !is_shape(fraction, kFractionDigits, kFractionShape) ||
+        above_five != 0) {
+        return false;
+    }
+    bytes->clock = clock;
+    bytes->fraction = fraction;
+    return true;
+}
 
 // Reads the twelve bytes at `p` as such a time, in one go; false when LoadFixedTime is.
 bool ReadFixedTime(const char* p, CueTime* ms);
