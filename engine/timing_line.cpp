@@ -6,7 +6,6 @@
 namespace {
 
 constexpr std::uint64_t kLargestTime = std::numeric_limits<CueTime>::max();
-constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
