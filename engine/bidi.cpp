@@ -77,8 +77,8 @@ constexpr std::array<BidiClass, kLowLimit> BuildLowClasses() {
     return low;
 }
 
-// Which code points below U+0800 have a mirrored glyph, and which are brackets: the text of subtitles lies there, and
-// a lookup beats a search for every character.
+// Which code points below U+0800 are brackets, and (below) their mirrors: the text of subtitles lies there, and a
+// lookup beats a search for every character.
 template <typename Entry, std::size_t N>
 constexpr std::array<bool, kLowLimit> BuildLowFlags(const Entry (&table)[N]) {
     std::array<bool, kLowLimit> flags{};
@@ -91,21 +91,6 @@ constexpr std::array<bool, kLowLimit> BuildLowFlags(const Entry (&table)[N]) {
 }
 
 constexpr std::array<bool, kLowLimit> kLowBrackets = BuildLowFlags(kBracketPairs);
-
-}  // namespace
-
-bool bidi_rules::MayBeBracket(char32_t code_point) {
-    return code_point >= kLowLimit || kLowBrackets[code_point];
-}
-
-namespace bidi_internal {
-
-constexpr std::array<BidiClass, kLowLimit> kLowClasses = BuildLowClasses();
-constexpr std::array<bool, kLowLimit> kLowMirrored = BuildLowFlags(kMirrorPairs);
-
-}  // namespace bidi_internal
-
-namespace {
 
 // The mirror of each code point below U+0800, or the code point itself.
 constexpr std::array<char32_t, kLowLimit> BuildLowMirrors() {
@@ -121,11 +106,16 @@ constexpr std::array<char32_t, kLowLimit> BuildLowMirrors() {
     return mirrors;
 }
 
-constexpr std::array<char32_t, kLowLimit> kLowMirrors = BuildLowMirrors();
-
 }  // namespace
 
+bool bidi_rules::MayBeBracket(char32_t code_point) {
+    return code_point >= kLowLimit || kLowBrackets[code_point];
+}
+
 namespace bidi_internal {
+
+constexpr std::array<BidiClass, kLowLimit> kLowClasses = BuildLowClasses();
+constexpr std::array<char32_t, kLowLimit> kLowMirrors = BuildLowMirrors();
 
 BidiClass HighBidiClass(char32_t code_point) {
     const BidiClassRange* it =
@@ -138,7 +128,7 @@ BidiClass HighBidiClass(char32_t code_point) {
 
 char32_t MirrorOf(char32_t code_point) {
     if (code_point < kLowLimit) {
-        return kLowMirrors[code_point];
+        return bidi_internal::kLowMirrors[code_point];
     }
     const MirrorPair* pair =
         FindEntry(kMirrorPairs, code_point, [](const MirrorPair& entry) { return entry.code_point; });

@@ -20,7 +20,7 @@ namespace bidi_internal {
 // case needs no search.
 constexpr char32_t kLowLimit = 0x800;
 extern const std::array<BidiClass, kLowLimit> kLowClasses;
-extern const std::array<bool, kLowLimit> kLowMirrored;
+extern const std::array<char32_t, kLowLimit> kLowMirrors;
 BidiClass HighBidiClass(char32_t code_point);
 }  // namespace bidi_internal
 
@@ -51,7 +51,7 @@ char32_t MirrorOf(char32_t code_point);
 
 // Whether MirrorOf(code_point) differs from it.
 inline bool HasMirror(char32_t code_point) {
-    return code_point < bidi_internal::kLowLimit ? bidi_internal::kLowMirrored[code_point]
+    return code_point < bidi_internal::kLowLimit ? bidi_internal::kLowMirrors[code_point] != code_point
                                                  : MirrorOf(code_point) != code_point;
 }
 

@@ -373,6 +373,7 @@ bool BlockRewriter::Rewrite(std::string_view lines, bool all_cr_lf) {
     // The thread goes on to this block's second part as soon as it is done with the last one, before that part is
     // written and the last block finished here.
     WaitForSecond();
+    // The part that is not the one still to be written.
     std::unique_ptr<SecondPart>& part = m_parts[m_parts[0] && m_parts[0].get() == m_done ? 1 : 0];
     if (!part) {
         part = std::make_unique<SecondPart>(m_rewriter);

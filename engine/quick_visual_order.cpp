@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/bidi_rules.h"
+#include "engine/byte_pair_table.h"
 #include "engine/utf8.h"
 
 namespace {
@@ -37,29 +38,14 @@ constexpr std::uint32_t kRunClasses = Bit(C::L) | Bit(C::R) | Bit(C::AL) | Bit(C
 // four, bytes that are not UTF-8, and the characters that decline a line ('<', '{', ALM and kDeclinedClasses).
 constexpr std::uint8_t kTakeApart = 0xFF;
 
-std::size_t PairIndex(unsigned lead, unsigned next) {
-    return lead << 8 | next;
-}
-
-std::array<std::uint8_t, 0x10000> BuildPairClasses() {
-    std::array<std::uint8_t, 0x10000> classes;
-    classes.fill(kTakeApart);
-    const auto entry = [](char32_t c) {
+const BytePairTable kPairClasses = MakeBytePairTable(
+    [](char32_t c) {
         const C bidi_class = GetBidiClass(c);
         const bool declined =
             c == '<' || c == '{' || c == kArabicLetterMark || (kDeclinedClasses & Bit(bidi_class)) != 0;
         return declined ? kTakeApart : static_cast<std::uint8_t>(bidi_class);
-    };
-    for (unsigned c = 0; c < 0x80; ++c) {
-        std::fill_n(&classes[PairIndex(c, 0)], 0x100, entry(c));
-    }
-    for (char32_t c = 0x80; c < 0x800; ++c) {
-        classes[PairIndex(0xC0 | c >> 6, 0x80 | (c & 0x3F))] = entry(c);
-    }
-    return classes;
-}
-
-const std::array<std::uint8_t, 0x10000> kPairClasses = BuildPairClasses();
+    },
+    kTakeApart);
 
 // What a run of letters holds besides letters of two bytes each.
 constexpr std::uint8_t kRunMarked = 1;     // marks after letters
@@ -135,7 +121,7 @@ QuickVisualOrder::Result QuickVisualOrder::Write(const unsigned char* text, std:
         // At the last byte, the byte itself stands for the next one, which makes no valid pair.
         const unsigned lead = text[i];
         const unsigned next = text[i + (i + 1 < size ? 1 : 0)];
-        const std::uint8_t entry = kPairClasses[PairIndex(lead, next)];
+        const std::uint8_t entry = kPairClasses[BytePairIndex(lead, next)];
         char32_t code_point;
         std::size_t length;
         C bidi_class;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "engine/bidi.h"
+#include "engine/byte_pair_table.h"
 #include "engine/text_units.h"
 #include "engine/utf8.h"
 
@@ -63,12 +64,6 @@ bool MayHoldRightToLeft(const unsigned char* p, std::size_t size) {
 // two bytes has neither flag.
 constexpr std::uint8_t kPlain = 1;
 constexpr std::uint8_t kMark = 2;
-constexpr std::size_t kPairSlots = 0x10000;
-
-std::size_t PairIndex(unsigned lead, unsigned next) {
-    return lead << 8 | next;
-}
-
 std::uint8_t PlainFlags(char32_t c) {
     std::uint8_t flags = IsCombiningMark(c) ? kMark : 0;
     switch (GetBidiClass(c)) {
@@ -89,28 +84,18 @@ std::uint8_t PlainFlags(char32_t c) {
     return flags;
 }
 
-std::array<std::uint8_t, kPairSlots> BuildPlainRightToLeft() {
-    std::array<std::uint8_t, kPairSlots> flags{};
-    for (unsigned c = 0; c < 0x80; ++c) {
-        std::fill_n(&flags[PairIndex(c, 0)], 0x100, PlainFlags(c));
-    }
-    for (char32_t c = 0x80; c < 0x800; ++c) {
-        flags[PairIndex(0xC0 | c >> 6, 0x80 | (c & 0x3F))] = PlainFlags(c);
-    }
-    return flags;
-}
+const BytePairTable kPlainRightToLeft = MakeBytePairTable(PlainFlags, 0);
 
-const std::array<std::uint8_t, kPairSlots> kPlainRightToLeft = BuildPlainRightToLeft();
-
-// For a UTF-8 line that is right-to-left throughout (see kPlainRightToLeft), writes its reversal by cluster (a
-// character and the combining marks after it) and returns true: the algorithm gives every character the paragraph's
-// level then, so that is its display order. Returns false for any other line, with `out` holding anything.
+// For a UTF-8 line that is right-to-left throughout (see g_plain_right_to_left, which FillPlainRightToLeft must have
+// filled), writes its reversal by cluster (a character and the combining marks after it) and returns true: the
+// algorithm gives every character the paragraph's level then, so that is its display order. Returns false for any other
+// line, with `out` holding anything.
 bool ReversePlainRightToLeft(const unsigned char* p, std::size_t size, char* out) {
     std::size_t cluster_start = 0;
     std::size_t i = 0;
     // One character of one or two bytes, without a branch on which: lines mix the two at every word.
     const auto reverse = [&](unsigned lead, unsigned next) {
-        const std::uint8_t flags = kPlainRightToLeft[PairIndex(lead, next)];
+        const std::uint8_t flags = kPlainRightToLeft[BytePairIndex(lead, next)];
         if ((flags & kPlain) == 0) {
             return false;
         }
